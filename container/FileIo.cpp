@@ -1,0 +1,127 @@
+#include "container/FileIo.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include "container/AtomicOutput.h"
+
+namespace sodrel {
+namespace {
+
+constexpr std::size_t kChunk = 1 << 20;
+
+std::error_code LastError() {
+  return {errno, std::generic_category()};
+}
+
+CopyFailure ReadSide(std::error_code error) {
+  return {error, true};
+}
+CopyFailure SourceEndedEarly() {
+  return ReadSide(std::make_error_code(std::errc::io_error));
+}
+
+CopyFailure CopyThroughBuffer(int in, std::uint64_t offset, int out, std::uint64_t length) {
+  std::vector<std::byte> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kChunk)));
+  while (length > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, kChunk));
+    const ssize_t got = ::pread(in, buffer.data(), want, static_cast<off_t>(offset));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return ReadSide(LastError());
+    }
+    if (got == 0) return SourceEndedEarly();
+    if (std::error_code error = WriteAll(out, {buffer.data(), static_cast<std::size_t>(got)})) {
+      return {error};
+    }
+    offset += static_cast<std::uint64_t>(got);
+    length -= static_cast<std::uint64_t>(got);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::error_code OpenForReading(const std::filesystem::path& path, UniqueFd& fd,
+                               std::uint64_t& size) {
+  if (path.empty()) return std::make_error_code(std::errc::no_such_file_or_directory);
+  fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return LastError();
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) return LastError();
+  if (S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::is_a_directory);
+  if (!S_ISREG(info.st_mode)) return std::make_error_code(std::errc::invalid_argument);
+  size = static_cast<std::uint64_t>(info.st_size);
+  return {};
+}
+
+std::error_code ReadPrefix(int fd, std::span<std::byte> buffer, std::size_t& got) {
+  got = 0;
+  while (got < buffer.size()) {
+    const ssize_t n =
+        ::pread(fd, buffer.data() + got, buffer.size() - got, static_cast<off_t>(got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
+std::error_code WriteAll(int out, std::span<const std::byte> data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(out, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    data = data.subspan(static_cast<std::size_t>(n));
+  }
+  return {};
+}
+
+CopyFailure CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t length) {
+#ifdef __linux__
+  loff_t inOffset = static_cast<loff_t>(offset);
+  bool kernelCopyWorked = false;
+  while (length > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, 1u << 30));
+    const ssize_t n = ::copy_file_range(in, &inOffset, out, nullptr, want, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      // Not supported between these files: fall back to plain reads and writes.
+      if (!kernelCopyWorked && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
+                                errno == EINVAL || errno == EBADF)) {
+        break;
+      }
+      return {LastError()};
+    }
+    if (n == 0) return SourceEndedEarly();
+    kernelCopyWorked = true;
+    length -= static_cast<std::uint64_t>(n);
+  }
+  offset = static_cast<std::uint64_t>(inOffset);
+  if (length == 0) return {};
+#endif
+  return CopyThroughBuffer(in, offset, out, length);
+}
+
+std::error_code CopyFileReplacing(const std::filesystem::path& source,
+                                  const std::filesystem::path& destination) {
+  UniqueFd in;
+  std::uint64_t size = 0;
+  if (std::error_code error = OpenForReading(source, in, size)) return error;
+  AtomicOutput output(destination);
+  if (std::error_code error = output.Open()) return error;
+  if (CopyFailure failure = CopyBytes(in.get(), 0, output.fd(), size)) return failure.error;
+  return output.Commit();
+}
+
+}  // namespace sodrel

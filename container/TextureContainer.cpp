@@ -1,0 +1,111 @@
+#include "container/TextureContainer.h"
+
+#include <sys/stat.h>
+
+#include <string>
+
+#include "container/AtomicOutput.h"
+#include "container/FileIo.h"
+#include "workfiles/WorkingFiles.h"
+
+namespace sodrel {
+namespace {
+
+ConvertResult Fail(ConvertOutcome outcome, std::error_code error = {}) {
+  return {outcome, error};
+}
+
+ConvertResult Fail(const CopyFailure& failure) {
+  return Fail(failure.whileReading ? ConvertOutcome::ReadFailed : ConvertOutcome::OutputFailed,
+              failure.error);
+}
+
+}  // namespace
+
+std::filesystem::path WithSuffix(const std::filesystem::path& path, std::string_view suffix) {
+  std::string name = path.native();
+  name.append(suffix);
+  return name;
+}
+
+std::filesystem::path HeaderTemplatePath(const std::filesystem::path& programFolder) {
+  return programFolder / kHeaderTemplateName;
+}
+
+ConvertResult ExportTexture(const std::filesystem::path& containerPath) {
+  UniqueFd in;
+  std::uint64_t length = 0;
+  if (std::error_code error = OpenForReading(containerPath, in, length)) {
+    return Fail(ConvertOutcome::InputMissing, error);
+  }
+  if (length <= kContainerHeaderSize) return Fail(ConvertOutcome::InputTooShort);
+
+  AtomicOutput output(WithSuffix(containerPath, kExportSuffix));
+  if (std::error_code error = output.Open()) return Fail(ConvertOutcome::OutputFailed, error);
+  if (CopyFailure failure =
+          CopyBytes(in.get(), kContainerHeaderSize, output.fd(), length - kContainerHeaderSize)) {
+    return Fail(failure);
+  }
+  if (std::error_code error = output.Commit()) return Fail(ConvertOutcome::OutputFailed, error);
+  return {};
+}
+
+ConvertResult ReadHeader(const std::filesystem::path& path, ContainerHeader& header) {
+  header.fill(std::byte{0});
+  UniqueFd in;
+  std::uint64_t length = 0;
+  if (std::error_code error = OpenForReading(path, in, length)) {
+    return Fail(ConvertOutcome::TemplateMissing, error);
+  }
+  std::size_t got = 0;
+  if (std::error_code error = ReadPrefix(in.get(), header, got)) {
+    return Fail(ConvertOutcome::ReadFailed, error);
+  }
+  return {};
+}
+
+ConvertResult WriteContainer(const ContainerHeader& header, const std::filesystem::path& bodyPath,
+                             const std::filesystem::path& outputPath,
+                             std::optional<std::uint64_t> expectedLength) {
+  UniqueFd body;
+  std::uint64_t length = 0;
+  if (std::error_code error = OpenForReading(bodyPath, body, length)) {
+    return Fail(ConvertOutcome::InputMissing, error);
+  }
+  if (expectedLength && length != *expectedLength) return Fail(ConvertOutcome::StagedCopyMismatch);
+  if (length == 0) return Fail(ConvertOutcome::InputEmpty);
+
+  AtomicOutput output(outputPath);
+  if (std::error_code error = output.Open()) return Fail(ConvertOutcome::OutputFailed, error);
+  if (std::error_code error = WriteAll(output.fd(), header)) {
+    return Fail(ConvertOutcome::OutputFailed, error);
+  }
+  if (CopyFailure failure = CopyBytes(body.get(), 0, output.fd(), length)) return Fail(failure);
+  if (std::error_code error = output.Commit()) return Fail(ConvertOutcome::OutputFailed, error);
+  return {};
+}
+
+ConvertResult BuildContainer(const std::filesystem::path& ddsPath,
+                             const std::filesystem::path& programFolder) {
+  struct stat info {};
+  if (ddsPath.empty() || ::stat(ddsPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return Fail(ConvertOutcome::InputMissing,
+                ddsPath.empty() ? std::make_error_code(std::errc::no_such_file_or_directory)
+                                : std::error_code(errno, std::generic_category()));
+  }
+  const auto length = static_cast<std::uint64_t>(info.st_size);
+  if (length == 0) return Fail(ConvertOutcome::InputEmpty);
+
+  ContainerHeader header{};
+  if (ConvertResult read = ReadHeader(HeaderTemplatePath(programFolder), header); !read.written()) {
+    return read;
+  }
+  ConvertResult result = WriteContainer(header, WorkFilePath(programFolder, WorkFile::ImportFile),
+                                        WithSuffix(ddsPath, kBuildSuffix), length);
+  if (result.outcome == ConvertOutcome::InputMissing) {
+    result.outcome = ConvertOutcome::StagedCopyMissing;
+  }
+  return result;
+}
+
+}  // namespace sodrel

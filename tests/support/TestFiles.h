@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace sodrel::test {
+
+using Bytes = std::vector<std::byte>;
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// A program folder as the build leaves it: Temp/ and a 64-byte header template.
+struct ProgramFolder : TempFolder {
+  ProgramFolder();
+  std::filesystem::path templatePath() const;
+  std::filesystem::path work(const std::string& name) const;
+};
+
+// `size` bytes that differ from position to position and from seed to seed.
+Bytes Pattern(std::size_t size, std::uint32_t seed = 1);
+Bytes Concat(const Bytes& a, const Bytes& b);
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count = SIZE_MAX);
+
+void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
+Bytes ReadFile(const std::filesystem::path& path);
+
+// Names of the entries of a folder, for checking that nothing extra was left behind.
+std::set<std::string> Entries(const std::filesystem::path& folder);
+
+}  // namespace sodrel::test
