@@ -1,0 +1,130 @@
+#include "preview/Preview.h"
+
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <cstdint>
+
+#include "container/AtomicOutput.h"
+#include "container/FileIo.h"
+#include "container/TextureContainer.h"
+#include "preview/MFreeImage.h"
+#include "workfiles/WorkingFiles.h"
+
+namespace sodrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The largest picture a texture that passed the header check can give: 16384 x 16384 pixels at
+// four bytes each, in MiB, rounded up.
+constexpr int kLargestPictureMiB =
+    static_cast<int>((std::uint64_t{kDdsMaxSide} * kDdsMaxSide * 4 + (1 << 20) - 1) >> 20);
+
+// Qt refuses to read an image past a process-wide allocation limit (128 MiB by default), which
+// would leave every texture above about 5800 x 5800 without a picture. Raise it, never lower it.
+void AllowLargestPicture() {
+  const int limit = QImageReader::allocationLimit();
+  if (limit != 0 && limit < kLargestPictureMiB) {
+    QImageReader::setAllocationLimit(kLargestPictureMiB);
+  }
+}
+
+// Reads the BMP at `path` through our own descriptor, so the path's bytes reach the system
+// unchanged; a null image when it cannot be read.
+QImage ReadPicture(const fs::path& path) {
+  UniqueFd fd;
+  std::uint64_t size = 0;
+  if (OpenForReading(path, fd, size)) return {};
+  QFile file;
+  if (!file.open(fd.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) return {};
+  AllowLargestPicture();
+  QImageReader reader(&file, "bmp");
+  return reader.read();
+}
+
+// Decodes `dds` and replaces `bmp` with it; Shown when it did, otherwise the step that
+// stopped it. The BMP is written under a temporary name and
+// renamed over `bmp` only once the library says it is complete: a failed save leaves the
+// previous BMP as it was, and a link planted at `bmp` is replaced rather than followed. The
+// bitmap is released before returning, so it never holds memory beside the picture.
+PreviewOutcome WriteBmp(const fs::path& dds, const fs::path& bmp, PreviewOutcome& failure) {
+  failure = PreviewOutcome::NotDecoded;
+  const MFreeImage::Bitmap bitmap = MFreeImage::Load(FIF_DDS, dds.c_str(), 0);
+  if (!bitmap) return PreviewOutcome::NotDecoded;
+
+  failure = PreviewOutcome::SaveFailed;
+  AtomicOutput output(bmp);
+  if (output.Open()) return PreviewOutcome::SaveFailed;
+  if (!MFreeImage::Save(FIF_BMP, bitmap.get(), output.temporaryPath().c_str(), 0)) {
+    return PreviewOutcome::SaveFailed;
+  }
+  if (output.Commit()) return PreviewOutcome::SaveFailed;
+  return PreviewOutcome::Shown;
+}
+
+// Checks the DDS file `dds` in the working folder, decodes it into PictureLoad.bmp and shows
+// that. Only a picture read from a BMP written by this very call reaches the sink.
+PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, PictureSink& sink) {
+  // What an exception means at the step that threw it.
+  PreviewOutcome failure = PreviewOutcome::NotDecoded;
+  try {
+    // The library trusts the header it reads; it sees only files that passed the check.
+    const DdsInfo info = InspectDdsFile(dds);
+    if (!info.accepted()) return {PreviewOutcome::Rejected, info.check};
+
+    const fs::path bmp = WorkFilePath(programFolder, WorkFile::PictureLoadBmp);
+    const PreviewOutcome written = WriteBmp(dds, bmp, failure);
+    if (written != PreviewOutcome::Shown) return {written};
+
+    failure = PreviewOutcome::PictureUnreadable;
+    const QImage picture = ReadPicture(bmp);
+    if (picture.isNull()) return {PreviewOutcome::PictureUnreadable};
+    sink.ShowPicture(picture);
+    return {};
+  } catch (...) {
+    // Whatever the library, Qt or the sink throws, std::bad_alloc included.
+    return {failure};
+  }
+}
+
+}  // namespace
+
+std::string_view Describe(PreviewOutcome outcome) {
+  switch (outcome) {
+    case PreviewOutcome::Shown:
+      return "shown";
+    case PreviewOutcome::CopyFailed:
+      return "cannot copy the DDS file into the working folder";
+    case PreviewOutcome::Rejected:
+      return "the DDS file is malformed or of an unsupported format";
+    case PreviewOutcome::NotDecoded:
+      return "the DDS file could not be decoded";
+    case PreviewOutcome::SaveFailed:
+      return "cannot write the decoded picture";
+    case PreviewOutcome::PictureUnreadable:
+      return "cannot read the decoded picture";
+  }
+  return "unknown outcome";
+}
+
+PreviewResult PreviewExported(const fs::path& currentPath, const fs::path& programFolder,
+                              PictureSink& sink) {
+  try {
+    // An empty path would name ".dds" in whatever the current folder happens to be.
+    if (currentPath.empty()) return {PreviewOutcome::CopyFailed};
+    if (StageCopy(WithSuffix(currentPath, kExportSuffix), programFolder, WorkFile::PictureDds)) {
+      return {PreviewOutcome::CopyFailed};
+    }
+  } catch (...) {
+    return {PreviewOutcome::CopyFailed};
+  }
+  return DecodeAndShow(WorkFilePath(programFolder, WorkFile::PictureDds), programFolder, sink);
+}
+
+PreviewResult PreviewImported(const fs::path& programFolder, PictureSink& sink) {
+  return DecodeAndShow(WorkFilePath(programFolder, WorkFile::PictureImportFile), programFolder,
+                       sink);
+}
+
+}  // namespace sodrel
