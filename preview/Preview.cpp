@@ -44,10 +44,10 @@ QImage ReadPicture(const fs::path& path) {
 }
 
 // Decodes `dds` and replaces `bmp` with it; Shown when it did, otherwise the step that
-// stopped it. The BMP is written under a temporary name and
-// renamed over `bmp` only once the library says it is complete: a failed save leaves the
-// previous BMP as it was, and a link planted at `bmp` is replaced rather than followed. The
-// bitmap is released before returning, so it never holds memory beside the picture.
+// stopped it. The BMP is written under a temporary name and renamed over `bmp` only once the
+// library says it is complete: a failed save leaves the previous BMP as it was, and a link
+// planted at `bmp` is replaced rather than followed. The bitmap is released before returning,
+// so it never holds memory beside the picture.
 PreviewOutcome WriteBmp(const fs::path& dds, const fs::path& bmp, PreviewOutcome& failure) {
   failure = PreviewOutcome::NotDecoded;
   const MFreeImage::Bitmap bitmap = MFreeImage::Load(FIF_DDS, dds.c_str(), 0);
