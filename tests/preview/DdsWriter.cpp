@@ -1,0 +1,75 @@
+#include "tests/preview/DdsWriter.h"
+
+#include <initializer_list>
+
+namespace sodrel::test {
+namespace {
+
+void Append(Bytes& bytes, std::initializer_list<int> values) {
+  for (int v : values) bytes.push_back(static_cast<std::byte>(v));
+}
+
+}  // namespace
+
+bool IsBlockFormat(DdsFormat format) {
+  return format == DdsFormat::Dxt1 || format == DdsFormat::Dxt3 || format == DdsFormat::Dxt5;
+}
+
+Bytes With(Bytes bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::byte>(value >> (8 * i));
+  return bytes;
+}
+
+Bytes MakeDdsHeader(DdsFormat format, std::uint32_t width, std::uint32_t height) {
+  Bytes h(128);
+  h = With(h, 0, 0x20534444);  // "DDS "
+  h = With(h, 4, 124);
+  h = With(h, 8, 0x1007);  // caps, height, width and pixel format present
+  h = With(h, 12, height);
+  h = With(h, 16, width);
+  h = With(h, 76, 32);
+  h = With(h, 108, 0x1000);  // a texture
+  if (IsBlockFormat(format)) {
+    h = With(h, 80, 0x4);
+    const char digit = format == DdsFormat::Dxt1 ? '1' : format == DdsFormat::Dxt3 ? '3' : '5';
+    return With(h, 84, 0x00545844 | std::uint32_t(digit) << 24);  // "DXT" and the digit
+  }
+  const bool rgba = format == DdsFormat::Rgb32;
+  h = With(h, 80, rgba ? 0x41 : 0x40);  // RGB, with alpha for 32 bits
+  h = With(h, 88, rgba ? 32 : 24);
+  h = With(h, 92, 0xFF0000);
+  h = With(h, 96, 0xFF00);
+  h = With(h, 100, 0xFF);
+  return With(h, 104, rgba ? 0xFF000000 : 0);
+}
+
+Bytes MakeDds(DdsFormat format, std::uint32_t width, std::uint32_t height,
+              const ColourAt& colourAt) {
+  Bytes dds = MakeDdsHeader(format, width, height);
+  if (!IsBlockFormat(format)) {
+    for (std::uint32_t y = 0; y < height; ++y) {
+      for (std::uint32_t x = 0; x < width; ++x) {
+        const Rgb c = colourAt(x, y);
+        Append(dds, {c.b, c.g, c.r});
+        if (format == DdsFormat::Rgb32) Append(dds, {255});
+      }
+    }
+    return dds;
+  }
+  for (std::uint32_t y = 0; y < height; y += 4) {
+    for (std::uint32_t x = 0; x < width; x += 4) {
+      if (format == DdsFormat::Dxt3) Append(dds, {255, 255, 255, 255, 255, 255, 255, 255});
+      if (format == DdsFormat::Dxt5) Append(dds, {255, 255, 0, 0, 0, 0, 0, 0});
+      const Rgb c = colourAt(x, y);
+      const int c0 = (c.r >> 3) << 11 | (c.g >> 2) << 5 | c.b >> 3;
+      Append(dds, {c0 & 0xFF, c0 >> 8, 0, 0, 0, 0, 0, 0});
+    }
+  }
+  return dds;
+}
+
+Bytes MakeDds(DdsFormat format, std::uint32_t width, std::uint32_t height, Rgb colour) {
+  return MakeDds(format, width, height, [colour](std::uint32_t, std::uint32_t) { return colour; });
+}
+
+}  // namespace sodrel::test
