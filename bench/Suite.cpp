@@ -1,0 +1,238 @@
+#include "bench/Suite.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "bench/Generate.h"
+#include "bench/Measure.h"
+#include "container/TextureContainer.h"
+#include "workfiles/WorkingFiles.h"
+
+namespace sodrel::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kMiB = 1ull << 20;
+
+struct Side {
+  Command command;
+  std::vector<fs::path> removeBefore;  // outputs of the previous run, deleted untimed
+};
+
+struct Case {
+  std::string name;
+  std::string peerLabel;  // the peer command as a person would type it
+  Side ours;
+  Side peer;
+};
+
+std::string SizeName(std::uint64_t bytes) {
+  return bytes >= 1024 * kMiB ? std::to_string(bytes / (1024 * kMiB)) + "GiB"
+                              : std::to_string(bytes / kMiB) + "MiB";
+}
+
+bool Report(const std::string& what, std::error_code error = {}) {
+  std::fprintf(stderr, "bench: %s%s%s\n", what.c_str(), error ? ": " : "",
+               error ? error.message().c_str() : "");
+  return false;
+}
+
+RunResult RunOnce(const Side& side) {
+  std::error_code ignored;
+  for (const fs::path& path : side.removeBefore) fs::remove(path, ignored);
+  // Earlier runs' dirty pages are written back now, not during the timed run.
+  ::sync();
+  return RunTimed(side.command);
+}
+
+// Alternates ours and the peer; the first `warmups` rounds are not counted.
+std::optional<CaseSummary> Time(const Case& c, int warmups, int runs) {
+  std::fprintf(stderr, "bench: %s ...\n", c.name.c_str());
+  std::vector<RunResult> ours, peer;
+  for (int round = 0; round < warmups + runs; ++round) {
+    const RunResult a = RunOnce(c.ours);
+    if (!a.succeeded) return Report(c.name + ": our run failed"), std::nullopt;
+    const RunResult b = RunOnce(c.peer);
+    if (!b.succeeded) return Report(c.name + ": the peer run failed"), std::nullopt;
+    if (round >= warmups) {
+      ours.push_back(a);
+      peer.push_back(b);
+    }
+  }
+  return Summarize(c.name, ours, peer);
+}
+
+bool Same(const fs::path& ours, const fs::path& peer, const std::string& name) {
+  std::error_code error;
+  if (SameContents(ours, peer, error)) return true;
+  return Report(name + ": our output differs from the peer's (" + ours.string() + ")", error);
+}
+
+struct Suite {
+  explicit Suite(const SuiteOptions& o) : options(o) {}
+
+  const SuiteOptions& options;
+  fs::path programFolder;
+  ContainerHeader header{};
+  std::vector<CaseSummary> results;
+  std::vector<std::string> peerLabels;
+  bool failed = false;
+
+  bool Wanted(const std::string& name) const { return name.rfind(options.only, 0) == 0; }
+
+  bool Record(const Case& c, const std::function<bool()>& check) {
+    std::optional<CaseSummary> summary = Time(c, options.warmups, options.runs);
+    if (!summary || !check()) return false;
+    results.push_back(*summary);
+    peerLabels.push_back(c.peerLabel);
+    return true;
+  }
+
+  bool Prepare() {
+    programFolder = options.work / "program";
+    std::error_code error;
+    fs::create_directories(WorkingFolder(programFolder), error);
+    if (error) return Report("cannot make the program folder", error);
+    fs::copy_file(options.headerTemplate, HeaderTemplatePath(programFolder), error);
+    if (error) return Report("cannot copy the header template", error);
+    if (ConvertResult read = ReadHeader(HeaderTemplatePath(programFolder), header);
+        !read.written()) {
+      return Report("cannot read the header template", read.error);
+    }
+    return true;
+  }
+
+  bool Export(std::uint64_t size) {
+    const std::string name = "export_" + SizeName(size);
+    if (!Wanted(name)) return true;
+    const fs::path folder = options.work / "export";
+    const fs::path container = folder / "texture.bin";
+    const fs::path ours = WithSuffix(container, kExportSuffix);
+    const fs::path peer = folder / "peer.dds";
+    std::error_code error;
+    fs::create_directories(folder, error);
+    std::vector<std::byte> prefix(header.begin(), header.end());
+    for (char ch : std::string_view("DDS ")) prefix.push_back(std::byte(ch));
+    if (error || (error = WriteFilledFile(container, prefix, size))) {
+      return Report(name + ": cannot make the container", error);
+    }
+    const Case c{name,
+                 "tail -c +65 in.bin > out.dds",
+                 {{{options.benchProgram.string(), "export", container.string()}, {}}, {ours}},
+                 {{{"tail", "-c", "+65", container.string()}, peer}, {peer}}};
+    const bool ok = Record(c, [&] { return Same(ours, peer, name); });
+    fs::remove_all(folder, error);
+    return ok;
+  }
+
+  bool Build(std::uint64_t size) {
+    const std::string name = "build_" + SizeName(size);
+    if (!Wanted(name)) return true;
+    const fs::path folder = options.work / "build";
+    const fs::path dds = folder / "texture.dds";
+    const fs::path head = folder / "head64";
+    const fs::path ours = WithSuffix(dds, kBuildSuffix);
+    const fs::path peer = folder / "peer.bin";
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error || (error = WriteFilledFile(dds, std::as_bytes(std::span("DDS ", 4)), size)) ||
+        (error = WriteFilledFile(head, header, header.size()))) {
+      return Report(name + ": cannot make the input files", error);
+    }
+    // As the window does before it builds: the chosen file is staged into Temp/ImportFile.
+    // Only the build itself (BuildContainer) is timed.
+    if ((error = StageCopy(dds, programFolder, WorkFile::ImportFile))) {
+      return Report(name + ": cannot stage the DDS file", error);
+    }
+    const Case c{name,
+                 "cat head64 in.dds > out.bin",
+                 {{{options.benchProgram.string(), "build", dds.string(), programFolder.string()},
+                   {}},
+                  {ours}},
+                 {{{"cat", head.string(), dds.string()}, peer}, {peer}}};
+    const bool ok = Record(c, [&] { return Same(ours, peer, name); });
+    fs::remove_all(folder, error);
+    fs::remove(WorkFilePath(programFolder, WorkFile::ImportFile), error);
+    return ok;
+  }
+
+  bool Preview(TextureFormat format, std::uint32_t side) {
+    const std::string name =
+        "preview_" + std::string(FormatName(format)) + "_" + std::to_string(side);
+    if (!Wanted(name)) return true;
+    const fs::path folder = options.work / "preview";
+    // The preview reads the exported file beside the container: currentPath + ".dds".
+    const fs::path current = folder / (std::string(FormatName(format)) + ".bin");
+    const fs::path dds = WithSuffix(current, kExportSuffix);
+    const fs::path peer = folder / "peer.bmp";
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error || (error = WriteTexture(dds, format, side, side))) {
+      return Report(name + ": cannot make the texture", error);
+    }
+    const std::string sideText = std::to_string(side);
+    const Case c{name,
+                 "convert in.dds out.bmp",
+                 {{{options.previewProgram.string(), current.string(), programFolder.string(),
+                    sideText, sideText},
+                   {}},
+                  {WorkFilePath(programFolder, WorkFile::PictureDds),
+                   WorkFilePath(programFolder, WorkFile::PictureLoadBmp)}},
+                 {{{"convert", dds.string(), peer.string()}, {}}, {peer}}};
+    // Our program checks its own picture; the peer must at least have written its file.
+    const bool ok = Record(c, [&] {
+      std::error_code sizeError;
+      return fs::file_size(peer, sizeError) > 0 || Report(name + ": no picture from the peer");
+    });
+    fs::remove_all(folder, error);
+    return ok;
+  }
+
+  void Print() const {
+    std::printf("\nMedians of %d counted runs after %d warm-up run(s), ours and the peer alternating;"
+                " ratio: median of the pairwise ours / peer.\n",
+                options.runs, options.warmups);
+    std::printf("\n| case | ours (ms) | peer (ms) | ours / peer | peak RSS of ours (MiB) | peer |\n");
+    std::printf("|---|---:|---:|---:|---:|---|\n");
+    for (std::size_t i = 0; i < results.size(); ++i) {
+      const CaseSummary& r = results[i];
+      std::printf("| %s | %.1f | %.1f | %.3f | %.1f | `%s` |\n", r.name.c_str(), r.oursMs,
+                  r.peerMs, r.ratio, r.peakRssMiB, peerLabels[i].c_str());
+    }
+    std::printf("\n");
+    for (const CaseSummary& r : results) std::printf("%s\n", MachineLine(r).c_str());
+    std::fflush(stdout);
+  }
+};
+
+}  // namespace
+
+int RunSuite(const SuiteOptions& options) {
+  Suite suite(options);
+  if (!suite.Prepare()) return 1;
+  const std::vector<std::uint64_t> sizes =
+      options.quick ? std::vector<std::uint64_t>{kMiB}
+                    : std::vector<std::uint64_t>{16 * kMiB, 256 * kMiB, 1024 * kMiB};
+  const std::uint32_t side = options.quick ? 64 : 4096;
+  bool ok = true;
+  for (std::uint64_t size : sizes) ok = suite.Export(size) && ok;
+  for (std::uint64_t size : sizes) ok = suite.Build(size) && ok;
+  for (TextureFormat format : {TextureFormat::Dxt1, TextureFormat::Dxt5, TextureFormat::Rgba32}) {
+    ok = suite.Preview(format, side) && ok;
+  }
+  suite.Print();
+  if (suite.results.empty()) {
+    Report("no case was measured");
+    ok = false;
+  }
+  return ok ? 0 : 1;
+}
+
+}  // namespace sodrel::bench
