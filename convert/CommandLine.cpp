@@ -1,0 +1,107 @@
+#include "convert/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+namespace sodrel::convert {
+namespace {
+
+constexpr char kDescription[] =
+    "Converts texture containers and DDS files in batches, with the same routines as the window.\n"
+    "\n"
+    "Commands:\n"
+    "  export FILE|DIR...  write each container's texture to its name + \".dds\"\n"
+    "  build FILE|DIR...   write each DDS file into a container named after it + \".bin\"\n"
+    "  info FILE...        show a file's size, first 64 bytes and DDS format\n"
+    "\n"
+    "A folder stands for the .bin (export) or .dds (build) files directly in it.\n"
+    "Exit status: 0 when every file succeeded, 1 when any failed, 2 for a usage error.";
+
+// Latin-1 maps every byte to one character and back, so file names that are not valid UTF-8
+// survive the trip through QString unchanged.
+QString FromBytes(const char* bytes) {
+  return QString::fromLatin1(bytes);
+}
+std::filesystem::path ToPath(const QString& text) {
+  return text.toLatin1().toStdString();
+}
+
+CommandLine UsageError(std::string text) {
+  return {CommandLine::Action::UsageError, {}, std::move(text)};
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, char** argv) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(kDescription);
+  parser.addPositionalArgument("command", "export, build or info.", "<command>");
+  parser.addPositionalArgument("paths", "Files, or folders of files, to convert or show.",
+                               "FILE|DIR...");
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption version = parser.addVersionOption();
+  const QCommandLineOption recursive(
+      {"r", "recursive"}, "Also take the matching files of every subfolder of a folder.");
+  const QCommandLineOption templateFile(
+      "template", "build: take the header from the first 64 bytes of FILE instead of KX00.dll.",
+      "FILE");
+  const QCommandLineOption headerFrom(
+      "header-from", "build: take the header of the existing container CONTAINER.", "CONTAINER");
+  const QCommandLineOption dryRun(
+      "dry-run", "List the files that would be written, one per line, and write nothing.");
+  parser.addOptions({recursive, templateFile, headerFrom, dryRun});
+
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << FromBytes(argv[i]);
+  if (!parser.parse(arguments)) return UsageError(parser.errorText().toStdString());
+  if (parser.isSet(help) || parser.isSet("help-all")) {
+    // Qt names the program as it was started ("./bin/sodrel-convert"); the usage names it plainly.
+    std::string text = parser.helpText().toStdString();
+    if (text.starts_with("Usage: ")) {
+      const std::size_t end = text.find(" [options]");
+      if (end != std::string::npos) text.replace(7, end - 7, "sodrel-convert");
+    }
+    return {CommandLine::Action::ShowHelp, {}, std::move(text)};
+  }
+  if (parser.isSet(version)) return {CommandLine::Action::ShowVersion, {}, {}};
+
+  QStringList positional = parser.positionalArguments();
+  if (positional.isEmpty()) return UsageError("no command given");
+  const QString command = positional.takeFirst();
+  Options options;
+  if (command == "export") {
+    options.command = Command::Export;
+  } else if (command == "build") {
+    options.command = Command::Build;
+  } else if (command == "info") {
+    options.command = Command::Info;
+  } else {
+    return UsageError("unknown command '" + command.toStdString() + "'");
+  }
+  if (positional.isEmpty()) return UsageError(command.toStdString() + ": no file given");
+  for (const QString& path : positional) options.paths.push_back(ToPath(path));
+
+  options.recursive = parser.isSet(recursive);
+  options.dryRun = parser.isSet(dryRun);
+  if (options.command == Command::Info && (options.recursive || options.dryRun)) {
+    return UsageError("info takes files only, without -r or --dry-run");
+  }
+  const bool hasTemplate = parser.isSet(templateFile);
+  const bool hasHeaderFrom = parser.isSet(headerFrom);
+  if ((hasTemplate || hasHeaderFrom) && options.command != Command::Build) {
+    return UsageError("--template and --header-from apply to build only");
+  }
+  if (hasTemplate && hasHeaderFrom) {
+    return UsageError("give either --template or --header-from, not both");
+  }
+  if (hasTemplate) {
+    options.headerSource = HeaderSource::TemplateFile;
+    options.headerPath = ToPath(parser.value(templateFile));
+  } else if (hasHeaderFrom) {
+    options.headerSource = HeaderSource::Container;
+    options.headerPath = ToPath(parser.value(headerFrom));
+  }
+  return {CommandLine::Action::Run, std::move(options), {}};
+}
+
+}  // namespace sodrel::convert

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace sodrel::convert {
+
+enum class Command { Export, Build, Info };
+
+// Where `build` takes the 64-byte header of every container it writes.
+enum class HeaderSource {
+  ProgramTemplate,  // KX00.dll in the program folder, like the window
+  TemplateFile,     // --template FILE: its first 64 bytes, a shorter file padded with zeros
+  Container,        // --header-from CONTAINER: the header of an existing container
+};
+
+struct Options {
+  Command command = Command::Export;
+  std::vector<std::filesystem::path> paths;  // files and folders, exactly as given
+  bool recursive = false;
+  bool dryRun = false;
+  HeaderSource headerSource = HeaderSource::ProgramTemplate;
+  std::filesystem::path headerPath;  // for TemplateFile and Container
+};
+
+struct CommandLine {
+  enum class Action { Run, ShowHelp, ShowVersion, UsageError };
+  Action action = Action::UsageError;
+  Options options;
+  std::string text;  // the help text, or what is wrong with the command line
+};
+
+// Needs a QCoreApplication. File names are taken byte for byte, whatever their encoding.
+CommandLine ParseCommandLine(int argc, char** argv);
+
+}  // namespace sodrel::convert

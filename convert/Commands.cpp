@@ -1,0 +1,236 @@
+#include "convert/Commands.h"
+
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "container/FileIo.h"
+#include "container/TextureContainer.h"
+#include "convert/Inputs.h"
+#include "convert/Report.h"
+#include "preview/DdsHeaderCheck.h"
+
+namespace sodrel::convert {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr std::array<std::byte, 4> kDdsMagic = {std::byte{'D'}, std::byte{'D'}, std::byte{'S'},
+                                                std::byte{' '}};
+
+void WriteOut(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+bool StartsWithDdsMagic(std::span<const std::byte> bytes) {
+  return bytes.size() >= kDdsMagic.size() &&
+         std::equal(kDdsMagic.begin(), kDdsMagic.end(), bytes.begin());
+}
+
+// The header every container of this build starts with, or nullopt after saying why there is
+// none. Read once, before any file is touched, so a bad header source writes nothing at all.
+std::optional<ContainerHeader> LoadHeader(const Options& options, const fs::path& programFolder) {
+  const fs::path path = options.headerSource == HeaderSource::ProgramTemplate
+                            ? HeaderTemplatePath(programFolder)
+                            : options.headerPath;
+  auto fail = [&](std::string_view reason, std::string_view detail) {
+    std::string line = path.native() + ": " + std::string(reason);
+    if (!detail.empty()) line += ": " + std::string(detail);
+    if (options.headerSource == HeaderSource::ProgramTemplate) {
+      line += " (give one with --template FILE or --header-from CONTAINER)";
+    }
+    line += "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    return std::nullopt;
+  };
+
+  const InputCheck input = CheckInput(path);
+  if (!input.usable()) return fail(Describe(ConvertOutcome::TemplateMissing), input.detail);
+  ContainerHeader header{};
+  if (options.headerSource != HeaderSource::Container) {
+    // Like the window: the first 64 bytes, a shorter template padded with zeros.
+    const ConvertResult read = ReadHeader(path, header);
+    if (!read.written()) return fail(Describe(read.outcome), read.error.message());
+    return header;
+  }
+
+  // A container shorter than its header, or a DDS file given by mistake, would silently give
+  // every container built a wrong header.
+  if (input.size < kContainerHeaderSize) {
+    return fail("too short to hold a container header (" + std::to_string(input.size) + " bytes)",
+                {});
+  }
+  UniqueFd fd;
+  std::uint64_t size = 0;
+  std::size_t got = 0;
+  std::error_code error = OpenForReading(path, fd, size);
+  if (!error) error = ReadPrefix(fd.get(), header, got);
+  if (error) return fail(Describe(ConvertOutcome::ReadFailed), error.message());
+  if (got < kContainerHeaderSize) return fail(Describe(ConvertOutcome::ReadFailed), {});
+  if (StartsWithDdsMagic(header)) return fail("a DDS file, not a container", {});
+  return header;
+}
+
+std::string Hex(std::span<const std::byte> bytes, std::string_view indent) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i > 0) text += i % 16 == 0 ? "\n" + std::string(indent) : " ";
+    const auto b = std::to_integer<unsigned>(bytes[i]);
+    text += kDigits[b >> 4];
+    text += kDigits[b & 15];
+  }
+  return text;
+}
+
+std::string FormatName(const DdsInfo& info) {
+  if (info.fourCC != 0) {
+    std::string code;
+    for (int shift = 0; shift < 32; shift += 8) {
+      const char c = static_cast<char>((info.fourCC >> shift) & 0xff);
+      if (c < 0x20 || c > 0x7e) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08x", static_cast<unsigned>(info.fourCC));
+        return std::string("FourCC ") + hex;
+      }
+      code += c;
+    }
+    return code;
+  }
+  if (info.bitCount != 0) return "uncompressed, " + std::to_string(info.bitCount) + " bits";
+  return "unknown format";
+}
+
+// Whether the check got far enough into the header to have read the format and the size.
+bool HeaderFieldsRead(DdsCheck check) {
+  switch (check) {
+    case DdsCheck::Unreadable:
+    case DdsCheck::TooShortForHeader:
+    case DdsCheck::BadMagic:
+    case DdsCheck::BadHeaderSize:
+    case DdsCheck::BadPixelFormatSize:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// Prints what `info` shows of one file on stdout, after a blank line when `separate`; fails
+// only when the file cannot be read.
+bool ShowInfo(const fs::path& path, bool separate, Report& report) {
+  const InputCheck input = CheckInput(path);
+  if (!input.usable()) {
+    report.Failed(path, Describe(input.result.outcome), input.detail);
+    return false;
+  }
+  UniqueFd fd;
+  std::uint64_t size = 0;
+  if (std::error_code error = OpenForReading(path, fd, size)) {
+    report.Failed(path, {ConvertOutcome::InputMissing, error});
+    return false;
+  }
+  std::array<std::byte, kContainerHeaderSize + kDdsHeaderBytes> prefix{};
+  std::size_t got = 0;
+  if (std::error_code error = ReadPrefix(fd.get(), prefix, got)) {
+    report.Failed(path, {ConvertOutcome::ReadFailed, error});
+    return false;
+  }
+  const std::span<const std::byte> bytes = std::span(prefix).first(got);
+  const bool isDds = StartsWithDdsMagic(bytes);
+  constexpr std::string_view kIndent = "            ";
+
+  std::string text = (separate ? "\n" : "") + path.native() + "\n";
+  text += "  file:     " + std::string(isDds ? "DDS file, " : "container, ") +
+          std::to_string(size) + (size == 1 ? " byte\n" : " bytes\n");
+  text += std::string(isDds ? "  first 64: " : "  header:   ") +
+          Hex(bytes.first(std::min(got, kContainerHeaderSize)), kIndent) + "\n";
+  if (!isDds && size <= kContainerHeaderSize) {
+    text += "  texture:  none\n";
+    text += "  preview:  no, " + Reason(ConvertOutcome::InputTooShort, size) + "\n";
+  } else {
+    const DdsInfo info =
+        isDds ? InspectDds(bytes.first(std::min(got, kDdsHeaderBytes)), size)
+              : InspectDds(bytes.subspan(kContainerHeaderSize), size - kContainerHeaderSize);
+    text += "  texture:  " +
+            (HeaderFieldsRead(info.check) ? FormatName(info) + ", " + std::to_string(info.width) +
+                                                " x " + std::to_string(info.height)
+                                          : std::string("unknown")) +
+            "\n";
+    text += "  preview:  " +
+            (info.accepted() ? std::string("yes") : "no, " + std::string(Describe(info.check))) +
+            "\n";
+  }
+  WriteOut(text);
+  report.Succeeded();
+  return true;
+}
+
+}  // namespace
+
+int RunExport(const Options& options) {
+  Report report(options.dryRun ? "to export" : "exported");
+  const std::vector<fs::path> files =
+      CollectInputs(options.paths, kBuildSuffix, options.recursive, report);
+  report.Start(files.size(), !options.dryRun);
+  for (const fs::path& file : files) {
+    const InputCheck input = CheckInput(file);
+    if (!input.usable()) {
+      report.Failed(file, Describe(input.result.outcome), input.detail);
+    } else if (options.dryRun) {
+      if (input.size <= kContainerHeaderSize) {
+        report.Failed(file, {ConvertOutcome::InputTooShort, {}}, input.size);
+        continue;
+      }
+      WriteOut(WithSuffix(file, kExportSuffix).native() + "\n");
+      report.Succeeded();
+    } else if (const ConvertResult result = ExportTexture(file); !result.written()) {
+      std::optional<std::uint64_t> size;
+      if (result.outcome == ConvertOutcome::InputTooShort) size = CheckInput(file).size;
+      report.Failed(file, result, size);
+    } else {
+      report.Succeeded();
+    }
+  }
+  return report.Finish();
+}
+
+int RunBuild(const Options& options, const fs::path& programFolder) {
+  const std::optional<ContainerHeader> header = LoadHeader(options, programFolder);
+  if (!header) return 1;
+  Report report(options.dryRun ? "to build" : "built");
+  const std::vector<fs::path> files =
+      CollectInputs(options.paths, kExportSuffix, options.recursive, report);
+  report.Start(files.size(), !options.dryRun);
+  for (const fs::path& file : files) {
+    const InputCheck input = CheckInput(file);
+    const fs::path output = WithSuffix(file, kBuildSuffix);
+    if (!input.usable()) {
+      report.Failed(file, Describe(input.result.outcome), input.detail);
+    } else if (options.dryRun) {
+      if (input.size == 0) {
+        report.Failed(file, {ConvertOutcome::InputEmpty, {}});
+        continue;
+      }
+      WriteOut(output.native() + "\n");
+      report.Succeeded();
+    } else if (const ConvertResult result = WriteContainer(*header, file, output);
+               !result.written()) {
+      report.Failed(file, result);
+    } else {
+      report.Succeeded();
+    }
+  }
+  return report.Finish();
+}
+
+int RunInfo(const Options& options) {
+  Report report("shown");
+  bool shownAny = false;
+  for (const fs::path& file : options.paths) {
+    if (ShowInfo(file, shownAny, report)) shownAny = true;
+  }
+  return report.Finish();
+}
+
+}  // namespace sodrel::convert

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <filesystem>
+
+#include "convert/CommandLine.h"
+
+namespace sodrel::convert {
+
+// Each returns the exit status: 0 when every file succeeded, 1 when any failed.
+// `programFolder` holds the executable and the default header template KX00.dll.
+int RunExport(const Options& options);
+int RunBuild(const Options& options, const std::filesystem::path& programFolder);
+int RunInfo(const Options& options);
+
+}  // namespace sodrel::convert

@@ -1,0 +1,63 @@
+// sodrel-convert: the batch command line beside the window. It converts with the window's own
+// routines but never uses the working folder, so it cannot disturb a window open on the same
+// program folder.
+
+#include <QCoreApplication>
+#include <QFile>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "Version.h"
+#include "convert/CommandLine.h"
+#include "convert/Commands.h"
+#include "convert/Report.h"
+
+namespace {
+
+// The folder holding this executable, where the default header template lives.
+std::filesystem::path ProgramFolder() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) return self.parent_path();
+  return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+}
+
+void Print(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QString::fromLatin1(sodrel::convert::kProgramName));
+  QCoreApplication::setApplicationVersion(sodrel::kVersionDisplay);
+
+  using sodrel::convert::CommandLine;
+  const CommandLine commandLine = sodrel::convert::ParseCommandLine(argc, argv);
+  const std::string name(sodrel::convert::kProgramName);
+  switch (commandLine.action) {
+    case CommandLine::Action::ShowHelp:
+      Print(stdout, commandLine.text);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    case CommandLine::Action::ShowVersion:
+      Print(stdout, std::string(sodrel::kVersionDisplay) + "\n");
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    case CommandLine::Action::UsageError:
+      Print(stderr, name + ": " + commandLine.text + "\nTry '" + name + " --help'.\n");
+      return 2;
+    case CommandLine::Action::Run:
+      break;
+  }
+  const sodrel::convert::Options& options = commandLine.options;
+  switch (options.command) {
+    case sodrel::convert::Command::Export:
+      return sodrel::convert::RunExport(options);
+    case sodrel::convert::Command::Build:
+      return sodrel::convert::RunBuild(options, ProgramFolder());
+    case sodrel::convert::Command::Info:
+      return sodrel::convert::RunInfo(options);
+  }
+  return 2;
+}
