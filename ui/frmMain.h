@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QMainWindow>
+#include <filesystem>
+
+#include "preview/PictureSink.h"
+
+class QAction;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QMenu;
+
+namespace sodrel {
+
+// The program's only window: the preview area with the banner over it, the menu bar (whose
+// "Menu" is also the popup of the preview area), the hidden path field and the file commands.
+class frmMain : public QMainWindow, public PictureSink {
+  Q_OBJECT
+
+ public:
+  // `programFolder` holds the header template and the working folder Temp/.
+  explicit frmMain(std::filesystem::path programFolder, QWidget* parent = nullptr);
+
+  // The current path: the file chosen last by either file command, or empty.
+  QString currentPath() const;
+
+  void ShowPicture(const QImage& picture) override;
+
+ public slots:
+  void mnuOpenFile_Click();
+  void mnuImportFile_Click();
+  void cmdQuillmoor_Click();
+  void cmdTorvane_Click();
+  void cmd_Author_Click();
+  void Copyright_Click();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildLayout();
+  void BuildMenus();
+  void Image1_MouseDown(Qt::MouseButton button, const QPoint& globalPosition);
+  void Image1_MouseUp();
+  void Form_Unload();
+  // Shows the open-file dialog; an empty result means the user cancelled.
+  QString AskForFile(const QString& title, const QString& kindFilter);
+  void ShowMessage(const QString& text, bool informationIcon);
+  std::filesystem::path currentFile() const;
+
+  const std::filesystem::path programFolder_;
+  QLabel* Image1 = nullptr;
+  QLabel* Image2 = nullptr;
+  QLineEdit* OpenFile = nullptr;
+  QFileDialog* CD = nullptr;
+  QMenu* Menu = nullptr;  // the menu bar's first menu and the preview area's popup
+  QMenu* About = nullptr;
+  QMenu* Visit = nullptr;
+};
+
+}  // namespace sodrel
