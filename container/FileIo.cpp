@@ -50,12 +50,15 @@ CopyFailure CopyThroughBuffer(int in, std::uint64_t offset, int out, std::uint64
 std::error_code OpenForReading(const std::filesystem::path& path, UniqueFd& fd,
                                std::uint64_t& size) {
   if (path.empty()) return std::make_error_code(std::errc::no_such_file_or_directory);
-  fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a FIFO chosen by mistake cannot hang us waiting for a writer; the
+  // flag is dropped again once the file is known to be a regular one.
+  fd.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd.valid()) return LastError();
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) return LastError();
   if (S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::is_a_directory);
   if (!S_ISREG(info.st_mode)) return std::make_error_code(std::errc::invalid_argument);
+  if (::fcntl(fd.get(), F_SETFL, 0) != 0) return LastError();
   size = static_cast<std::uint64_t>(info.st_size);
   return {};
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -110,6 +111,13 @@ TEST(ExportTexture, AMissingOrEmptyPathCreatesNothing) {
   EXPECT_EQ(ExportTexture("").outcome, ConvertOutcome::InputMissing);
   EXPECT_EQ(ExportTexture(folder.path()).outcome, ConvertOutcome::InputMissing);
   EXPECT_TRUE(test::Entries(folder.path()).empty());
+}
+
+TEST(ExportTexture, AFifoIsRefusedInsteadOfWaitingForAWriter) {
+  test::TempFolder folder;
+  ASSERT_EQ(::mkfifo((folder / "pipe.bin").c_str(), 0600), 0);
+  EXPECT_EQ(ExportTexture(folder / "pipe.bin").outcome, ConvertOutcome::InputMissing);
+  EXPECT_FALSE(fs::exists(folder / "pipe.bin.dds"));
 }
 
 TEST(ExportTexture, ALongerEarlierOutputIsReplacedByExactlyTheNewContent) {
