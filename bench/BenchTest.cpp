@@ -8,6 +8,7 @@
 
 #include "bench/Generate.h"
 #include "bench/Measure.h"
+#include "bench/Suite.h"
 #include "preview/DdsHeaderCheck.h"
 
 namespace sodrel::bench {
@@ -22,7 +23,7 @@ class Folder {
     path_ = ::mkdtemp(pattern.data());
   }
   ~Folder() { fs::remove_all(path_); }
-  fs::path operator/(const char* name) const { return path_ / name; }
+  fs::path operator/(const std::string& name) const { return path_ / name; }
 
  private:
   fs::path path_;
@@ -137,6 +138,40 @@ TEST(Summarize, TakesTheMedianOfPairwiseRatiosAndTheHighestPeak) {
   EXPECT_DOUBLE_EQ(s.ratio, 2);
   EXPECT_DOUBLE_EQ(s.peakRssMiB, 9);
   EXPECT_EQ(MachineLine(s), "bench x ours_ms=30.0 peer_ms=15.0 ratio=2.000 peak_rss_mib=9.0");
+}
+
+// A run that "succeeds" without the right output must fail the whole benchmark, or the table
+// would time a broken operation.
+TEST(Suite, FailsWhenOurOutputIsMissingOrWrong) {
+  Folder folder;
+  const fs::path writesWrongBytes = folder / "wrong-export";
+  std::ofstream(writesWrongBytes) << "#!/bin/sh\nprintf 'not the payload' > \"$2.dds\"\n";
+  fs::permissions(writesWrongBytes, fs::perms::owner_all);
+  for (const fs::path& program : {fs::path("true"), writesWrongBytes}) {
+    SCOPED_TRACE(program.string());
+    const fs::path work = folder / ("work-" + program.filename().string());
+    fs::create_directory(work);
+    SuiteOptions options;
+    options.quick = true;
+    options.warmups = 0;
+    options.runs = 1;
+    options.only = "export_";
+    options.work = work;
+    options.benchProgram = program;
+    options.headerTemplate = SODREL_BENCH_TEMPLATE;
+    EXPECT_EQ(RunSuite(options), 1);
+  }
+}
+
+TEST(Suite, FailsWhenNoCaseIsMeasured) {
+  Folder folder;
+  fs::create_directory(folder / "work");
+  SuiteOptions options;
+  options.quick = true;
+  options.only = "no_such_case";
+  options.work = folder / "work";
+  options.headerTemplate = SODREL_BENCH_TEMPLATE;
+  EXPECT_EQ(RunSuite(options), 1);
 }
 
 }  // namespace

@@ -72,7 +72,8 @@ std::optional<CaseSummary> Time(const Case& c, int warmups, int runs) {
 bool Same(const fs::path& ours, const fs::path& peer, const std::string& name) {
   std::error_code error;
   if (SameContents(ours, peer, error)) return true;
-  return Report(name + ": our output differs from the peer's (" + ours.string() + ")", error);
+  if (error) return Report(name + ": cannot compare our output with the peer's", error);
+  return Report(name + ": our output differs from the peer's (" + ours.string() + ")");
 }
 
 struct Suite {
