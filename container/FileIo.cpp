@@ -90,27 +90,85 @@ std::error_code WriteAll(int out, std::span<const std::byte> data) {
   return {};
 }
 
-CopyFailure CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t length) {
 #ifdef __linux__
-  loff_t inOffset = static_cast<loff_t>(offset);
-  bool kernelCopyWorked = false;
+namespace {
+
+bool Unsupported(int error) {
+  return error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL ||
+         error == EBADF;
+}
+
+// The kernel's own copy. Advances `offset` and `length` past what it moved; stops without a
+// failure when these files do not support it, so the caller can go on another way.
+CopyFailure CopyInKernel(int in, std::uint64_t& offset, int out, std::uint64_t& length) {
+  bool moved = false;
   while (length > 0) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, 1u << 30));
-    const ssize_t n = ::copy_file_range(in, &inOffset, out, nullptr, want, 0);
+    loff_t from = static_cast<loff_t>(offset);
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length, 1u << 30));
+    const ssize_t n = ::copy_file_range(in, &from, out, nullptr, want, 0);
     if (n < 0) {
       if (errno == EINTR) continue;
-      // Not supported between these files: fall back to plain reads and writes.
-      if (!kernelCopyWorked && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
-                                errno == EINVAL || errno == EBADF)) {
-        break;
-      }
+      if (!moved && Unsupported(errno)) return {};
       return {LastError()};
     }
     if (n == 0) return SourceEndedEarly();
-    kernelCopyWorked = true;
+    moved = true;
+    offset += static_cast<std::uint64_t>(n);
     length -= static_cast<std::uint64_t>(n);
   }
-  offset = static_cast<std::uint64_t>(inOffset);
+  return {};
+}
+
+// Moves bytes through a pipe of our own. Between offsets that are not page-aligned (a payload
+// behind the 64-byte header) copy_file_range falls back to a 64 KiB pipe inside the kernel; a
+// 1 MiB pipe moves the same bytes with far fewer round trips. Advances like CopyInKernel.
+CopyFailure SpliceThroughPipe(int in, std::uint64_t& offset, int out, std::uint64_t& length) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return {};
+  const UniqueFd readEnd(ends[0]);
+  const UniqueFd writeEnd(ends[1]);
+  int capacity = ::fcntl(writeEnd.get(), F_SETPIPE_SZ, static_cast<int>(kChunk));
+  if (capacity <= 0) capacity = ::fcntl(writeEnd.get(), F_GETPIPE_SZ);
+  if (capacity <= 0) return {};
+
+  bool moved = false;
+  while (length > 0) {
+    loff_t from = static_cast<loff_t>(offset);
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length, capacity));
+    const ssize_t n = ::splice(in, &from, writeEnd.get(), nullptr, want, SPLICE_F_MOVE);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (!moved && Unsupported(errno)) return {};
+      return ReadSide(LastError());
+    }
+    if (n == 0) return SourceEndedEarly();
+    for (auto left = static_cast<std::size_t>(n); left > 0;) {
+      const ssize_t m = ::splice(readEnd.get(), nullptr, out, nullptr, left, SPLICE_F_MOVE);
+      if (m < 0) {
+        if (errno == EINTR) continue;
+        return {LastError()};
+      }
+      left -= static_cast<std::size_t>(m);
+    }
+    moved = true;
+    offset += static_cast<std::uint64_t>(n);
+    length -= static_cast<std::uint64_t>(n);
+  }
+  return {};
+}
+
+}  // namespace
+#endif
+
+CopyFailure CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t length) {
+#ifdef __linux__
+  const off_t position = ::lseek(out, 0, SEEK_CUR);
+  const bool aligned = offset % 4096 == 0 && position >= 0 && position % 4096 == 0;
+  // Aligned copies stay with copy_file_range, which can share blocks where the filesystem can.
+  if (!aligned) {
+    if (CopyFailure failure = SpliceThroughPipe(in, offset, out, length)) return failure;
+  }
+  if (CopyFailure failure = CopyInKernel(in, offset, out, length)) return failure;
   if (length == 0) return {};
 #endif
   return CopyThroughBuffer(in, offset, out, length);
