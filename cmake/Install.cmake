@@ -1,0 +1,50 @@
+# Installing and packaging.
+#
+#   cmake --install build --prefix DIR     (DESTDIR is honoured)
+#
+#   DIR/lib/sodrel-tools/        the program folder: sodrel-tools, sodrel-convert, the header
+#                                template KX00.dll and the empty working folder Temp/
+#   DIR/bin/sodrel-tools         links into the program folder (each program finds its folder
+#   DIR/bin/sodrel-convert       through the link, so KX00.dll and Temp/ are found)
+#   DIR/share/applications/sodrel-tools.desktop      Exec is the installed program's full path
+#   DIR/share/icons/hicolor/256x256/apps/sodrel-tools.png
+#
+# The window writes its working files into Temp/ beside itself, so the program folder must be
+# writable by whoever runs it.
+#
+# `cpack` in the build folder packs the program folder alone into a .tar.gz (component
+# "program"); unpacked anywhere writable, it is ready to run.
+
+set(SODREL_INSTALL_FOLDER "lib/sodrel-tools" CACHE STRING
+    "Program folder, relative to the install prefix")
+
+install(TARGETS sodrel-tools sodrel-convert
+        RUNTIME DESTINATION ${SODREL_INSTALL_FOLDER} COMPONENT program)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/KX00.dll
+        DESTINATION ${SODREL_INSTALL_FOLDER} COMPONENT program)
+install(DIRECTORY DESTINATION ${SODREL_INSTALL_FOLDER}/Temp COMPONENT program)
+
+# bin/ links, made once in the build folder; installing copies them as links.
+set(_sodrel_links ${CMAKE_BINARY_DIR}/generated/bin)
+file(MAKE_DIRECTORY ${_sodrel_links})
+file(RELATIVE_PATH _sodrel_to_folder /prefix/bin /prefix/${SODREL_INSTALL_FOLDER})
+foreach(_program sodrel-tools sodrel-convert)
+  file(CREATE_LINK ${_sodrel_to_folder}/${_program} ${_sodrel_links}/${_program} SYMBOLIC)
+  install(FILES ${_sodrel_links}/${_program} DESTINATION bin COMPONENT desktop)
+endforeach()
+
+# The desktop entry gets its Exec line at install time, when the final prefix is known.
+set(SODREL_DESKTOP_ENTRY ${CMAKE_BINARY_DIR}/generated/sodrel-tools.desktop)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/InstallDesktopEntry.cmake.in
+               ${CMAKE_BINARY_DIR}/generated/InstallDesktopEntry.cmake @ONLY)
+install(SCRIPT ${CMAKE_BINARY_DIR}/generated/InstallDesktopEntry.cmake COMPONENT desktop)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/sodrel-tools.png
+        DESTINATION share/icons/hicolor/256x256/apps COMPONENT desktop)
+
+set(CPACK_GENERATOR TGZ)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Converts game texture containers to and from DDS files and previews the textures")
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};program;/")
+set(CPACK_SODREL_INSTALL_FOLDER ${SODREL_INSTALL_FOLDER})
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/PackageProgramFolder.cmake)
+include(CPack)
