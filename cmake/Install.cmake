@@ -10,7 +10,7 @@
 #   DIR/share/icons/hicolor/256x256/apps/sodrel-tools.png
 #
 # The window writes its working files into Temp/ beside itself, so the program folder must be
-# writable by whoever runs it.
+# writable by whoever runs it. Installing again keeps a KX00.dll already in the program folder.
 #
 # `cpack` in the build folder packs the program folder alone into a .tar.gz (component
 # "program"); unpacked anywhere writable, it is ready to run.
@@ -20,8 +20,16 @@ set(SODREL_INSTALL_FOLDER "lib/sodrel-tools" CACHE STRING
 
 install(TARGETS sodrel-tools sodrel-convert
         RUNTIME DESTINATION ${SODREL_INSTALL_FOLDER} COMPONENT program)
-install(FILES ${CMAKE_SOURCE_DIR}/resources/KX00.dll
-        DESTINATION ${SODREL_INSTALL_FOLDER} COMPONENT program)
+# The default header template, unless the folder already has one: installing again must not
+# replace a template the user put there.
+install(CODE "
+  set(_template \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${SODREL_INSTALL_FOLDER}/KX00.dll\")
+  if(EXISTS \"\${_template}\")
+    message(STATUS \"Keeping: \${_template}\")
+  else()
+    file(INSTALL \"${CMAKE_SOURCE_DIR}/resources/KX00.dll\"
+         DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${SODREL_INSTALL_FOLDER}\")
+  endif()" COMPONENT program)
 install(DIRECTORY DESTINATION ${SODREL_INSTALL_FOLDER}/Temp COMPONENT program)
 
 # bin/ links, made once in the build folder; installing copies them as links.

@@ -159,6 +159,15 @@ def main():
         check_installed(prefix, prefix)
         check_runs(prefix, scratch)
 
+        # Installing again keeps the user's own header template.
+        template = os.path.join(prefix, FOLDER, "KX00.dll")
+        own = b"OUR GAME'S OWN HEADER".ljust(64, b"\x01")
+        with open(template, "wb") as f:
+            f.write(own)
+        install(cmake, build, prefix)
+        with open(template, "rb") as f:
+            check(f.read() == own, "installing again replaced the user's KX00.dll")
+
         # A staged install: files under DESTDIR, Exec naming where they will be.
         stage = os.path.join(scratch, "stage")
         install(cmake, build, "/opt/sodrel", destdir=stage)
