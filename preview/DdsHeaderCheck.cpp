@@ -10,8 +10,10 @@ namespace {
 // Field offsets from the start of the file, the 4-byte magic included.
 constexpr std::size_t kMagicAt = 0;
 constexpr std::size_t kHeaderSizeAt = 4;
+constexpr std::size_t kHeaderFlagsAt = 8;
 constexpr std::size_t kHeightAt = 12;
 constexpr std::size_t kWidthAt = 16;
+constexpr std::size_t kPitchAt = 20;
 constexpr std::size_t kPixelFormatSizeAt = 76;
 constexpr std::size_t kPixelFormatFlagsAt = 80;
 constexpr std::size_t kFourCCAt = 84;
@@ -19,6 +21,7 @@ constexpr std::size_t kRgbBitCountAt = 88;
 
 constexpr std::uint32_t kHeaderSize = 124;
 constexpr std::uint32_t kPixelFormatSize = 32;
+constexpr std::uint32_t kFlagPitch = 0x8;
 constexpr std::uint32_t kFlagFourCC = 0x4;
 constexpr std::uint32_t kFlagRgb = 0x40;
 
@@ -103,8 +106,18 @@ DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize) {
   if (flags & kFlagRgb) {
     info.bitCount = ReadU32(prefix, kRgbBitCountAt);
     if (!IsRgbBitCount(info.bitCount)) return Stop(info, DdsCheck::UnsupportedFormat);
-    // Rows are packed without padding.
-    info.surfaceBytes = width * height * info.bitCount / 8;
+    // Rows are packed without padding. The library reads a 16-bit file as a 24-bit one, three
+    // bytes a pixel, so such a file must hold that much or the library reads past its end.
+    const std::uint64_t bytesRead = info.bitCount == 16 ? 3 : info.bitCount / 8;
+    const std::uint64_t rowBytes = width * bytesRead;
+    info.surfaceBytes = height * rowBytes;
+    // With a pitch in the header the library starts each row a pitch after the last one. It takes
+    // the pitch as signed: one at or below a packed row never reads further than packed rows.
+    const auto pitch = static_cast<std::int32_t>(ReadU32(prefix, kPitchAt));
+    if ((ReadU32(prefix, kHeaderFlagsAt) & kFlagPitch) && pitch > 0 &&
+        static_cast<std::uint64_t>(pitch) > rowBytes) {
+      info.surfaceBytes = (height - 1) * static_cast<std::uint64_t>(pitch) + rowBytes;
+    }
   } else if (flags & kFlagFourCC) {
     info.fourCC = ReadU32(prefix, kFourCCAt);
     const std::uint64_t blockBytes = BlockBytes(info.fourCC);

@@ -31,9 +31,9 @@ struct DdsInfo {
   DdsCheck check = DdsCheck::Unreadable;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::uint32_t fourCC = 0;    // 0 for uncompressed RGB
-  std::uint32_t bitCount = 0;  // for uncompressed RGB
-  std::uint64_t surfaceBytes = 0;  // bytes the top surface needs after the header
+  std::uint32_t fourCC = 0;        // 0 for uncompressed RGB
+  std::uint32_t bitCount = 0;      // for uncompressed RGB
+  std::uint64_t surfaceBytes = 0;  // bytes the library reads for the top surface after the header
   bool accepted() const { return check == DdsCheck::Accepted; }
 };
 
