@@ -14,10 +14,8 @@
 #include <QPixmap>
 #include <QUrl>
 
-#include "container/TextureContainer.h"
-#include "preview/Preview.h"
 #include "ui/AppTexts.h"
-#include "workfiles/WorkingFiles.h"
+#include "ui/FileCommands.h"
 
 namespace sodrel {
 namespace {
@@ -187,19 +185,14 @@ void frmMain::mnuOpenFile_Click() {
   if (chosen.isEmpty()) return;
   OpenFile->setText(chosen);
   // The window reports no failure: each step's outcome is left to the files it wrote.
-  ExportTexture(currentFile());
-  PreviewExported(currentFile(), programFolder_, *this);
+  RunExport(currentFile(), programFolder_, *this);
 }
 
 void frmMain::mnuImportFile_Click() {
   const QString chosen = AskForFile(kImportDialogTitle, QStringLiteral("DDS textures (*.dds)"));
   if (chosen.isEmpty()) return;
   OpenFile->setText(chosen);
-  // Without both staged copies the build and the preview would use an earlier import's file.
-  if (StageCopy(currentFile(), programFolder_, WorkFile::ImportFile)) return;
-  if (StageCopy(currentFile(), programFolder_, WorkFile::PictureImportFile)) return;
-  BuildContainer(currentFile(), programFolder_);
-  PreviewImported(programFolder_, *this);
+  RunImport(currentFile(), programFolder_, *this);
 }
 
 void frmMain::cmdQuillmoor_Click() {
@@ -221,7 +214,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::Form_Unload() {
-  if (ClearWorkingFiles(programFolder_).allDeleted()) OpenFile->clear();
+  if (RunCleanup(programFolder_).allDeleted()) OpenFile->clear();
 }
 
 }  // namespace sodrel

@@ -1,0 +1,34 @@
+#include "ui/FileCommands.h"
+
+#include "container/TextureContainer.h"
+#include "workfiles/WorkingFolderLock.h"
+
+namespace sodrel {
+
+ExportRun RunExport(const std::filesystem::path& containerPath,
+                    const std::filesystem::path& programFolder, PictureSink& sink) {
+  const WorkingFolderLock lock(programFolder);
+  ExportRun run;
+  run.exported = ExportTexture(containerPath);
+  if (run.exported.written()) run.preview = PreviewExported(containerPath, programFolder, sink);
+  return run;
+}
+
+ImportRun RunImport(const std::filesystem::path& ddsPath,
+                    const std::filesystem::path& programFolder, PictureSink& sink) {
+  const WorkingFolderLock lock(programFolder);
+  ImportRun run;
+  run.staging = StageCopy(ddsPath, programFolder, WorkFile::ImportFile);
+  if (!run.staging) run.staging = StageCopy(ddsPath, programFolder, WorkFile::PictureImportFile);
+  if (run.staging) return run;
+  run.built = BuildContainer(ddsPath, programFolder);
+  run.preview = PreviewImported(programFolder, sink);
+  return run;
+}
+
+CleanupResult RunCleanup(const std::filesystem::path& programFolder) {
+  const WorkingFolderLock lock(programFolder);
+  return ClearWorkingFiles(programFolder);
+}
+
+}  // namespace sodrel

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "container/Outcome.h"
+#include "preview/PictureSink.h"
+#include "preview/Preview.h"
+#include "workfiles/WorkingFiles.h"
+
+namespace sodrel {
+
+// The main window's two file commands and its clean-up on close, without the window: what the
+// window runs once its dialog has closed with a file. Each holds the working folder's lock
+// (WorkingFolderLock) from start to end, so two instances sharing a program folder take turns.
+
+struct ExportRun {
+  ConvertResult exported;                // writing `path` + ".dds"
+  std::optional<PreviewResult> preview;  // previewing that file, once it was written
+};
+
+// "Open and Export DDS": exports the container at `containerPath` and previews the export. A
+// failed export shows nothing: an earlier file at `path` + ".dds" is not this container's.
+ExportRun RunExport(const std::filesystem::path& containerPath,
+                    const std::filesystem::path& programFolder, PictureSink& sink);
+
+struct ImportRun {
+  std::error_code staging;               // why a staged copy could not be made, when one could not
+  std::optional<ConvertResult> built;    // building `path` + ".bin", once both copies were made
+  std::optional<PreviewResult> preview;  // previewing Temp/PictureImportFile, likewise
+};
+
+// "Import and Bulit New Bin": stages the DDS file at `ddsPath` as Temp/ImportFile and
+// Temp/PictureImportFile, builds the container from the first and previews the second. Without
+// both staged copies it stops there, so that no earlier import's file is built or shown.
+ImportRun RunImport(const std::filesystem::path& ddsPath,
+                    const std::filesystem::path& programFolder, PictureSink& sink);
+
+// The clean-up on close: deletes the working files as ClearWorkingFiles does.
+CleanupResult RunCleanup(const std::filesystem::path& programFolder);
+
+}  // namespace sodrel
