@@ -174,14 +174,36 @@ CopyFailure CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t lengt
   return CopyThroughBuffer(in, offset, out, length);
 }
 
+std::error_code StampOf(int fd, FileStamp& stamp) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return LastError();
+  stamp = {static_cast<std::uint64_t>(info.st_size),
+           {info.st_mtim.tv_sec, info.st_mtim.tv_nsec},
+           {info.st_ctim.tv_sec, info.st_ctim.tv_nsec}};
+  return {};
+}
+
+CopyFailure ExpectUnchanged(int fd, const FileStamp& before) {
+  FileStamp after;
+  if (std::error_code error = StampOf(fd, after)) return ReadSide(error);
+  // Written, cut or grown while we read it: what we read may mix two versions of the file.
+  if (after != before) {
+    return ReadSide(std::make_error_code(std::errc::resource_unavailable_try_again));
+  }
+  return {};
+}
+
 std::error_code CopyFileReplacing(const std::filesystem::path& source,
                                   const std::filesystem::path& destination) {
   UniqueFd in;
   std::uint64_t size = 0;
   if (std::error_code error = OpenForReading(source, in, size)) return error;
+  FileStamp before;
+  if (std::error_code error = StampOf(in.get(), before)) return error;
   AtomicOutput output(destination);
   if (std::error_code error = output.Open()) return error;
-  if (CopyFailure failure = CopyBytes(in.get(), 0, output.fd(), size)) return failure.error;
+  if (CopyFailure failure = CopyBytes(in.get(), 0, output.fd(), before.size)) return failure.error;
+  if (CopyFailure failure = ExpectUnchanged(in.get(), before)) return failure.error;
   return output.Commit();
 }
 

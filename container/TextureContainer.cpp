@@ -39,6 +39,11 @@ ConvertResult ExportTexture(const std::filesystem::path& containerPath) {
     return Fail(ConvertOutcome::InputMissing, error);
   }
   if (length <= kContainerHeaderSize) return Fail(ConvertOutcome::InputTooShort);
+  FileStamp before;
+  if (std::error_code error = StampOf(in.get(), before)) {
+    return Fail(ConvertOutcome::ReadFailed, error);
+  }
+  before.size = length;  // the length we copy must still be the file's at the end
 
   AtomicOutput output(WithSuffix(containerPath, kExportSuffix));
   if (std::error_code error = output.Open()) return Fail(ConvertOutcome::OutputFailed, error);
@@ -46,6 +51,7 @@ ConvertResult ExportTexture(const std::filesystem::path& containerPath) {
           CopyBytes(in.get(), kContainerHeaderSize, output.fd(), length - kContainerHeaderSize)) {
     return Fail(failure);
   }
+  if (CopyFailure failure = ExpectUnchanged(in.get(), before)) return Fail(failure);
   if (std::error_code error = output.Commit()) return Fail(ConvertOutcome::OutputFailed, error);
   return {};
 }
@@ -74,6 +80,11 @@ ConvertResult WriteContainer(const ContainerHeader& header, const std::filesyste
   }
   if (expectedLength && length != *expectedLength) return Fail(ConvertOutcome::StagedCopyMismatch);
   if (length == 0) return Fail(ConvertOutcome::InputEmpty);
+  FileStamp before;
+  if (std::error_code error = StampOf(body.get(), before)) {
+    return Fail(ConvertOutcome::ReadFailed, error);
+  }
+  before.size = length;  // the length we copy must still be the file's at the end
 
   AtomicOutput output(outputPath);
   if (std::error_code error = output.Open()) return Fail(ConvertOutcome::OutputFailed, error);
@@ -81,6 +92,7 @@ ConvertResult WriteContainer(const ContainerHeader& header, const std::filesyste
     return Fail(ConvertOutcome::OutputFailed, error);
   }
   if (CopyFailure failure = CopyBytes(body.get(), 0, output.fd(), length)) return Fail(failure);
+  if (CopyFailure failure = ExpectUnchanged(body.get(), before)) return Fail(failure);
   if (std::error_code error = output.Commit()) return Fail(ConvertOutcome::OutputFailed, error);
   return {};
 }
