@@ -19,7 +19,7 @@ std::string_view Describe(ConvertOutcome outcome) {
     case ConvertOutcome::StagedCopyMismatch:
       return "the staged copy does not match the chosen DDS file";
     case ConvertOutcome::ReadFailed:
-      return "the input could not be read to its end";
+      return "the input could not be read to its end, or changed while it was read";
     case ConvertOutcome::OutputFailed:
       return "cannot write the output file";
   }

@@ -14,7 +14,7 @@ enum class ConvertOutcome {
   TemplateMissing,     // no readable header template
   StagedCopyMissing,   // no readable staged copy of the chosen file
   StagedCopyMismatch,  // the staged copy is not the file at the current path
-  ReadFailed,          // an input could not be read to its end
+  ReadFailed,          // an input could not be read to its end, or changed while it was read
   OutputFailed,        // the output could not be written; an earlier file there is untouched
 };
 
