@@ -1,6 +1,8 @@
 #include "ui/frmMain.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
@@ -175,7 +177,11 @@ QString frmMain::AskForFile(const QString& title, const QString& kindFilter) {
   CD->setWindowTitle(title);
   CD->setNameFilters({kindFilter, QStringLiteral("All files (*)")});
   CD->selectNameFilter(kindFilter);
-  if (CD->exec() != QDialog::Accepted) return {};
+  const int answer = CD->exec();
+  // A name typed and confirmed while the dialog's suggestion list was open leaves that list on
+  // screen over the window, where it would swallow the next click.
+  for (QCompleter* completer : CD->findChildren<QCompleter*>()) completer->popup()->hide();
+  if (answer != QDialog::Accepted) return {};
   const QStringList chosen = CD->selectedFiles();
   return chosen.isEmpty() ? QString() : chosen.first();
 }

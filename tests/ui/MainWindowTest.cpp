@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -287,6 +289,20 @@ TEST_F(MainWindow, TheMenuBarAndThePopupRunTheSameCommand) {
   EXPECT_EQ(dialog.seen(), 1);
   EXPECT_EQ(ReadFile(program / "p.bin.dds"), dds);
   EXPECT_EQ(PreviewColour(), QColor(0, 0, 250));
+}
+
+TEST_F(MainWindow, NoSuggestionListOfTheDialogOutlivesIt) {
+  QList<QCompleter*> completers;
+  ModalWatcher<QFileDialog> dialog([&](QFileDialog* d) {
+    completers = d->findChildren<QCompleter*>();
+    for (QCompleter* c : completers) c->popup()->show();  // open while the name is confirmed
+    d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+        ->setText(QString::fromStdString((program / "x.bin").string()));
+    static_cast<QDialog*>(d)->accept();
+  });
+  action("mnuOpenFile")->trigger();
+  ASSERT_FALSE(completers.isEmpty());
+  for (QCompleter* c : completers) EXPECT_FALSE(c->popup()->isVisible());
 }
 
 TEST_F(MainWindow, CancellingTheDialogChangesNothing) {
