@@ -10,7 +10,9 @@ ExportRun RunExport(const std::filesystem::path& containerPath,
   const WorkingFolderLock lock(programFolder);
   ExportRun run;
   run.exported = ExportTexture(containerPath);
-  if (run.exported.written()) run.preview = PreviewExported(containerPath, programFolder, sink);
+  // Previewed whatever the export did: a ".dds" of this name left by an earlier export of the
+  // same container is shown when this one wrote none.
+  run.preview = PreviewExported(containerPath, programFolder, sink);
   return run;
 }
 

@@ -16,12 +16,12 @@ namespace sodrel {
 // (WorkingFolderLock) from start to end, so two instances sharing a program folder take turns.
 
 struct ExportRun {
-  ConvertResult exported;                // writing `path` + ".dds"
-  std::optional<PreviewResult> preview;  // previewing that file, once it was written
+  ConvertResult exported;  // writing `path` + ".dds"
+  PreviewResult preview;   // previewing `path` + ".dds"
 };
 
-// "Open and Export DDS": exports the container at `containerPath` and previews the export. A
-// failed export shows nothing: an earlier file at `path` + ".dds" is not this container's.
+// "Open and Export DDS": exports the container at `containerPath` and previews `path` + ".dds",
+// which an earlier export may have left when this one wrote nothing.
 ExportRun RunExport(const std::filesystem::path& containerPath,
                     const std::filesystem::path& programFolder, PictureSink& sink);
 

@@ -94,7 +94,7 @@ class Scene {
     if (exporting()) {
       const ExportRun run = RunExport(input(), program(), sink);
       o.converted = static_cast<int>(run.exported.outcome);
-      if (run.preview) o.preview = static_cast<int>(run.preview->outcome);
+      o.preview = static_cast<int>(run.preview.outcome);
     } else {
       const ImportRun run = RunImport(input(), program(), sink);
       o.staged = !run.staging;
@@ -530,7 +530,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- In the window.
 
-TEST(WindowFaults, AFailedExportKeepsThePictureShownInsteadOfAnEarlierExport) {
+TEST(WindowFaults, AFailedExportShowsTheEarlierExportOfTheSameContainer) {
   ProgramFolder program;
   frmMain window(program.path());
   const auto open = [&](const fs::path& path) {
@@ -555,7 +555,7 @@ TEST(WindowFaults, AFailedExportKeepsThePictureShownInsteadOfAnEarlierExport) {
   WriteFile(program / "a.bin", Pattern(10));  // now too short: a.bin.dds is the old texture
   open(program / "a.bin");
   EXPECT_EQ(window.currentPath().toStdString(), (program / "a.bin").string());
-  EXPECT_EQ(shown(), QColor(Qt::blue));
+  EXPECT_EQ(shown(), QColor(Qt::red));
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < count; ++round) {
     RecordingSink sink;
     const ExportRun exportRun = RunExport(container, program, sink);
-    check(exportRun.preview && exportRun.preview->shown(), round, "the export was not shown");
+    check(exportRun.preview.shown(), round, "the export was not shown");
     check(ReadFile(WithSuffix(container, kExportSuffix)) == exported, round, "wrong export");
     check(sink.calls == 1 && sink.colour() == colour, round, "the export showed another picture");
 

@@ -56,7 +56,7 @@ TEST_P(PlantedLinks, AreReplacedAndTheirTargetsNeverWrittenNorDeleted) {
 
   plant();
   RecordingSink sink;
-  EXPECT_TRUE(RunExport(program / "a.bin", program.path(), sink).preview->shown());
+  EXPECT_TRUE(RunExport(program / "a.bin", program.path(), sink).preview.shown());
   EXPECT_EQ(sink.colour(), kRed);
   const ImportRun import = RunImport(program / "b.dds", program.path(), sink);
   EXPECT_TRUE(import.built->written() && import.preview->shown());
