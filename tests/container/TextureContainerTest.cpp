@@ -1,12 +1,9 @@
 #include "container/TextureContainer.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <fstream>
 
 #include "tests/support/TestFiles.h"
@@ -149,46 +146,6 @@ TEST(ExportTexture, AnOutputPathThatIsASymbolicLinkIsReplacedAndItsTargetUntouch
   EXPECT_FALSE(fs::is_symlink(folder / "a.bin.dds"));
   EXPECT_EQ(ReadFile(folder / "a.bin.dds"), Slice(container, 64));
   EXPECT_EQ(ReadFile(folder / "precious"), Pattern(30, 1));
-}
-
-// Runs `convert` in a child process whose files may not grow past `limit` bytes, as on a disk
-// that fills up part-way; returns the outcome the child saw.
-template <typename Convert>
-ConvertOutcome WithFileSizeLimit(rlim_t limit, Convert convert) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit rl{limit, limit};
-    ::setrlimit(RLIMIT_FSIZE, &rl);
-    ::_exit(static_cast<int>(convert().outcome));
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status));
-  return static_cast<ConvertOutcome>(WEXITSTATUS(status));
-}
-
-TEST(ExportTexture, AWriteFailingPartWayKeepsTheEarlierOutputIntact) {
-  test::TempFolder folder;
-  WriteFile(folder / "a.bin", Pattern(64 + 3 * kMiB));
-  WriteFile(folder / "a.bin.dds", Pattern(20, 9));
-  EXPECT_EQ(WithFileSizeLimit(kMiB, [&] { return ExportTexture(folder / "a.bin"); }),
-            ConvertOutcome::OutputFailed);
-  EXPECT_EQ(ReadFile(folder / "a.bin.dds"), Pattern(20, 9));
-  EXPECT_EQ(test::Entries(folder.path()), (std::set<std::string>{"a.bin", "a.bin.dds"}));
-}
-
-TEST(BuildContainer, AWriteFailingPartWayKeepsTheEarlierOutputIntact) {
-  test::ProgramFolder program;
-  WriteFile(program / "a.dds", Pattern(3 * kMiB));
-  ASSERT_FALSE(StageCopy(program / "a.dds", program.path(), WorkFile::ImportFile));
-  WriteFile(program / "a.dds.bin", Pattern(20, 9));
-  EXPECT_EQ(
-      WithFileSizeLimit(kMiB, [&] { return BuildContainer(program / "a.dds", program.path()); }),
-      ConvertOutcome::OutputFailed);
-  EXPECT_EQ(ReadFile(program / "a.dds.bin"), Pattern(20, 9));
-  EXPECT_EQ(test::Entries(program.path()),
-            (std::set<std::string>{"KX00.dll", "Temp", "a.dds", "a.dds.bin"}));
 }
 
 struct TemplateCase {
