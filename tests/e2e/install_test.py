@@ -1,32 +1,24 @@
 #!/usr/bin/env python3
-"""Installs the build into temporary prefixes and checks that what lands there is a working
-program folder with its links, desktop entry and icon.
-
-    install_test.py BUILD_DIR CMAKE
-
-(cpack is left out: it builds the project first, which must not happen while tests run.)
-"""
+"""install_test.py BUILD_DIR CMAKE: installs the build into temporary prefixes and checks that
+each holds a working program folder with its links, desktop entry and icon. (Not cpack: it would
+build the project first, which must not happen while tests run.)"""
 
 import os
 import re
 import shutil
-import signal
 import struct
 import subprocess
 import sys
 import tempfile
-import time
+from pathlib import Path
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE = os.path.normpath(os.path.join(HERE, os.pardir, os.pardir))
+SOURCE = Path(__file__).resolve().parents[2]
 FOLDER = "lib/sodrel-tools"
 PROGRAMS = ("sodrel-tools", "sodrel-convert")
-EXPECTED = {
-    f"{FOLDER}/sodrel-tools", f"{FOLDER}/sodrel-convert", f"{FOLDER}/KX00.dll", f"{FOLDER}/Temp/",
-    "bin/sodrel-tools", "bin/sodrel-convert", "share/applications/sodrel-tools.desktop",
-    "share/icons/hicolor/256x256/apps/sodrel-tools.png",
-}
-
+ICON = "share/icons/hicolor/256x256/apps/sodrel-tools.png"
+DESKTOP = "share/applications/sodrel-tools.desktop"
+EXPECTED = {f"{FOLDER}/KX00.dll", f"{FOLDER}/Temp/", DESKTOP, ICON,  # Temp/: an empty folder
+            *(f"{FOLDER}/{name}" for name in PROGRAMS), *(f"bin/{name}" for name in PROGRAMS)}
 failures = []
 
 
@@ -34,58 +26,22 @@ def check(condition, message):
     if not condition:
         failures.append(message)
         print("FAILED: " + message, flush=True)
-    return condition
 
 
 def tree(root):
     """Every file, link and empty folder under `root`, relative, folders ending in '/'."""
-    found = set()
-    for folder, dirs, files in os.walk(root):
-        rel = os.path.relpath(folder, root)
-        for name in files + [d for d in dirs if os.path.islink(os.path.join(folder, d))]:
-            found.add(os.path.normpath(os.path.join(rel, name)))
-        if not dirs and not files and rel != ".":
-            found.add(rel + "/")
-    return found
+    return {path.relative_to(root).as_posix() + ("/" if path.is_dir() else "")
+            for path in root.rglob("*") if not path.is_dir() or not any(path.iterdir())}
 
 
-def desktop_entry(path):
-    values = {}
-    with open(path, encoding="utf-8") as f:
-        for line in f:
-            key, sep, value = line.rstrip("\n").partition("=")
-            if sep and not line.startswith("["):
-                values[key] = value
-    return values
-
-
-def exec_program(exec_value):
+def exec_program(value):
     """The program an Exec value starts, as a desktop reads it: string escapes undone, then the
     first argument unquoted (inside quotes a backslash escapes " ` $ \\), then %% as %."""
-    value = re.sub(r"\\(.)", lambda m: {"s": " ", "n": "\n", "t": "\t", "r": "\r"}.get(
-        m.group(1), m.group(1)), exec_value)
-    if not value.startswith('"'):
-        return value.split(" ")[0].replace("%%", "%")
-    match = re.match(r'"((?:[^"\\`$]|\\["`$\\])*)"', value)
-    if not match:
-        return None
-    return re.sub(r"\\(.)", r"\1", match.group(1)).replace("%%", "%")
-
-
-def check_program_starts(program):
-    """The window program starts and keeps running (offscreen) until it is told to stop."""
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-    process = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.PIPE)
-    deadline = time.monotonic() + 2.0
-    while time.monotonic() < deadline and process.poll() is None:
-        time.sleep(0.1)
-    alive = process.poll() is None
-    if alive:
-        process.send_signal(signal.SIGTERM)
-    _, err = process.communicate(timeout=20)
-    check(alive, f"{program} exited at once with status {process.returncode}: "
-                 f"{err.decode(errors='replace')}")
+    value = re.sub(r"\\(.)", lambda m: {"s": " ", "n": "\n", "t": "\t", "r": "\r"}.get(m[1], m[1]),
+                   value)
+    match = re.match(r'"((?:[^"\\`$]|\\["`$\\])*)"|([^" ]*)', value)
+    program = match[2] if match[1] is None else re.sub(r"\\(.)", r"\1", match[1])
+    return program.replace("%%", "%")
 
 
 def check_installed(prefix, final_prefix):
@@ -93,85 +49,73 @@ def check_installed(prefix, final_prefix):
     found = tree(prefix)
     check(found == EXPECTED, f"installed files differ: missing {sorted(EXPECTED - found)}, "
                              f"unexpected {sorted(found - EXPECTED)}")
-    folder = os.path.join(prefix, FOLDER)
     for name in PROGRAMS:
-        program = os.path.join(folder, name)
-        check(os.access(program, os.X_OK), f"{program} is not executable")
-        link = os.path.join(prefix, "bin", name)
-        check(os.path.islink(link) and os.readlink(link) == f"../{FOLDER}/{name}",
-              f"{link} is not a relative link into the program folder")
-    with open(os.path.join(folder, "KX00.dll"), "rb") as f, \
-            open(os.path.join(SOURCE, "resources", "KX00.dll"), "rb") as g:
-        template = f.read()
-        check(len(template) == 64 and template == g.read(),
-              "KX00.dll is not the 64-byte header template")
-    temp = os.path.join(folder, "Temp")
-    check(os.path.isdir(temp) and not os.listdir(temp), "Temp/ is not an empty folder")
-
-    entry = desktop_entry(os.path.join(prefix, "share/applications/sodrel-tools.desktop"))
+        check(os.access(prefix / FOLDER / name, os.X_OK), f"{name} is not executable")
+        link = prefix / "bin" / name
+        check(link.is_symlink() and os.readlink(link) == f"../{FOLDER}/{name}",
+              f"bin/{name} is not a relative link into the program folder")
+    template = (prefix / FOLDER / "KX00.dll").read_bytes()
+    check(len(template) == 64 and template == (SOURCE / "resources/KX00.dll").read_bytes(),
+          "KX00.dll is not the 64-byte header template")
+    entry = dict(line.split("=", 1) for line in (prefix / DESKTOP).read_text().splitlines()
+                 if "=" in line and not line.startswith(("[", "#")))
     check(entry.get("Name") == "Sodrel Tools" and entry.get("Icon") == "sodrel-tools",
           f"desktop entry names or icon wrong: {entry}")
-    check(exec_program(entry.get("Exec", "")) == os.path.join(final_prefix, FOLDER,
-                                                              "sodrel-tools"),
-          f"desktop entry Exec {entry.get('Exec')!r} is not the installed program under "
-          f"{final_prefix}")
-
-    with open(os.path.join(prefix, "share/icons/hicolor/256x256/apps/sodrel-tools.png"),
-              "rb") as f:
-        head = f.read(24)
+    check(exec_program(entry.get("Exec", "")) == f"{final_prefix}/{FOLDER}/sodrel-tools",
+          f"desktop entry Exec {entry.get('Exec')!r} is not the program under {final_prefix}")
+    head = (prefix / ICON).read_bytes()[:24]
     check(head[:8] == b"\x89PNG\r\n\x1a\n" and struct.unpack(">II", head[16:24]) == (256, 256),
           "the icon is not a 256x256 PNG")
 
 
-def check_runs(prefix, scratch):
-    """The programs run through their bin/ links and find the program folder from there."""
-    texture = os.path.join(scratch, "texture.dds")
-    shutil.copyfile(os.path.join(SOURCE, "samples", "sample.dds"), texture)
-    result = subprocess.run([os.path.join(prefix, "bin", "sodrel-convert"), "build", texture],
-                            capture_output=True, timeout=60)
-    check(result.returncode == 0,
-          f"sodrel-convert build failed: {result.stderr.decode(errors='replace')}")
-    with open(texture + ".bin", "rb") as f, \
-            open(os.path.join(SOURCE, "samples", "sample.bin"), "rb") as g:
-        check(f.read() == g.read(), "the installed sodrel-convert built a different container")
-    check_program_starts(os.path.join(prefix, "bin", "sodrel-tools"))
+def keeps_running(program):
+    """Whether the window program starts (offscreen) and runs until it is told to stop."""
+    process = subprocess.Popen([program], env=dict(os.environ, QT_QPA_PLATFORM="offscreen"),
+                               stdout=subprocess.DEVNULL)
+    try:
+        process.wait(2)
+        return False
+    except subprocess.TimeoutExpired:
+        process.terminate()
+        process.wait(20)
+        return True
 
 
 def install(cmake, build, prefix, destdir=None):
-    env = dict(os.environ)
-    env.pop("DESTDIR", None)
-    if destdir:
-        env["DESTDIR"] = destdir
-    result = subprocess.run([cmake, "--install", build, "--prefix", prefix], env=env,
+    result = subprocess.run([cmake, "--install", build, "--prefix", prefix], text=True,
+                            env=dict(os.environ, DESTDIR=str(destdir or "")),  # "": none
                             capture_output=True, timeout=120)
-    if not check(result.returncode == 0,
-                 f"cmake --install failed: {result.stderr.decode(errors='replace')}"):
-        sys.exit(1)
+    if result.returncode != 0:
+        sys.exit(f"FAILED: cmake --install failed: {result.stderr}")
 
 
 def main():
     build, cmake = sys.argv[1:3]
-    scratch = tempfile.mkdtemp(prefix="sodrel-install-")
+    scratch = Path(tempfile.mkdtemp(prefix="sodrel-install-"))
     try:
         # A prefix with a space, a dollar and a percent sign: Exec must quote and escape them.
-        prefix = os.path.join(scratch, "my programs", "$HOME 100%")
+        prefix = scratch / "my programs" / "$HOME 100%"
         install(cmake, build, prefix)
         check_installed(prefix, prefix)
-        check_runs(prefix, scratch)
+
+        # The programs run through their bin/ links and find the program folder from there.
+        texture = Path(shutil.copy(SOURCE / "samples/sample.dds", scratch / "texture.dds"))
+        built = subprocess.run([prefix / "bin/sodrel-convert", "build", texture], timeout=60)
+        check(built.returncode == 0 and Path(f"{texture}.bin").read_bytes()
+              == (SOURCE / "samples/sample.bin").read_bytes(),
+              "the installed sodrel-convert did not build samples/sample.bin")
+        check(keeps_running(prefix / "bin/sodrel-tools"), "the installed sodrel-tools exited")
 
         # Installing again keeps the user's own header template.
-        template = os.path.join(prefix, FOLDER, "KX00.dll")
         own = b"OUR GAME'S OWN HEADER".ljust(64, b"\x01")
-        with open(template, "wb") as f:
-            f.write(own)
+        (prefix / FOLDER / "KX00.dll").write_bytes(own)
         install(cmake, build, prefix)
-        with open(template, "rb") as f:
-            check(f.read() == own, "installing again replaced the user's KX00.dll")
+        check((prefix / FOLDER / "KX00.dll").read_bytes() == own,
+              "installing again replaced the user's KX00.dll")
 
         # A staged install: files under DESTDIR, Exec naming where they will be.
-        stage = os.path.join(scratch, "stage")
-        install(cmake, build, "/opt/sodrel", destdir=stage)
-        check_installed(os.path.join(stage, "opt/sodrel"), "/opt/sodrel")
+        install(cmake, build, "/opt/sodrel", destdir=scratch / "stage")
+        check_installed(scratch / "stage/opt/sodrel", "/opt/sodrel")
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
     print("passed" if not failures else f"{len(failures)} check(s) failed")
