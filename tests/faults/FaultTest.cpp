@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <array>
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -38,8 +39,6 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-constexpr std::uint64_t kKiB = 1024;
-
 enum class Command { Export, Import };
 
 // What a command did, in a form a child process can hand back through a pipe. -1: not run.
@@ -56,16 +55,22 @@ struct Outcome {
 };
 
 constexpr int kWritten = static_cast<int>(ConvertOutcome::Written);
-constexpr int kOutputFailed = static_cast<int>(ConvertOutcome::OutputFailed);
 constexpr int kShown = static_cast<int>(PreviewOutcome::Shown);
-constexpr int kCopyFailed = static_cast<int>(PreviewOutcome::CopyFailed);
-constexpr int kSaveFailed = static_cast<int>(PreviewOutcome::SaveFailed);
+constexpr Outcome kAllDone{true, kWritten, kShown, 1};
 constexpr Outcome kNothingStaged{false, -1, -1, 0};
+// The output failed; the preview shows the earlier output of the same input (see RunExport).
+constexpr Outcome kOutputFails{true, static_cast<int>(ConvertOutcome::OutputFailed), kShown, 1};
+constexpr Outcome kCopyFails{true, kWritten, static_cast<int>(PreviewOutcome::CopyFailed), 0};
+constexpr Outcome kSaveFails{true, kWritten, static_cast<int>(PreviewOutcome::SaveFailed), 0};
 
 const Bytes kEarlier = MakeDds(DdsFormat::Dxt1, 8, 8, kGreen);  // what the earlier run took
 const Bytes kLarge = MakeDds(DdsFormat::Dxt1, 256, 256, kRed);  // 32,896 bytes; its BMP 256 KiB
 // 36,832 bytes: its container (64 more) needs one memory page more than the file itself.
 const Bytes kPadded = Concat(MakeDds(DdsFormat::Dxt1, 8, 8, kRed), Pattern(36832 - 160, 4));
+
+void ExpectNoTemporaryFiles(const fs::path& folder) {
+  EXPECT_EQ(TemporaryFilesUnder(folder), std::vector<std::string>{});
+}
 
 // A program folder with its textures in textures/, where one earlier run of `command` took
 // kEarlier, and the files that run left.
@@ -117,37 +122,35 @@ class Scene {
   // hold either what they held before or the whole new content, and the picture is the earlier
   // one unless this run showed its own.
   void ExpectNothingPartial(const Bytes& dds, const Outcome& outcome) const {
-    EXPECT_EQ(TemporaryFilesUnder(program()), std::vector<std::string>{});
+    ExpectNoTemporaryFiles(program());
     const bool written = outcome.converted == kWritten;
     EXPECT_EQ(ReadFile(output()), written ? OutputFor(dds) : earlier_.at(output()));
     for (const fs::path& path : Written()) {
-      if (!fs::is_regular_file(path)) continue;
+      if (!fs::is_regular_file(path) || path == output()) continue;
       const Bytes now = ReadFile(path);
-      if (path == work(WorkFile::PictureLoadBmp)) {
-        if (outcome.preview != kShown) {
-          EXPECT_EQ(now, earlier_.at(path)) << path;
-        }
-      } else if (path != output()) {
+      if (path != work(WorkFile::PictureLoadBmp)) {
         EXPECT_TRUE(now == earlier_.at(path) || now == dds) << path << " is partial";
+      } else if (outcome.preview != kShown) {
+        EXPECT_EQ(now, earlier_.at(path)) << path;
       }
     }
   }
 
   // Once the fault is gone, the same command on `dds` does all it should.
   void ExpectNextRunWorks(const Bytes& dds) const {
+    fs::create_directories(textures());
+    Place(dds);
     RecordingSink sink;
-    EXPECT_EQ(Run(sink), (Outcome{true, kWritten, kShown, 1}));
+    EXPECT_EQ(Run(sink), kAllDone);
     EXPECT_EQ(ReadFile(output()), OutputFor(dds));
     EXPECT_EQ(sink.colour(), kRed);
-    EXPECT_EQ(TemporaryFilesUnder(program()), std::vector<std::string>{});
+    ExpectNoTemporaryFiles(program());
   }
 
  private:
   bool exporting() const { return command_ == Command::Export; }
   std::vector<fs::path> Written() const {
-    if (exporting()) {
-      return {output(), work(WorkFile::PictureDds), work(WorkFile::PictureLoadBmp)};
-    }
+    if (exporting()) return {output(), work(WorkFile::PictureDds), work(WorkFile::PictureLoadBmp)};
     return {output(), work(WorkFile::ImportFile), work(WorkFile::PictureImportFile),
             work(WorkFile::PictureLoadBmp)};
   }
@@ -157,35 +160,30 @@ class Scene {
   std::map<fs::path, Bytes> earlier_;
 };
 
-// ---- A disk that fills up part-way.
+// ---- A disk that fills up part-way (a tmpfs where this machine lets us mount one, a child
+// process with a file size limit either way), a working folder that is missing, or a folder at
+// a working file's name.
 
-// A tmpfs mounted over a folder for as long as it lives; mounted() is false where this machine
-// does not let us mount one.
-class SmallDisk {
- public:
-  explicit SmallDisk(fs::path folder) : folder_(std::move(folder)) {
-    mounted_ = ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=16m") == 0;
-    if (!mounted_) error_ = std::strerror(errno);
+// A tmpfs mounted over a folder for as long as it lives; `error` tells why this machine does not
+// let us mount one.
+struct SmallDisk {
+  explicit SmallDisk(fs::path at) : folder(std::move(at)) {
+    if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=16m") != 0) error = strerror(errno);
   }
   ~SmallDisk() {
-    if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
+    if (error.empty()) ::umount2(folder.c_str(), MNT_DETACH);
   }
-  bool mounted() const { return mounted_; }
-  const std::string& error() const { return error_; }
   // Leaves `room` bytes free beside what is there now; 0: room enough for anything again.
   void LeaveRoom(std::uint64_t room) const {
     struct statvfs info {};
-    ASSERT_EQ(::statvfs(folder_.c_str(), &info), 0);
+    ASSERT_EQ(::statvfs(folder.c_str(), &info), 0);
     const std::uint64_t used = (info.f_blocks - info.f_bfree) * info.f_frsize;
     const std::string size = "size=" + std::to_string(room == 0 ? 16 << 20 : used + room);
-    ASSERT_EQ(::mount("tmpfs", folder_.c_str(), "tmpfs", MS_REMOUNT, size.c_str()), 0)
+    ASSERT_EQ(::mount("tmpfs", folder.c_str(), "tmpfs", MS_REMOUNT, size.c_str()), 0)
         << std::strerror(errno);
   }
-
- private:
-  fs::path folder_;
-  bool mounted_ = false;
-  std::string error_;
+  const fs::path folder;
+  std::string error;
 };
 
 // Runs `run` in a child process that may write no file past `limit` bytes, as on a disk that
@@ -213,153 +211,86 @@ Outcome InChildWithFileSizeLimit(rlim_t limit, const std::function<Outcome()>& r
   return outcome;
 }
 
-enum class Disk { Tmpfs, FileSizeLimit };
-enum class Where { Textures, WorkingFolder };  // the folder on the small disk
+enum class Fault { Tmpfs, FileSizeLimit, Missing, FolderInstead };
+using enum Command;
+using enum Fault;
 
-struct FullDiskCase {
+struct FaultCase {
   const char* name;
   Command command;
-  Where where;
-  const Bytes* dds;
-  std::uint64_t room;  // bytes free on the disk; for the file size limit, the largest file
+  Fault fault;
+  const char* at;  // under the program folder: the folder on the small disk, or the entry faulted
   Outcome outcome;
-  friend void PrintTo(const FullDiskCase& c, std::ostream* os) { *os << c.name; }
+  std::uint64_t room = 0;  // bytes free on the disk; for the file size limit, the largest file
+  const Bytes* dds = &kLarge;
+  friend void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 };
 
-const FullDiskCase kFullDiskCases[] = {
-    // The preview still shows the earlier export of the same container (see RunExport).
-    {"ExportOutput",
-     Command::Export,
-     Where::Textures,
-     &kLarge,
-     16 * kKiB,
-     {true, kOutputFailed, kShown, 1}},
-    {"ExportPicture",
-     Command::Export,
-     Where::WorkingFolder,
-     &kLarge,
-     64 * kKiB,
-     {true, kWritten, kSaveFailed, 0}},
-    {"ImportStaging", Command::Import, Where::WorkingFolder, &kLarge, 16 * kKiB, kNothingStaged},
-    {"ImportBuild",
-     Command::Import,
-     Where::Textures,
-     &kPadded,
-     36864,
-     {true, kOutputFailed, kShown, 1}},
-    {"ImportPicture",
-     Command::Import,
-     Where::WorkingFolder,
-     &kLarge,
-     128 * kKiB,
-     {true, kWritten, kSaveFailed, 0}},
+const FaultCase kFaultCases[] = {
+    {"ExportOutput_Tmpfs", Export, Tmpfs, "textures", kOutputFails, 16 << 10},
+    {"ExportOutput_FileSizeLimit", Export, FileSizeLimit, "textures", kOutputFails, 16 << 10},
+    {"ExportPicture_Tmpfs", Export, Tmpfs, "Temp", kSaveFails, 64 << 10},
+    {"ExportPicture_FileSizeLimit", Export, FileSizeLimit, "Temp", kSaveFails, 64 << 10},
+    {"ImportStaging_Tmpfs", Import, Tmpfs, "Temp", kNothingStaged, 16 << 10},
+    {"ImportStaging_FileSizeLimit", Import, FileSizeLimit, "Temp", kNothingStaged, 16 << 10},
+    {"ImportBuild_Tmpfs", Import, Tmpfs, "textures", kOutputFails, 36864, &kPadded},
+    {"ImportBuild_FileSizeLimit", Import, FileSizeLimit, "textures", kOutputFails, 36864, &kPadded},
+    {"ImportPicture_Tmpfs", Import, Tmpfs, "Temp", kSaveFails, 128 << 10},
+    {"ImportPicture_FileSizeLimit", Import, FileSizeLimit, "Temp", kSaveFails, 128 << 10},
+    // The export itself needs no working folder: only its preview stops.
+    {"NoWorkingFolder_Export", Export, Missing, "Temp", kCopyFails},
+    {"NoWorkingFolder_Import", Import, Missing, "Temp", kNothingStaged},
+    {"FolderAtPictureDds_Export", Export, FolderInstead, "Temp/Picture.dds", kCopyFails},
+    {"FolderAtPictureLoadBmp_Export", Export, FolderInstead, "Temp/PictureLoad.bmp", kSaveFails},
+    {"FolderAtPictureLoadBmp_Import", Import, FolderInstead, "Temp/PictureLoad.bmp", kSaveFails},
+    {"FolderAtImportFile_Import", Import, FolderInstead, "Temp/ImportFile", kNothingStaged},
+    {"FolderAtPictureImportFile_Import", Import, FolderInstead, "Temp/PictureImportFile",
+     kNothingStaged},
 };
 
-class FullDisk : public testing::TestWithParam<std::tuple<FullDiskCase, Disk>> {};
+class CommandFault : public testing::TestWithParam<FaultCase> {};
 
-TEST_P(FullDisk, StopsTheCommandWithoutPartialFilesAndTheNextOneWorks) {
-  const auto& [c, disk] = GetParam();
+TEST_P(CommandFault, StopsTheCommandWithoutPartialFilesAndTheNextOneWorks) {
+  const FaultCase& c = GetParam();
   Scene scene(c.command);
-  const fs::path small =
-      c.where == Where::Textures ? scene.textures() : WorkingFolder(scene.program());
+  const fs::path at = scene.program() / c.at;
   std::optional<SmallDisk> tmpfs;
-  if (disk == Disk::Tmpfs) {
-    tmpfs.emplace(small);
-    if (!tmpfs->mounted()) GTEST_SKIP() << "cannot mount a tmpfs here: " << tmpfs->error();
+  if (c.fault == Tmpfs) {
+    tmpfs.emplace(at);
+    if (!tmpfs->error.empty()) GTEST_SKIP() << "cannot mount a tmpfs here: " << tmpfs->error;
   }
   ASSERT_NO_FATAL_FAILURE(scene.RunEarlier());
   scene.Place(*c.dds);
-
-  RecordingSink sink;
-  Outcome outcome;
   if (tmpfs) {
     ASSERT_NO_FATAL_FAILURE(tmpfs->LeaveRoom(c.room));
-    outcome = scene.Run(sink);
-    EXPECT_EQ(sink.calls, outcome.shown);
-  } else {
-    outcome = InChildWithFileSizeLimit(c.room, [&] { return scene.Run(sink); });
   }
+  if (c.fault == Missing || c.fault == FolderInstead) fs::remove_all(at);
+  if (c.fault == FolderInstead) {
+    fs::create_directory(at);
+    WriteFile(at / "inside", Pattern(3));
+  }
+
+  RecordingSink sink;
+  const Outcome outcome = c.fault == FileSizeLimit
+                              ? InChildWithFileSizeLimit(c.room, [&] { return scene.Run(sink); })
+                              : scene.Run(sink);
   EXPECT_EQ(outcome, c.outcome);
   scene.ExpectNothingPartial(*c.dds, outcome);
 
   if (tmpfs) {
     ASSERT_NO_FATAL_FAILURE(tmpfs->LeaveRoom(0));
+  } else if (c.fault == Missing) {
+    EXPECT_FALSE(fs::exists(at)) << "the program never makes its working folder";
+    fs::create_directory(at);
+  } else if (c.fault == FolderInstead) {
+    EXPECT_EQ(ReadFile(at / "inside"), Pattern(3));
+    fs::remove_all(at);
   }
   scene.ExpectNextRunWorks(*c.dds);
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, FullDisk,
-                         testing::Combine(testing::ValuesIn(kFullDiskCases),
-                                          testing::Values(Disk::Tmpfs, Disk::FileSizeLimit)),
-                         [](const auto& info) {
-                           return std::string(std::get<0>(info.param).name) +
-                                  (std::get<1>(info.param) == Disk::Tmpfs ? "_Tmpfs"
-                                                                          : "_FileSizeLimit");
-                         });
-
-// ---- A working folder that is missing, or holds folders at the working files' names.
-
-struct HostileCase {
-  const char* name;
-  Command command;
-  const char* folderAt;  // a working file's name, or nullptr: Temp/ itself is missing
-  Outcome outcome;
-};
-
-class HostileWorkingFolder : public testing::TestWithParam<HostileCase> {};
-
-TEST_P(HostileWorkingFolder, StopsTheStepThatNeedsItAndTheNextCommandWorks) {
-  const HostileCase& c = GetParam();
-  Scene scene(c.command);
-  ASSERT_NO_FATAL_FAILURE(scene.RunEarlier());
-  scene.Place(kLarge);
-  const fs::path temp = WorkingFolder(scene.program());
-  const fs::path blocker = c.folderAt ? temp / c.folderAt : temp;
-  if (c.folderAt) {
-    fs::remove(blocker);
-    fs::create_directory(blocker);
-    WriteFile(blocker / "inside", Pattern(3));
-  } else {
-    fs::remove_all(temp);
-  }
-
-  RecordingSink sink;
-  const Outcome outcome = scene.Run(sink);
-  EXPECT_EQ(outcome, c.outcome);
-  if (c.folderAt) {
-    EXPECT_EQ(ReadFile(blocker / "inside"), Pattern(3));
-    fs::remove_all(blocker);
-  } else {
-    EXPECT_FALSE(fs::exists(temp)) << "the program never makes its working folder";
-    fs::create_directory(temp);
-  }
-  EXPECT_EQ(TemporaryFilesUnder(scene.program()), std::vector<std::string>{});
-  scene.ExpectNextRunWorks(kLarge);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, HostileWorkingFolder,
-    testing::Values(
-        // The export itself needs no working folder: only its preview stops.
-        HostileCase{
-            "NoWorkingFolder_Export", Command::Export, nullptr, {true, kWritten, kCopyFailed, 0}},
-        HostileCase{"NoWorkingFolder_Import", Command::Import, nullptr, kNothingStaged},
-        HostileCase{"FolderAtPictureDds_Export",
-                    Command::Export,
-                    "Picture.dds",
-                    {true, kWritten, kCopyFailed, 0}},
-        HostileCase{"FolderAtPictureLoadBmp_Export",
-                    Command::Export,
-                    "PictureLoad.bmp",
-                    {true, kWritten, kSaveFailed, 0}},
-        HostileCase{"FolderAtPictureLoadBmp_Import",
-                    Command::Import,
-                    "PictureLoad.bmp",
-                    {true, kWritten, kSaveFailed, 0}},
-        HostileCase{"FolderAtImportFile_Import", Command::Import, "ImportFile", kNothingStaged},
-        HostileCase{"FolderAtPictureImportFile_Import", Command::Import, "PictureImportFile",
-                    kNothingStaged}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, CommandFault, testing::ValuesIn(kFaultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- A folder that vanishes between two steps of a command.
 
@@ -372,9 +303,7 @@ TEST(VanishingFolder, TheExportsFolderGoingBeforeThePreviewStopsOnlyThePreview) 
   EXPECT_EQ(PreviewExported(scene.input(), scene.program(), sink).outcome,
             PreviewOutcome::CopyFailed);
   EXPECT_EQ(sink.calls, 0);
-  EXPECT_EQ(TemporaryFilesUnder(scene.program()), std::vector<std::string>{});
-  fs::create_directory(scene.textures());
-  scene.Place(kLarge);
+  ExpectNoTemporaryFiles(scene.program());
   scene.ExpectNextRunWorks(kLarge);
 }
 
@@ -382,71 +311,58 @@ TEST(VanishingFolder, TheDdsFilesFolderGoingAfterStagingBuildsNothingButShowsThe
   Scene scene(Command::Import);
   ASSERT_NO_FATAL_FAILURE(scene.RunEarlier());
   scene.Place(kLarge);
-  ASSERT_FALSE(StageCopy(scene.input(), scene.program(), WorkFile::ImportFile));
-  ASSERT_FALSE(StageCopy(scene.input(), scene.program(), WorkFile::PictureImportFile));
+  for (WorkFile staged : {WorkFile::ImportFile, WorkFile::PictureImportFile}) {
+    ASSERT_FALSE(StageCopy(scene.input(), scene.program(), staged));
+  }
   fs::remove_all(scene.textures());
   EXPECT_EQ(BuildContainer(scene.input(), scene.program()).outcome, ConvertOutcome::InputMissing);
   RecordingSink sink;
   EXPECT_TRUE(PreviewImported(scene.program(), sink).shown());
   EXPECT_EQ(sink.colour(), kRed);
-  EXPECT_EQ(TemporaryFilesUnder(scene.program()), std::vector<std::string>{});
-  fs::create_directory(scene.textures());
-  scene.Place(kLarge);
+  ExpectNoTemporaryFiles(scene.program());
   scene.ExpectNextRunWorks(kLarge);
 }
 
 // ---- A container that shrinks or grows while it is read.
 
-struct EarlyEndCase {
-  const char* name;
-  std::uint64_t offset;    // where the copy starts in the source
-  std::uint64_t position;  // where the output stands; 64 makes the copy unaligned
-  std::uint64_t length;    // asked for, from a source of 3 MiB
-};
-
-class SourceEndingEarly : public testing::TestWithParam<EarlyEndCase> {};
-
-TEST_P(SourceEndingEarly, FailsAsAReadFailure) {
-  const EarlyEndCase& c = GetParam();
+TEST(SourceEndingEarly, FailsAsAReadFailure) {
   TempFolder folder;
   WriteFile(folder / "in", Pattern(3 << 20));
-  UniqueFd in(::open((folder / "in").c_str(), O_RDONLY | O_CLOEXEC));
-  UniqueFd out(::open((folder / "out").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  ASSERT_TRUE(in.valid() && out.valid());
-  ASSERT_EQ(::lseek(out.get(), static_cast<off_t>(c.position), SEEK_SET),
-            static_cast<off_t>(c.position));
-  const CopyFailure failure = CopyBytes(in.get(), c.offset, out.get(), c.length);
-  EXPECT_TRUE(failure);
-  EXPECT_TRUE(failure.whileReading);
+  // Where the copy starts in the source, where the output stands (64 makes the copy unaligned),
+  // and the length asked for: one byte short, many chunks short, starting at or past the end.
+  const std::uint64_t cases[][3] = {{0, 0, (3 << 20) + 1},
+                                    {64, 64, (3 << 20) - 63},
+                                    {64, 64, 10 << 20},
+                                    {4 << 20, 0, 1},
+                                    {3 << 20, 64, 1}};
+  for (const auto& [offset, position, length] : cases) {
+    UniqueFd in(::open((folder / "in").c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd out(::open((folder / "out").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    ASSERT_TRUE(in.valid() && out.valid());
+    ASSERT_EQ(::lseek(out.get(), static_cast<off_t>(position), SEEK_SET), position);
+    const CopyFailure failure = CopyBytes(in.get(), offset, out.get(), length);
+    EXPECT_TRUE(failure && failure.whileReading) << offset << " " << position << " " << length;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Copies, SourceEndingEarly,
-                         testing::Values(EarlyEndCase{"AlignedOneByteShort", 0, 0, (3 << 20) + 1},
-                                         EarlyEndCase{"UnalignedOneByteShort", 64, 64,
-                                                      (3 << 20) - 63},
-                                         EarlyEndCase{"UnalignedManyChunksShort", 64, 64, 10 << 20},
-                                         EarlyEndCase{"StartsPastTheEnd", 4 << 20, 0, 1},
-                                         EarlyEndCase{"UnalignedStartsAtTheEnd", 3 << 20, 64, 1}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// A file that another program cuts short and makes whole again, over and over, while it is
-// copied: every copy either fails as a read failure and keeps the earlier output, or holds the
-// file as it stood at one instant, never a mix of two (the copies move page-cache pages, which a
-// cut zeroes in place).
-struct ChangingCase {
-  const char* name;
-  std::size_t skipped;  // bytes of the input the output leaves out
-  std::function<bool(const fs::path& input, const fs::path& program)> copy;  // true: written
-  fs::path output;  // under the program folder
-};
-
-class ChangingInput : public testing::TestWithParam<ChangingCase> {};
+// A file that another program cuts short and makes whole again, over and over, while the export
+// or the staging copies it: every copy either fails as a read failure and keeps the earlier
+// output, or holds the file as it stood at one instant, never a mix of two (the copies move
+// page-cache pages, which a cut zeroes in place); once the file stays whole, the copy works.
+class ChangingInput : public testing::TestWithParam<Command> {};
 
 TEST_P(ChangingInput, IsCopiedWholeOrNotAtAll) {
-  const ChangingCase& c = GetParam();
+  const bool exporting = GetParam() == Export;
   ProgramFolder program;
   const fs::path input = program / "input";
-  const fs::path output = program.path() / c.output;
+  const fs::path output = exporting ? program / "input.dds" : program.work("ImportFile");
+  const std::size_t skipped = exporting ? 64 : 0;  // bytes of the input the output leaves out
+  const auto copy = [&] {                          // true: written
+    if (!exporting) return !StageCopy(input, program.path(), WorkFile::ImportFile);
+    const ConvertResult result = ExportTexture(input);
+    EXPECT_TRUE(result.written() || result.outcome == ConvertOutcome::ReadFailed);
+    return result.written();
+  };
   const Bytes whole = Pattern(64 + (8 << 20), 8);
   const std::size_t cut = 64 + (1 << 20) + 3;
   WriteFile(input, whole);
@@ -464,12 +380,12 @@ TEST_P(ChangingInput, IsCopiedWholeOrNotAtAll) {
     }
   });
   for (int i = 0; i < 60; ++i) {
-    const bool written = c.copy(input, program.path());
+    const bool written = copy();
     const Bytes got = ReadFile(output);
     if (written) {
       // The file as it stood at one instant: the writer grows it in steps.
-      EXPECT_GE(got.size(), cut - c.skipped) << "copy " << i;
-      EXPECT_TRUE(got == Slice(whole, c.skipped, got.size()))
+      EXPECT_GE(got.size(), cut - skipped) << "copy " << i;
+      EXPECT_TRUE(got == Slice(whole, skipped, got.size()))
           << "copy " << i << " mixes two versions in " << got.size() << " bytes";
       earlier = got;
     } else {
@@ -478,59 +394,39 @@ TEST_P(ChangingInput, IsCopiedWholeOrNotAtAll) {
   }
   done = true;
   changer.join();
-  EXPECT_EQ(TemporaryFilesUnder(program.path()), std::vector<std::string>{});
+  ExpectNoTemporaryFiles(program.path());
+  EXPECT_TRUE(copy());
+  EXPECT_EQ(ReadFile(output), Slice(whole, skipped));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Copies, ChangingInput,
-    testing::Values(ChangingCase{"Export", 64,
-                                 [](const fs::path& input, const fs::path&) {
-                                   const ConvertResult result = ExportTexture(input);
-                                   EXPECT_TRUE(result.written() ||
-                                               result.outcome == ConvertOutcome::ReadFailed);
-                                   return result.written();
-                                 },
-                                 "input.dds"},
-                    ChangingCase{"Staging", 0,
-                                 [](const fs::path& input, const fs::path& program) {
-                                   return !StageCopy(input, program, WorkFile::ImportFile);
-                                 },
-                                 "Temp/ImportFile"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Copies, ChangingInput, testing::Values(Export, Import),
+                         [](const auto& info) {
+                           return info.param == Export ? "Export" : "Staging";
+                         });
 
 // What the copies above rely on: a file's stamp tells a change made after it was taken.
-struct ChangeCase {
-  const char* name;
-  std::function<void(int fd)> change;
-  bool changed;
-};
-
-class StampAfterAChange : public testing::TestWithParam<ChangeCase> {};
-
-TEST_P(StampAfterAChange, DiffersExactlyWhenTheFileChanged) {
+TEST(StampAfterAChange, DiffersExactlyWhenTheFileChanged) {
+  const struct {
+    const char* name;
+    void (*change)(int fd);
+    bool changed;
+  } cases[] = {
+      {"read only", [](int fd) { EXPECT_EQ(::pread(fd, std::array<char, 1>{}.data(), 1, 10), 1); },
+       false},
+      {"one byte rewritten in place", [](int fd) { EXPECT_EQ(::pwrite(fd, "x", 1, 10), 1); }, true},
+      {"cut short", [](int fd) { EXPECT_EQ(::ftruncate(fd, 100), 0); }, true},
+      {"grown", [](int fd) { EXPECT_EQ(::pwrite(fd, "x", 1, 9000), 1); }, true},
+  };
   TempFolder folder;
-  WriteFile(folder / "f", Pattern(5000));
-  UniqueFd fd(::open((folder / "f").c_str(), O_RDWR | O_CLOEXEC));
-  FileStamp before;
-  ASSERT_FALSE(StampOf(fd.get(), before));
-  GetParam().change(fd.get());
-  EXPECT_EQ(static_cast<bool>(ExpectUnchanged(fd.get(), before)), GetParam().changed);
+  for (const auto& c : cases) {
+    WriteFile(folder / "f", Pattern(5000));
+    UniqueFd fd(::open((folder / "f").c_str(), O_RDWR | O_CLOEXEC));
+    FileStamp before;
+    ASSERT_FALSE(StampOf(fd.get(), before));
+    c.change(fd.get());
+    EXPECT_EQ(static_cast<bool>(ExpectUnchanged(fd.get(), before)), c.changed) << c.name;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Changes, StampAfterAChange,
-    testing::Values(
-        ChangeCase{"ReadOnly",
-                   [](int fd) {
-                     char byte;
-                     ASSERT_EQ(::pread(fd, &byte, 1, 10), 1);
-                   },
-                   false},
-        ChangeCase{"OneByteRewrittenInPlace",
-                   [](int fd) { ASSERT_EQ(::pwrite(fd, "x", 1, 10), 1); }, true},
-        ChangeCase{"CutShort", [](int fd) { ASSERT_EQ(::ftruncate(fd, 100), 0); }, true},
-        ChangeCase{"Grown", [](int fd) { ASSERT_EQ(::pwrite(fd, "x", 1, 9000), 1); }, true}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- In the window.
 
