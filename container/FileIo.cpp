@@ -45,10 +45,15 @@ CopyFailure CopyThroughBuffer(int in, std::uint64_t offset, int out, std::uint64
   return {};
 }
 
+FileStamp StampFrom(const struct stat& info) {
+  return {static_cast<std::uint64_t>(info.st_size),
+          {info.st_mtim.tv_sec, info.st_mtim.tv_nsec},
+          {info.st_ctim.tv_sec, info.st_ctim.tv_nsec}};
+}
+
 }  // namespace
 
-std::error_code OpenForReading(const std::filesystem::path& path, UniqueFd& fd,
-                               std::uint64_t& size) {
+std::error_code OpenForReading(const std::filesystem::path& path, UniqueFd& fd, FileStamp& stamp) {
   if (path.empty()) return std::make_error_code(std::errc::no_such_file_or_directory);
   // Non-blocking, so that a FIFO chosen by mistake cannot hang us waiting for a writer; the
   // flag is dropped again once the file is known to be a regular one.
@@ -59,7 +64,15 @@ std::error_code OpenForReading(const std::filesystem::path& path, UniqueFd& fd,
   if (S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::is_a_directory);
   if (!S_ISREG(info.st_mode)) return std::make_error_code(std::errc::invalid_argument);
   if (::fcntl(fd.get(), F_SETFL, 0) != 0) return LastError();
-  size = static_cast<std::uint64_t>(info.st_size);
+  stamp = StampFrom(info);
+  return {};
+}
+
+std::error_code OpenForReading(const std::filesystem::path& path, UniqueFd& fd,
+                               std::uint64_t& size) {
+  FileStamp stamp;
+  if (std::error_code error = OpenForReading(path, fd, stamp)) return error;
+  size = stamp.size;
   return {};
 }
 
@@ -177,9 +190,7 @@ CopyFailure CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t lengt
 std::error_code StampOf(int fd, FileStamp& stamp) {
   struct stat info {};
   if (::fstat(fd, &info) != 0) return LastError();
-  stamp = {static_cast<std::uint64_t>(info.st_size),
-           {info.st_mtim.tv_sec, info.st_mtim.tv_nsec},
-           {info.st_ctim.tv_sec, info.st_ctim.tv_nsec}};
+  stamp = StampFrom(info);
   return {};
 }
 
@@ -196,10 +207,8 @@ CopyFailure ExpectUnchanged(int fd, const FileStamp& before) {
 std::error_code CopyFileReplacing(const std::filesystem::path& source,
                                   const std::filesystem::path& destination) {
   UniqueFd in;
-  std::uint64_t size = 0;
-  if (std::error_code error = OpenForReading(source, in, size)) return error;
   FileStamp before;
-  if (std::error_code error = StampOf(in.get(), before)) return error;
+  if (std::error_code error = OpenForReading(source, in, before)) return error;
   AtomicOutput output(destination);
   if (std::error_code error = output.Open()) return error;
   if (CopyFailure failure = CopyBytes(in.get(), 0, output.fd(), before.size)) return failure.error;

@@ -9,8 +9,20 @@
 
 namespace sodrel {
 
+// The length and the last-change times of an open file. A stamp taken after reading the file
+// that equals one taken before means nobody wrote to it, cut it or grew it in between: what was
+// read is one version of the file, not a mix of two. (Exactly so where a change after a stat
+// always gets a new change time, as on Linux 6.13 and later; within a clock tick before that.)
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t modified[2] = {};  // seconds, nanoseconds
+  std::int64_t changed[2] = {};
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
 // Opens an existing regular file for reading. Never creates a file.
-// On success `size` holds the file's length.
+// On success `stamp` (or `size`) describes the file as it was opened.
+std::error_code OpenForReading(const std::filesystem::path& path, UniqueFd& fd, FileStamp& stamp);
 std::error_code OpenForReading(const std::filesystem::path& path, UniqueFd& fd,
                                std::uint64_t& size);
 
@@ -28,17 +40,6 @@ struct CopyFailure {
 // Uses the kernel's copy_file_range where it can, bounded chunks otherwise, so memory stays
 // flat whatever the length. A source that ends early fails (the file shrank under us).
 CopyFailure CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t length);
-
-// The length and the last-change times of an open file. A stamp taken after reading the file
-// that equals one taken before means nobody wrote to it, cut it or grew it in between: what was
-// read is one version of the file, not a mix of two. (Exactly so where a change after a stat
-// always gets a new change time, as on Linux 6.13 and later; within a clock tick before that.)
-struct FileStamp {
-  std::uint64_t size = 0;
-  std::int64_t modified[2] = {};  // seconds, nanoseconds
-  std::int64_t changed[2] = {};
-  friend bool operator==(const FileStamp&, const FileStamp&) = default;
-};
 
 // The stamp of the file open at `fd`; an error when it cannot be taken.
 std::error_code StampOf(int fd, FileStamp& stamp);

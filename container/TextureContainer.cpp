@@ -34,16 +34,12 @@ std::filesystem::path HeaderTemplatePath(const std::filesystem::path& programFol
 
 ConvertResult ExportTexture(const std::filesystem::path& containerPath) {
   UniqueFd in;
-  std::uint64_t length = 0;
-  if (std::error_code error = OpenForReading(containerPath, in, length)) {
+  FileStamp before;
+  if (std::error_code error = OpenForReading(containerPath, in, before)) {
     return Fail(ConvertOutcome::InputMissing, error);
   }
+  const std::uint64_t length = before.size;
   if (length <= kContainerHeaderSize) return Fail(ConvertOutcome::InputTooShort);
-  FileStamp before;
-  if (std::error_code error = StampOf(in.get(), before)) {
-    return Fail(ConvertOutcome::ReadFailed, error);
-  }
-  before.size = length;  // the length we copy must still be the file's at the end
 
   AtomicOutput output(WithSuffix(containerPath, kExportSuffix));
   if (std::error_code error = output.Open()) return Fail(ConvertOutcome::OutputFailed, error);
@@ -74,17 +70,13 @@ ConvertResult WriteContainer(const ContainerHeader& header, const std::filesyste
                              const std::filesystem::path& outputPath,
                              std::optional<std::uint64_t> expectedLength) {
   UniqueFd body;
-  std::uint64_t length = 0;
-  if (std::error_code error = OpenForReading(bodyPath, body, length)) {
+  FileStamp before;
+  if (std::error_code error = OpenForReading(bodyPath, body, before)) {
     return Fail(ConvertOutcome::InputMissing, error);
   }
+  const std::uint64_t length = before.size;
   if (expectedLength && length != *expectedLength) return Fail(ConvertOutcome::StagedCopyMismatch);
   if (length == 0) return Fail(ConvertOutcome::InputEmpty);
-  FileStamp before;
-  if (std::error_code error = StampOf(body.get(), before)) {
-    return Fail(ConvertOutcome::ReadFailed, error);
-  }
-  before.size = length;  // the length we copy must still be the file's at the end
 
   AtomicOutput output(outputPath);
   if (std::error_code error = output.Open()) return Fail(ConvertOutcome::OutputFailed, error);
