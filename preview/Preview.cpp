@@ -8,7 +8,7 @@
 #include "container/AtomicOutput.h"
 #include "container/FileIo.h"
 #include "container/TextureContainer.h"
-#include "preview/MFreeImage.h"
+#include "preview/DdsDecode.h"
 #include "workfiles/WorkingFiles.h"
 
 namespace sodrel {
@@ -48,11 +48,8 @@ QImage ReadPicture(const fs::path& path) {
 // library says it is complete: a failed save leaves the previous BMP as it was, and a link
 // planted at `bmp` is replaced rather than followed. The bitmap is released before returning,
 // so it never holds memory beside the picture.
-PreviewOutcome WriteBmp(const fs::path& dds, const fs::path& bmp, PreviewOutcome& failure) {
-  failure = PreviewOutcome::NotDecoded;
-  const MFreeImage::Bitmap bitmap = MFreeImage::Load(FIF_DDS, dds.c_str(), 0);
-  if (!bitmap) return PreviewOutcome::NotDecoded;
-
+PreviewOutcome WriteBmp(const MFreeImage::Bitmap& bitmap, const fs::path& bmp,
+                        PreviewOutcome& failure) {
   failure = PreviewOutcome::SaveFailed;
   AtomicOutput output(bmp);
   if (output.Open()) return PreviewOutcome::SaveFailed;
@@ -69,12 +66,12 @@ PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, 
   // What an exception means at the step that threw it.
   PreviewOutcome failure = PreviewOutcome::NotDecoded;
   try {
-    // The library trusts the header it reads; it sees only files that passed the check.
-    const DdsInfo info = InspectDdsFile(dds);
-    if (!info.accepted()) return {PreviewOutcome::Rejected, info.check};
+    DecodedDds decoded = DecodeDds(dds);
+    if (!decoded.info.accepted()) return {PreviewOutcome::Rejected, decoded.info.check};
+    if (!decoded.bitmap) return {PreviewOutcome::NotDecoded};
 
     const fs::path bmp = WorkFilePath(programFolder, WorkFile::PictureLoadBmp);
-    const PreviewOutcome written = WriteBmp(dds, bmp, failure);
+    const PreviewOutcome written = WriteBmp(decoded.bitmap, bmp, failure);
     if (written != PreviewOutcome::Shown) return {written};
 
     failure = PreviewOutcome::PictureUnreadable;

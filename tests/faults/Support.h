@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "preview/PictureSink.h"
-#include "tests/preview/DdsWriter.h"
+#include "tests/support/DdsWriter.h"
 
 namespace sodrel::test {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/preview/DdsWriter.h"
+#include "tests/support/DdsWriter.h"
 
 using namespace sodrel::test;
 namespace fs = std::filesystem;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/preview/DdsWriter.h"
+#include "tests/support/DdsWriter.h"
 
 namespace sodrel {
 namespace {

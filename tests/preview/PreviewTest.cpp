@@ -8,7 +8,7 @@
 
 #include "container/TextureContainer.h"
 #include "preview/MFreeImage.h"
-#include "tests/preview/DdsWriter.h"
+#include "tests/support/DdsWriter.h"
 #include "workfiles/WorkingFiles.h"
 
 namespace sodrel {

@@ -1,4 +1,4 @@
-#include "tests/preview/DdsWriter.h"
+#include "tests/support/DdsWriter.h"
 
 #include <initializer_list>
 
