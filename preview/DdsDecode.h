@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 
 #include "preview/DdsHeaderCheck.h"
@@ -13,8 +14,10 @@ struct DecodedDds {
   MFreeImage::Bitmap bitmap;  // null when the check refused the file or the library gave nothing
 };
 
-// Checks the DDS file at `path` and, when the check accepts it, decodes it through FreeImage.
+// Checks the DDS file that starts `offset` bytes into the file at `path` (0 for a DDS file, 64
+// for the one inside a container) and, when the check accepts it, decodes it through FreeImage.
+// The bitmap is 8-bit grey (palettised), 24-bit or 32-bit with alpha, at the texture's size.
 // Never throws for a malformed file; may throw std::bad_alloc.
-DecodedDds DecodeDds(const std::filesystem::path& path);
+DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset = 0);
 
 }  // namespace sodrel
