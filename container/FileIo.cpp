@@ -77,10 +77,14 @@ std::error_code OpenForReading(const std::filesystem::path& path, UniqueFd& fd,
 }
 
 std::error_code ReadPrefix(int fd, std::span<std::byte> buffer, std::size_t& got) {
+  return ReadAt(fd, 0, buffer, got);
+}
+
+std::error_code ReadAt(int fd, std::uint64_t offset, std::span<std::byte> buffer, std::size_t& got) {
   got = 0;
   while (got < buffer.size()) {
-    const ssize_t n =
-        ::pread(fd, buffer.data() + got, buffer.size() - got, static_cast<off_t>(got));
+    const ssize_t n = ::pread(fd, buffer.data() + got, buffer.size() - got,
+                              static_cast<off_t>(offset + got));
     if (n < 0) {
       if (errno == EINTR) continue;
       return LastError();

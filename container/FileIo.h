@@ -29,6 +29,8 @@ std::error_code OpenForReading(const std::filesystem::path& path, UniqueFd& fd,
 // Reads up to buffer.size() bytes from the start of the file; `got` is how many arrived
 // (fewer only when the file is shorter).
 std::error_code ReadPrefix(int fd, std::span<std::byte> buffer, std::size_t& got);
+// The same from byte `offset` on.
+std::error_code ReadAt(int fd, std::uint64_t offset, std::span<std::byte> buffer, std::size_t& got);
 
 struct CopyFailure {
   std::error_code error;

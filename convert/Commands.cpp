@@ -84,24 +84,6 @@ std::string Hex(std::span<const std::byte> bytes, std::string_view indent) {
   return text;
 }
 
-std::string FormatName(const DdsInfo& info) {
-  if (info.fourCC != 0) {
-    std::string code;
-    for (int shift = 0; shift < 32; shift += 8) {
-      const char c = static_cast<char>((info.fourCC >> shift) & 0xff);
-      if (c < 0x20 || c > 0x7e) {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "0x%08x", static_cast<unsigned>(info.fourCC));
-        return std::string("FourCC ") + hex;
-      }
-      code += c;
-    }
-    return code;
-  }
-  if (info.bitCount != 0) return "uncompressed, " + std::to_string(info.bitCount) + " bits";
-  return "unknown format";
-}
-
 // Whether the check got far enough into the header to have read the format and the size.
 bool HeaderFieldsRead(DdsCheck check) {
   switch (check) {
@@ -130,7 +112,7 @@ bool ShowInfo(const fs::path& path, bool separate, Report& report) {
     report.Failed(path, {ConvertOutcome::InputMissing, error});
     return false;
   }
-  std::array<std::byte, kContainerHeaderSize + kDdsHeaderBytes> prefix{};
+  std::array<std::byte, kContainerHeaderSize + kDdsLongestHeaderBytes> prefix{};
   std::size_t got = 0;
   if (std::error_code error = ReadPrefix(fd.get(), prefix, got)) {
     report.Failed(path, {ConvertOutcome::ReadFailed, error});
@@ -150,10 +132,10 @@ bool ShowInfo(const fs::path& path, bool separate, Report& report) {
     text += "  preview:  no, " + Reason(ConvertOutcome::InputTooShort, size) + "\n";
   } else {
     const DdsInfo info =
-        isDds ? InspectDds(bytes.first(std::min(got, kDdsHeaderBytes)), size)
+        isDds ? InspectDds(bytes.first(std::min(got, kDdsLongestHeaderBytes)), size)
               : InspectDds(bytes.subspan(kContainerHeaderSize), size - kContainerHeaderSize);
     text += "  texture:  " +
-            (HeaderFieldsRead(info.check) ? FormatName(info) + ", " + std::to_string(info.width) +
+            (HeaderFieldsRead(info.check) ? DescribeFormat(info) + ", " + std::to_string(info.width) +
                                                 " x " + std::to_string(info.height)
                                           : std::string("unknown")) +
             "\n";

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "preview/DdsHeaderCheck.h"
+#include "preview/DdsHeaderCheck.h"  // IWYU pragma: export
 #include "preview/MFreeImage.h"
 
 namespace sodrel {

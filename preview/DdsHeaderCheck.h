@@ -1,44 +1,81 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace sodrel {
 
-// Whether a DDS file is safe to hand to FreeImage: a header it reads the way we expect, a format
-// it decodes, sizes it can allocate, and enough bytes for the top surface. Decodes nothing.
+// Whether the preview can show a DDS file, and if so how its top surface is handed to FreeImage.
+// Decodes nothing: it reads the header only, and the same description drives both the verdict
+// and the view the library reads through (DdsView), so nothing is accepted that the view cannot
+// present in full.
 enum class DdsCheck {
   Accepted,
   Unreadable,          // the file cannot be opened or read
-  TooShortForHeader,   // fewer than 128 bytes
+  TooShortForHeader,   // fewer than 128 bytes (148 with a DX10 header)
   BadMagic,            // does not start with "DDS "
   BadHeaderSize,       // header size is not 124
   BadPixelFormatSize,  // pixel-format size is not 32
   BadDimensions,       // width or height outside 1..16384
-  UnsupportedFormat,   // not DXT1/DXT3/DXT5, nor uncompressed RGB of 8, 16, 24 or 32 bits
+  UnsupportedFormat,   // a layout the preview cannot show (see DescribeFormat for which)
   TruncatedSurface,    // the file ends before the top surface does
 };
 
 std::string_view Describe(DdsCheck check);
 
 inline constexpr std::size_t kDdsHeaderBytes = 128;  // "DDS " + the 124-byte header
+inline constexpr std::size_t kDx10HeaderBytes = 20;  // the extension after FourCC "DX10"
+inline constexpr std::size_t kDdsLongestHeaderBytes = kDdsHeaderBytes + kDx10HeaderBytes;
 inline constexpr std::uint32_t kDdsMaxSide = 16384;
+
+// How the bytes of the file's surface become the bytes the library reads.
+enum class DdsRewrite {
+  None,
+  DxtColourBlocks,  // DXT3/DXT5: every colour block put in the endpoint order FreeImage expects
+  ReorderBytes,     // 24/32-bit: each pixel's bytes put into B, G, R(, A) order
+};
 
 struct DdsInfo {
   DdsCheck check = DdsCheck::Unreadable;
+  // What the header says, as far as the check got.
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::uint32_t fourCC = 0;        // 0 for uncompressed RGB
-  std::uint32_t bitCount = 0;      // for uncompressed RGB
-  std::uint64_t surfaceBytes = 0;  // bytes the library reads for the top surface after the header
+  std::uint32_t fourCC = 0;      // 0 for uncompressed files
+  std::uint32_t dxgiFormat = 0;  // for files with a DX10 header
+  std::uint32_t bitCount = 0;    // for uncompressed files
+  bool luminance = false;
+
+  // Where the top surface lies after the header, and what of it the library reads.
+  std::uint64_t dataOffset = 0;    // 128, or 148 after a DX10 header
+  std::uint64_t surfaceBytes = 0;  // the file must hold this many bytes after dataOffset
+  std::uint32_t rows = 0;          // pixel rows, or rows of 4x4 blocks
+  std::uint32_t rowBytes = 0;      // bytes of one row, as stored and as presented
+  std::uint64_t rowStride = 0;     // from one row of the file to the next (a pitch, or rowBytes)
+  std::uint32_t tailBytes = 0;     // zero bytes presented after the surface (see DdsView)
+
+  // The legacy header presented to the library, and the rewrite of the surface.
+  std::array<std::byte, kDdsHeaderBytes> presentedHeader{};
+  std::uint32_t presentedWidth = 0;  // sides rounded up to whole blocks for DXT
+  std::uint32_t presentedHeight = 0;
+  DdsRewrite rewrite = DdsRewrite::None;
+  std::array<std::uint8_t, 4> byteOrder{0, 1, 2, 3};  // ReorderBytes: source byte of B, G, R, A
+
   bool accepted() const { return check == DdsCheck::Accepted; }
 };
 
-// `prefix` holds the first bytes of the file (up to kDdsHeaderBytes); `fileSize` its length.
+// `prefix` holds the first bytes of the DDS file (up to kDdsLongestHeaderBytes); `fileSize` its
+// length.
 DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize);
-DdsInfo InspectDdsFile(const std::filesystem::path& path);
+
+// The DDS file that starts `offset` bytes into the file at `path`.
+DdsInfo InspectDdsFile(const std::filesystem::path& path, std::uint64_t offset = 0);
+
+// "DXT5", "DX10 BC7_UNORM", "uncompressed, 32 bits", ...: the format as the header names it.
+std::string DescribeFormat(const DdsInfo& info);
 
 }  // namespace sodrel

@@ -44,6 +44,14 @@ int main(int argc, char** argv) {
       {"rgb16-4x4", Uncompressed(16, 4, 4)},
       {"rgb16-5x3", Uncompressed(16, 5, 3)},
       {"rgb8-4x4", Uncompressed(8, 4, 4)},
+      {"luminance8-5x3",
+       Concat(UncompressedHeader(5, 3, 0x20000, 8, {0xFF, 0, 0, 0}), Pattern(15))},
+      {"r8g8b8a8-5x3",
+       Concat(UncompressedHeader(5, 3, 0x41, 32, kRgba), Pixels(5, 3, 32, kRgba, kQuarters))},
+      {"dx10-bc1-6x6", Concat(Dx10Header(6, 6, 71), Blocks(DdsFormat::Dxt1, 6, 6, kQuarters))},
+      {"dx10-bc3-cube-4x4", Concat(Dx10Header(4, 4, 77, 4), Pattern(6 * 16))},
+      {"dx10-rgba8-3x3", Concat(Dx10Header(3, 3, 28), Pattern(36))},
+      {"dxt5-ascending-8x8", Concat(MakeDdsHeader(DdsFormat::Dxt5, 8, 8), Pattern(64))},
   };
   for (const char* kind : {"export", "build", "preview"}) fs::create_directories(out / kind);
   for (const auto& [name, dds] : textures) {

@@ -1,5 +1,6 @@
 #include "tests/support/DdsWriter.h"
 
+#include <bit>
 #include <initializer_list>
 
 namespace sodrel::test {
@@ -70,6 +71,49 @@ Bytes MakeDds(DdsFormat format, std::uint32_t width, std::uint32_t height,
 
 Bytes MakeDds(DdsFormat format, std::uint32_t width, std::uint32_t height, Rgb colour) {
   return MakeDds(format, width, height, [colour](std::uint32_t, std::uint32_t) { return colour; });
+}
+
+}  // namespace sodrel::test
+
+namespace sodrel::test {
+
+Bytes UncompressedHeader(std::uint32_t width, std::uint32_t height, std::uint32_t flags,
+                         std::uint32_t bits, const Masks& masks) {
+  Bytes h = With(With(MakeDdsHeader(DdsFormat::Rgb32, width, height), 80, flags), 88, bits);
+  for (std::size_t i = 0; i < 4; ++i) h = With(h, 92 + 4 * i, masks[i]);
+  return h;
+}
+
+Bytes Dx10Header(std::uint32_t width, std::uint32_t height, std::uint32_t dxgiFormat,
+                 std::uint32_t miscFlag, std::uint32_t dimension) {
+  Bytes h = With(MakeDdsHeader(DdsFormat::Dxt1, width, height), 84, 0x30315844);  // "DX10"
+  h.resize(148);
+  return With(With(With(With(h, 128, dxgiFormat), 132, dimension), 136, miscFlag), 140, 1);
+}
+
+Bytes Pixels(std::uint32_t width, std::uint32_t height, std::uint32_t bits, const Masks& masks,
+             const ColourAt& colourAt) {
+  Bytes pixels;
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const Rgb c = colourAt(x, y);
+      const int channels[4] = {c.r, c.g, c.b, 255};
+      std::uint32_t value = 0;
+      for (std::size_t i = 0; i < 4; ++i) {
+        if (masks[i] == 0) continue;
+        const int shift = std::countr_zero(masks[i]);
+        const std::uint32_t top = masks[i] >> shift;
+        value |= (channels[i] * top + 127) / 255 << shift;
+      }
+      for (std::uint32_t b = 0; b < bits / 8; ++b) pixels.push_back(std::byte(value >> (8 * b)));
+    }
+  }
+  return pixels;
+}
+
+Bytes Blocks(DdsFormat format, std::uint32_t width, std::uint32_t height,
+             const ColourAt& colourAt) {
+  return Slice(MakeDds(format, width, height, colourAt), 128);
 }
 
 }  // namespace sodrel::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -32,5 +33,28 @@ Bytes MakeDds(DdsFormat format, std::uint32_t width, std::uint32_t height, Rgb c
 
 // `bytes` with the little-endian 32-bit field at `at` set to `value`.
 Bytes With(Bytes bytes, std::size_t at, std::uint32_t value);
+
+}  // namespace sodrel::test
+
+namespace sodrel::test {
+
+using Masks = std::array<std::uint32_t, 4>;  // red, green, blue, alpha
+inline constexpr Masks kBgra{0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+inline constexpr Masks kRgba{0xFF, 0xFF00, 0xFF0000, 0xFF000000};
+
+// A legacy header for uncompressed pixels: pixel-format `flags`, `bits` a pixel, `masks`.
+Bytes UncompressedHeader(std::uint32_t width, std::uint32_t height, std::uint32_t flags,
+                         std::uint32_t bits, const Masks& masks);
+
+// A header with FourCC "DX10" and its 20-byte extension (dimension 3: a 2D texture).
+Bytes Dx10Header(std::uint32_t width, std::uint32_t height, std::uint32_t dxgiFormat,
+                 std::uint32_t miscFlag = 0, std::uint32_t dimension = 3);
+
+// Packed rows of `bits`-bit pixels, each channel's value scaled into its mask, alpha opaque.
+Bytes Pixels(std::uint32_t width, std::uint32_t height, std::uint32_t bits, const Masks& masks,
+             const ColourAt& colourAt);
+
+// The surface of MakeDds, without its header.
+Bytes Blocks(DdsFormat format, std::uint32_t width, std::uint32_t height, const ColourAt& colourAt);
 
 }  // namespace sodrel::test

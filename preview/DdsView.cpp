@@ -1,0 +1,164 @@
+#include "preview/DdsView.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "container/FileIo.h"
+
+namespace sodrel {
+namespace {
+
+std::uint16_t ReadU16(const std::byte* at) {
+  return static_cast<std::uint16_t>(std::to_integer<unsigned>(at[0]) |
+                                    std::to_integer<unsigned>(at[1]) << 8);
+}
+
+std::uint32_t ReadU32(const std::byte* at) {
+  return static_cast<std::uint32_t>(ReadU16(at)) | static_cast<std::uint32_t>(ReadU16(at + 2))
+                                                       << 16;
+}
+
+void WriteU32(std::byte* at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::byte>(value >> (8 * i));
+}
+
+// The colour half of a DXT3/DXT5 block always has four colours, but FreeImage decodes it with
+// DXT1's rule, which takes c0 <= c1 for three colours and black. Swapping the endpoints and
+// flipping the low bit of every 2-bit index gives the same four colours with c0 > c1; with
+// c0 == c1 all four colours are c0, so every index becomes 0.
+void PutColourBlockInOrder(std::byte* colour) {
+  const std::uint16_t c0 = ReadU16(colour);
+  const std::uint16_t c1 = ReadU16(colour + 2);
+  if (c0 > c1) return;
+  if (c0 == c1) {
+    WriteU32(colour + 4, 0);
+    return;
+  }
+  std::swap_ranges(colour, colour + 2, colour + 2);
+  WriteU32(colour + 4, ReadU32(colour + 4) ^ 0x55555555u);
+}
+
+}  // namespace
+
+unsigned DLL_CALLCONV DdsView::ReadProc(void* buffer, unsigned size, unsigned count,
+                                        fi_handle handle) {
+  auto& view = *static_cast<DdsView*>(handle);
+  if (size == 0 || count == 0) return 0;
+  const std::uint64_t want = std::uint64_t{size} * count;
+  const std::size_t got = view.Read(view.position_, {static_cast<std::byte*>(buffer), want});
+  view.position_ += got;
+  return static_cast<unsigned>(got / size);
+}
+
+int DLL_CALLCONV DdsView::SeekProc(fi_handle handle, long offset, int origin) {
+  auto& view = *static_cast<DdsView*>(handle);
+  const std::int64_t base = origin == SEEK_SET   ? 0
+                            : origin == SEEK_CUR ? static_cast<std::int64_t>(view.position_)
+                            : origin == SEEK_END ? static_cast<std::int64_t>(view.size())
+                                                 : -1;
+  if (base < 0 || (offset < 0 && -offset > base)) return -1;
+  view.position_ = static_cast<std::uint64_t>(base + offset);
+  return 0;
+}
+
+long DLL_CALLCONV DdsView::TellProc(fi_handle handle) {
+  return static_cast<long>(static_cast<DdsView*>(handle)->position_);
+}
+
+DdsView::DdsView(int fd, std::uint64_t offset, const DdsInfo& info)
+    : fd_(fd), surfaceAt_(offset + info.dataOffset), info_(info) {}
+
+std::uint64_t DdsView::size() const {
+  return kDdsHeaderBytes + std::uint64_t{info_.rows} * info_.rowBytes + info_.tailBytes;
+}
+
+std::size_t DdsView::Read(std::uint64_t position, std::span<std::byte> out) {
+  const std::uint64_t end = size();
+  if (position >= end || out.size() > end - position) readPastEnd_ = true;
+  if (position >= end) return 0;
+  out = out.first(static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), end - position)));
+  const std::uint64_t surfaceEnd = end - info_.tailBytes;
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const std::uint64_t at = position + done;
+    std::byte* to = out.data() + done;
+    const std::size_t left = out.size() - done;
+    std::size_t n = 0;
+    if (at < kDdsHeaderBytes) {
+      n = std::min<std::size_t>(left, kDdsHeaderBytes - at);
+      std::memcpy(to, info_.presentedHeader.data() + at, n);
+    } else if (at >= surfaceEnd) {
+      n = left;
+      std::memset(to, 0, n);
+    } else {
+      const std::uint64_t inSurface = at - kDdsHeaderBytes;
+      const auto row = static_cast<std::uint32_t>(inSurface / info_.rowBytes);
+      const std::size_t inRow = inSurface % info_.rowBytes;
+      const std::uint32_t wholeRows = static_cast<std::uint32_t>(
+          std::min<std::uint64_t>(left / info_.rowBytes, info_.rows - row));
+      if (inRow == 0 && wholeRows > 0) {
+        // The library asks for whole rows: they go straight into its buffer.
+        if (!ReadRows(row, wholeRows, to)) return done;
+        n = std::size_t{wholeRows} * info_.rowBytes;
+      } else {
+        if (rowHeld_ != row) {
+          row_.resize(info_.rowBytes);
+          rowHeld_ = UINT32_MAX;
+          if (!ReadRows(row, 1, row_.data())) return done;
+          rowHeld_ = row;
+        }
+        n = std::min<std::size_t>(left, info_.rowBytes - inRow);
+        std::memcpy(to, row_.data() + inRow, n);
+      }
+    }
+    done += n;
+  }
+  return done;
+}
+
+bool DdsView::ReadRows(std::uint32_t first, std::uint32_t count, std::byte* out) {
+  const std::size_t rowBytes = info_.rowBytes;
+  // Packed rows come in one read; padded ones a row at a time, skipping the padding.
+  const bool packed = info_.rowStride == rowBytes;
+  for (std::uint32_t i = 0; i < count; i += packed ? count : 1) {
+    const std::size_t length = packed ? count * rowBytes : rowBytes;
+    std::size_t got = 0;
+    if (ReadAt(fd_, surfaceAt_ + (first + i) * info_.rowStride, {out + i * rowBytes, length},
+               got) ||
+        got != length) {
+      fileFailed_ = true;
+      return false;
+    }
+  }
+  Rewrite(out, std::size_t{count} * rowBytes);
+  return true;
+}
+
+void DdsView::Rewrite(std::byte* rows, std::size_t length) const {
+  switch (info_.rewrite) {
+    case DdsRewrite::None:
+      return;
+    case DdsRewrite::DxtColourBlocks:
+      for (std::size_t at = 0; at + 16 <= length; at += 16) PutColourBlockInOrder(rows + at + 8);
+      return;
+    case DdsRewrite::ReorderBytes: {
+      const std::size_t pixelBytes = info_.bitCount / 8;
+      const auto& order = info_.byteOrder;
+      std::byte pixel[4];
+      for (std::byte* p = rows; p + pixelBytes <= rows + length; p += pixelBytes) {
+        for (std::size_t k = 0; k < pixelBytes; ++k) pixel[k] = p[order[k]];
+        std::memcpy(p, pixel, pixelBytes);
+      }
+      return;
+    }
+  }
+}
+
+MFreeImage::Bitmap DdsView::Load() {
+  position_ = 0;
+  FreeImageIO io{&ReadProc, nullptr, &SeekProc, &TellProc};
+  return MFreeImage::Bitmap(FreeImage_LoadFromHandle(FIF_DDS, &io, this, 0));
+}
+
+}  // namespace sodrel
