@@ -1,9 +1,6 @@
 #include "preview/Preview.h"
 
-#include <QFile>
 #include <QImage>
-#include <QImageReader>
-#include <cstdint>
 
 #include "container/AtomicOutput.h"
 #include "container/FileIo.h"
@@ -16,31 +13,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The largest picture a texture that passed the header check can give: 16384 x 16384 pixels at
-// four bytes each, in MiB, rounded up.
-constexpr int kLargestPictureMiB =
-    static_cast<int>((std::uint64_t{kDdsMaxSide} * kDdsMaxSide * 4 + (1 << 20) - 1) >> 20);
-
-// Qt refuses to read an image past a process-wide allocation limit (128 MiB by default), which
-// would leave every texture above about 5800 x 5800 without a picture. Raise it, never lower it.
-void AllowLargestPicture() {
-  const int limit = QImageReader::allocationLimit();
-  if (limit != 0 && limit < kLargestPictureMiB) {
-    QImageReader::setAllocationLimit(kLargestPictureMiB);
-  }
-}
-
-// Reads the BMP at `path` through our own descriptor, so the path's bytes reach the system
-// unchanged; a null image when it cannot be read.
+// Reads the BMP at `path` (native bytes, passed unchanged) as the picture to show, opaque as a
+// BMP is shown; a null image when it cannot be read. FreeImage reads the rows as they are
+// stored, several times faster than Qt's BMP reader converting pixel by pixel.
 QImage ReadPicture(const fs::path& path) {
-  UniqueFd fd;
-  std::uint64_t size = 0;
-  if (OpenForReading(path, fd, size)) return {};
-  QFile file;
-  if (!file.open(fd.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) return {};
-  AllowLargestPicture();
-  QImageReader reader(&file, "bmp");
-  return reader.read();
+  MFreeImage::Bitmap bmp = MFreeImage::Load(FIF_BMP, path.c_str(), 0);
+  if (bmp && FreeImage_GetBPP(bmp.get()) != 32) bmp.reset(FreeImage_ConvertTo32Bits(bmp.get()));
+  if (!bmp) return {};
+  const QImage rows(FreeImage_GetBits(bmp.get()), static_cast<int>(FreeImage_GetWidth(bmp.get())),
+                    static_cast<int>(FreeImage_GetHeight(bmp.get())),
+                    static_cast<qsizetype>(FreeImage_GetPitch(bmp.get())), QImage::Format_ARGB32);
+  // FreeImage keeps the bottom row first; the mirrored copy owns its pixels.
+  QImage picture = rows.mirrored();
+  picture.convertTo(QImage::Format_RGB32);
+  return picture;
 }
 
 // Decodes `dds` and replaces `bmp` with it; Shown when it did, otherwise the step that
