@@ -15,17 +15,20 @@ namespace fs = std::filesystem;
 
 // Reads the BMP at `path` (native bytes, passed unchanged) as the picture to show, opaque as a
 // BMP is shown; a null image when it cannot be read. FreeImage reads the rows as they are
-// stored, several times faster than Qt's BMP reader converting pixel by pixel.
+// stored, several times faster than Qt's BMP reader converting pixel by pixel, and the picture
+// takes over its pixels rather than copying them.
 QImage ReadPicture(const fs::path& path) {
   MFreeImage::Bitmap bmp = MFreeImage::Load(FIF_BMP, path.c_str(), 0);
   if (bmp && FreeImage_GetBPP(bmp.get()) != 32) bmp.reset(FreeImage_ConvertTo32Bits(bmp.get()));
-  if (!bmp) return {};
-  const QImage rows(FreeImage_GetBits(bmp.get()), static_cast<int>(FreeImage_GetWidth(bmp.get())),
-                    static_cast<int>(FreeImage_GetHeight(bmp.get())),
-                    static_cast<qsizetype>(FreeImage_GetPitch(bmp.get())), QImage::Format_ARGB32);
-  // FreeImage keeps the bottom row first; the mirrored copy owns its pixels.
-  QImage picture = rows.mirrored();
-  picture.convertTo(QImage::Format_RGB32);
+  // FreeImage keeps the bottom row first.
+  if (!bmp || !FreeImage_FlipVertical(bmp.get())) return {};
+  FIBITMAP* dib = bmp.get();
+  QImage picture(
+      FreeImage_GetBits(dib), static_cast<int>(FreeImage_GetWidth(dib)),
+      static_cast<int>(FreeImage_GetHeight(dib)), static_cast<qsizetype>(FreeImage_GetPitch(dib)),
+      QImage::Format_RGB32, [](void* owned) { FreeImage_Unload(static_cast<FIBITMAP*>(owned)); },
+      dib);
+  if (!picture.isNull()) bmp.release();
   return picture;
 }
 
