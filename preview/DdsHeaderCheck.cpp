@@ -106,6 +106,16 @@ bool FromDxgi(std::uint32_t dxgi, Format& format) {
   }
 }
 
+// FreeImage converts 16-bit pixels of these layouts only; others come out black.
+bool IsKnown16BitLayout(const std::uint32_t (&masks)[4]) {
+  static constexpr std::uint32_t kKnown[][3] = {
+      {0xF800, 0x07E0, 0x001F}, {0x7C00, 0x03E0, 0x001F}, {0x0F00, 0x00F0, 0x000F}};
+  for (const auto& known : kKnown) {
+    if (masks[0] == known[0] && masks[1] == known[1] && masks[2] == known[2]) return true;
+  }
+  return false;
+}
+
 // The byte of a pixel that `mask` selects, when it selects exactly one whole byte.
 int ByteOf(std::uint32_t mask, std::uint32_t pixelBytes) {
   for (std::uint32_t i = 0; i < pixelBytes; ++i) {
@@ -269,6 +279,9 @@ DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize) {
     }
     if (format.bitCount != 8 && format.bitCount != 16 && format.bitCount != 24 &&
         format.bitCount != 32) {
+      return Stop(info, DdsCheck::UnsupportedFormat);
+    }
+    if (format.bitCount == 16 && !IsKnown16BitLayout(format.masks)) {
       return Stop(info, DdsCheck::UnsupportedFormat);
     }
   } else if (flags & kFormatFourCC) {
