@@ -57,7 +57,7 @@ int DLL_CALLCONV DdsView::SeekProc(fi_handle handle, long offset, int origin) {
                             : origin == SEEK_CUR ? static_cast<std::int64_t>(view.position_)
                             : origin == SEEK_END ? static_cast<std::int64_t>(view.size())
                                                  : -1;
-  if (base < 0 || (offset < 0 && -offset > base)) return -1;
+  if (base < 0 || offset < -base || offset > INT64_MAX - base) return -1;
   view.position_ = static_cast<std::uint64_t>(base + offset);
   return 0;
 }
