@@ -32,13 +32,12 @@ QImage ReadPicture(const fs::path& path) {
   return picture;
 }
 
-// Decodes `dds` and replaces `bmp` with it; Shown when it did, otherwise the step that
+// Replaces `bmp` with `bitmap`; Shown when it did, otherwise the step that
 // stopped it. The BMP is written under a temporary name and renamed over `bmp` only once the
 // library says it is complete: a failed save leaves the previous BMP as it was, and a link
 // planted at `bmp` is replaced rather than followed. The bitmap is released before returning,
 // so it never holds memory beside the picture.
-PreviewOutcome WriteBmp(const MFreeImage::Bitmap& bitmap, const fs::path& bmp,
-                        PreviewOutcome& failure) {
+PreviewOutcome WriteBmp(MFreeImage::Bitmap bitmap, const fs::path& bmp, PreviewOutcome& failure) {
   failure = PreviewOutcome::SaveFailed;
   AtomicOutput output(bmp);
   if (output.Open()) return PreviewOutcome::SaveFailed;
@@ -60,7 +59,7 @@ PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, 
     if (!decoded.bitmap) return {PreviewOutcome::NotDecoded};
 
     const fs::path bmp = WorkFilePath(programFolder, WorkFile::PictureLoadBmp);
-    const PreviewOutcome written = WriteBmp(decoded.bitmap, bmp, failure);
+    const PreviewOutcome written = WriteBmp(std::move(decoded.bitmap), bmp, failure);
     if (written != PreviewOutcome::Shown) return {written};
 
     failure = PreviewOutcome::PictureUnreadable;
