@@ -101,6 +101,15 @@ bool FromDxgi(std::uint32_t dxgi, Format& format) {
     case 93:  // B8G8R8X8
       format = {0, 32, {0xFF0000, 0xFF00, 0xFF, 0}, false};
       return true;
+    case 85:  // B5G6R5
+      format = {0, 16, {0xF800, 0x07E0, 0x001F, 0}, false};
+      return true;
+    case 86:  // B5G5R5A1
+      format = {0, 16, {0x7C00, 0x03E0, 0x001F, 0x8000}, true};
+      return true;
+    case 115:  // B4G4R4A4
+      format = {0, 16, {0x0F00, 0x00F0, 0x000F, 0xF000}, true};
+      return true;
     default:
       return false;
   }

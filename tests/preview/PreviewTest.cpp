@@ -126,6 +126,10 @@ INSTANTIATE_TEST_SUITE_P(
                     8, 4, ByBlock},
         TextureCase{"Dx10R8G8B8A8", Concat(Dx10Header(5, 3, 28), Pixels(5, 3, 32, kRgba, ByPixel)),
                     5, 3, ByPixel},
+        TextureCase{
+            "Dx10B5G6R5",
+            Concat(Dx10Header(5, 3, 85), Pixels(5, 3, 16, {0xF800, 0x7E0, 0x1F, 0}, ByPixel)), 5, 3,
+            ByPixel},
         TextureCase{"Dx10CubeMapFirstFace", CubeMap(), 8, 8, ByBlock}),
     [](const auto& info) { return std::string(info.param.name); });
 
