@@ -1,13 +1,10 @@
 #!/usr/bin/env python3
-"""thumbnailer_test.py BUILD_DIR CMAKE: installs the build into a temporary prefix and uses its
-MIME package and thumbnailer entry as a file manager does: GLib's content-type detection
-(gio info) on the samples and on a .bin of random bytes, then the entry's Exec line."""
+"""thumbnailer_test.py BUILD_DIR CMAKE: installs the build and uses its MIME package (through
+GLib, as file managers do) and its thumbnailer entry's Exec line as a file manager would."""
 
-import configparser
 import os
 import re
 import shlex
-import struct
 import subprocess
 import sys
 import tempfile
@@ -19,42 +16,36 @@ CONTAINER = "application/x-sodrel-texture"
 
 def main():
     build, cmake = sys.argv[1:3]
+    failures = []
     with tempfile.TemporaryDirectory(prefix="sodrel-thumbnailer-") as scratch:
-        share = Path(scratch) / "my prefix/share"
-        subprocess.run([cmake, "--install", build, "--prefix", share.parent], check=True,
-                       stdout=subprocess.DEVNULL)
+        scratch = Path(scratch)
+        share = scratch / "my prefix/share"
         env = dict(os.environ, XDG_DATA_HOME=str(share), XDG_DATA_DIRS=f"{share}:/usr/share",
                    GIO_USE_VFS="local")
+        subprocess.run([cmake, "--install", build, "--prefix", share.parent], check=True,
+                       stdout=subprocess.DEVNULL)
         subprocess.run(["update-mime-database", share / "mime"], env=env, check=True)
-        files = {"sample.bin": CONTAINER, "sample.dds": "image/x-dds", "random.bin": None}
-        (Path(scratch) / "random.bin").write_bytes(os.urandom(8384))
+        (scratch / "random.bin").write_bytes(os.urandom(8384))
         for name in ("sample.bin", "sample.dds"):
-            (Path(scratch) / name).write_bytes((SOURCE / "samples" / name).read_bytes())
-        failures = []
-        for name, wanted in files.items():
-            info = subprocess.run(["gio", "info", "-a", "standard::content-type",
-                                   Path(scratch) / name], env=env, capture_output=True, text=True)
-            found = re.search(r"standard::content-type: (\S+)", info.stdout)
-            found = found and found[1]
-            if found != wanted and (wanted or found == CONTAINER):
-                failures.append(f"{name} is {found}, not {wanted or 'another type'}")
+            (scratch / name).write_bytes((SOURCE / "samples" / name).read_bytes())
+        for name, wanted in {"sample.bin": True, "sample.dds": False, "random.bin": False}.items():
+            info = subprocess.run(["gio", "info", "-a", "standard::content-type", scratch / name],
+                                  env=env, capture_output=True, text=True).stdout
+            if (f"content-type: {CONTAINER}\n" in info) != wanted:
+                failures.append(f"{name}: {info!r}")
 
-        entry = configparser.ConfigParser(interpolation=None)
-        entry.read(share / "thumbnailers/sodrel-tools.thumbnailer")
-        entry = entry["Thumbnailer Entry"]
-        if set(entry["MimeType"].strip(";").split(";")) != {CONTAINER, "image/x-dds"}:
-            failures.append(f"the thumbnailer is for {entry['MimeType']}")
+        entry = (share / "thumbnailers/sodrel-tools.thumbnailer").read_text()
+        if f"\nMimeType={CONTAINER};image/x-dds;\n" not in entry:
+            failures.append(f"the thumbnailer is not for containers and DDS files: {entry}")
         # As a file manager reads Exec: key-file escapes, shell words, then %s %i %o %% filled in.
-        words = shlex.split(re.sub(r"\\(.)", r"\1", entry["Exec"]))
+        words = shlex.split(re.sub(r"\\(.)", r"\1", re.search(r"^Exec=(.*)$", entry, re.M)[1]))
         for name in ("sample.bin", "sample.dds"):
-            output = Path(scratch) / f"{name}.png"
-            fill = {"s": "64", "i": str(Path(scratch) / name), "o": str(output), "%": "%"}
-            run = subprocess.run([re.sub(r"%(.)", lambda m: fill[m[1]], w) for w in words])
-            head = output.read_bytes()[:24] if output.exists() else b""
-            if run.returncode != 0 or struct.unpack(">II", head[16:24] or b"\0" * 8) != (64, 64):
+            fill = {"s": "64", "i": str(scratch / name), "o": str(scratch / "out.png"), "%": "%"}
+            subprocess.run([re.sub(r"%(.)", lambda m: fill[m[1]], word) for word in words])
+            png = (scratch / "out.png").read_bytes() if (scratch / "out.png").exists() else b""
+            if png[16:24] != bytes([0, 0, 0, 64, 0, 0, 0, 64]):  # width and height in IHDR
                 failures.append(f"Exec {words} gave no 64 x 64 picture of {name}")
-        if words[0] != str(share.parent / "lib/sodrel-tools/sodrel-convert"):
-            failures.append(f"Exec runs {words[0]}, not the installed sodrel-convert")
+            (scratch / "out.png").unlink(missing_ok=True)
     print("\n".join(failures) or "passed")
     return 1 if failures else 0
 
