@@ -1,4 +1,5 @@
-// sodrel-bench: times our export, build and preview against the usual command-line tools.
+// sodrel-bench: times our export, build, preview and thumbnail against the usual command-line
+// tools.
 //
 //   sodrel-bench suite --work DIR [--quick] [--runs N] [--warmups N] [--only PREFIX]
 //   sodrel-bench export CONTAINER          one export, as the window's export command does it
@@ -95,6 +96,7 @@ int Suite(int argc, char** argv) {
   options.benchProgram = fs::read_symlink("/proc/self/exe", error);
   if (error) options.benchProgram = fs::absolute(argv[0]);
   options.previewProgram = options.benchProgram.parent_path() / "sodrel-bench-preview";
+  options.convertProgram = SODREL_BENCH_CONVERT;
   return sodrel::bench::RunSuite(options);
 }
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <span>
@@ -152,12 +153,12 @@ struct Suite {
     if ((error = StageCopy(dds, programFolder, WorkFile::ImportFile))) {
       return Report(name + ": cannot stage the DDS file", error);
     }
-    const Case c{name,
-                 "cat head64 in.dds > out.bin",
-                 {{{options.benchProgram.string(), "build", dds.string(), programFolder.string()},
-                   {}},
-                  {ours}},
-                 {{{"cat", head.string(), dds.string()}, peer}, {peer}}};
+    const Case c{
+        name,
+        "cat head64 in.dds > out.bin",
+        {{{options.benchProgram.string(), "build", dds.string(), programFolder.string()}, {}},
+         {ours}},
+        {{{"cat", head.string(), dds.string()}, peer}, {peer}}};
     const bool ok = Record(c, [&] { return Same(ours, peer, name); });
     fs::remove_all(folder, error);
     fs::remove(WorkFilePath(programFolder, WorkFile::ImportFile), error);
@@ -196,16 +197,60 @@ struct Suite {
     return ok;
   }
 
+  // sodrel-convert thumbnail against ImageMagick's, both writing a PNG of at most `size` pixels.
+  bool Thumbnail(TextureFormat format, std::uint32_t side, std::uint32_t size) {
+    const std::string name =
+        "thumbnail_" + std::string(FormatName(format)) + "_" + std::to_string(side);
+    if (!Wanted(name)) return true;
+    const fs::path folder = options.work / "thumbnail";
+    const fs::path dds = folder / "texture.dds";
+    const fs::path ours = folder / "ours.png";
+    const fs::path peer = folder / "peer.png";
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error || (error = WriteTexture(dds, format, side, side))) {
+      return Report(name + ": cannot make the texture", error);
+    }
+    const std::string sizeText = std::to_string(size);
+    const Case c{
+        name,
+        "convert in.dds -thumbnail " + sizeText + "x" + sizeText + " out.png",
+        {{{options.convertProgram.string(), "thumbnail", "--size", sizeText, dds.string(),
+           ours.string()},
+          {}},
+         {ours}},
+        {{{"convert", dds.string(), "-thumbnail", sizeText + "x" + sizeText, peer.string()}, {}},
+         {peer}}};
+    // Ours must be a PNG of size x size (the texture is square); the peer must have written one.
+    const bool ok = Record(c, [&] {
+      unsigned char head[24] = {};
+      std::ifstream(ours, std::ios::binary).read(reinterpret_cast<char*>(head), sizeof head);
+      const auto big = [&](int at) {
+        return std::uint32_t(head[at]) << 24 | head[at + 1] << 16 | head[at + 2] << 8 |
+               head[at + 3];
+      };
+      std::error_code sizeError;
+      if (head[1] != 'P' || big(16) != size || big(20) != size) {
+        return Report(name + ": our picture is not a " + sizeText + " x " + sizeText + " PNG");
+      }
+      return fs::file_size(peer, sizeError) > 0 || Report(name + ": no picture from the peer");
+    });
+    fs::remove_all(folder, error);
+    return ok;
+  }
+
   void Print() const {
-    std::printf("\nMedians of %d counted runs after %d warm-up run(s), ours and the peer alternating;"
-                " ratio: median of the pairwise ours / peer.\n",
-                options.runs, options.warmups);
-    std::printf("\n| case | ours (ms) | peer (ms) | ours / peer | peak RSS of ours (MiB) | peer |\n");
+    std::printf(
+        "\nMedians of %d counted runs after %d warm-up run(s), ours and the peer alternating;"
+        " ratio: median of the pairwise ours / peer.\n",
+        options.runs, options.warmups);
+    std::printf(
+        "\n| case | ours (ms) | peer (ms) | ours / peer | peak RSS of ours (MiB) | peer |\n");
     std::printf("|---|---:|---:|---:|---:|---|\n");
     for (std::size_t i = 0; i < results.size(); ++i) {
       const CaseSummary& r = results[i];
-      std::printf("| %s | %.1f | %.1f | %.3f | %.1f | `%s` |\n", r.name.c_str(), r.oursMs,
-                  r.peerMs, r.ratio, r.peakRssMiB, peerLabels[i].c_str());
+      std::printf("| %s | %.1f | %.1f | %.3f | %.1f | `%s` |\n", r.name.c_str(), r.oursMs, r.peerMs,
+                  r.ratio, r.peakRssMiB, peerLabels[i].c_str());
     }
     std::printf("\n");
     for (const CaseSummary& r : results) std::printf("%s\n", MachineLine(r).c_str());
@@ -228,6 +273,7 @@ int RunSuite(const SuiteOptions& options) {
   for (TextureFormat format : {TextureFormat::Dxt1, TextureFormat::Dxt5, TextureFormat::Rgba32}) {
     ok = suite.Preview(format, side) && ok;
   }
+  ok = suite.Thumbnail(TextureFormat::Dxt5, side, options.quick ? 16 : 256) && ok;
   suite.Print();
   if (suite.results.empty()) {
     Report("no case was measured");

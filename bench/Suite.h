@@ -6,13 +6,14 @@
 namespace sodrel::bench {
 
 struct SuiteOptions {
-  bool quick = false;  // tiny sizes and one counted run: a check that everything works
-  int warmups = 1;     // uncounted rounds before the counted ones
-  int runs = 5;        // counted rounds; each runs ours, then the peer
-  std::string only;    // when set, only the cases whose name starts with it
-  std::filesystem::path work;            // an empty folder; every file made is removed again
+  bool quick = false;          // tiny sizes and one counted run: a check that everything works
+  int warmups = 1;             // uncounted rounds before the counted ones
+  int runs = 5;                // counted rounds; each runs ours, then the peer
+  std::string only;            // when set, only the cases whose name starts with it
+  std::filesystem::path work;  // an empty folder; every file made is removed again
   std::filesystem::path benchProgram;    // sodrel-bench, run for each export and build
   std::filesystem::path previewProgram;  // sodrel-bench-preview, run for each preview
+  std::filesystem::path convertProgram;  // sodrel-convert, run for each thumbnail
   std::filesystem::path headerTemplate;  // the header template copied into the program folder
 };
 

@@ -8,6 +8,9 @@
 #   DIR/bin/sodrel-convert       through the link, so KX00.dll and Temp/ are found)
 #   DIR/share/applications/sodrel-tools.desktop      Exec is the installed program's full path
 #   DIR/share/icons/hicolor/256x256/apps/sodrel-tools.png
+#   DIR/share/mime/packages/sodrel-tools.xml          the container type, known by its content
+#   DIR/share/thumbnailers/sodrel-tools.thumbnailer   sodrel-convert thumbnail, by full path,
+#                                                     for containers and DDS files
 #
 # The window writes its working files into Temp/ beside itself, so the program folder must be
 # writable by whoever runs it. Installing again keeps a KX00.dll already in the program folder.
@@ -41,13 +44,17 @@ foreach(_program sodrel-tools sodrel-convert)
   install(FILES ${_sodrel_links}/${_program} DESTINATION bin COMPONENT desktop)
 endforeach()
 
-# The desktop entry gets its Exec line at install time, when the final prefix is known.
+# The desktop and thumbnailer entries get their Exec lines at install time, when the final
+# prefix is known.
 set(SODREL_DESKTOP_ENTRY ${CMAKE_BINARY_DIR}/generated/sodrel-tools.desktop)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/InstallDesktopEntry.cmake.in
                ${CMAKE_BINARY_DIR}/generated/InstallDesktopEntry.cmake @ONLY)
 install(SCRIPT ${CMAKE_BINARY_DIR}/generated/InstallDesktopEntry.cmake COMPONENT desktop)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/sodrel-tools.png
         DESTINATION share/icons/hicolor/256x256/apps COMPONENT desktop)
+# File managers see the new type once update-mime-database has run on share/mime.
+install(FILES ${CMAKE_SOURCE_DIR}/resources/sodrel-tools-mime.xml
+        DESTINATION share/mime/packages RENAME sodrel-tools.xml COMPONENT desktop)
 
 set(CPACK_GENERATOR TGZ)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY

@@ -2,6 +2,9 @@
 
 #include <QCommandLineParser>
 #include <QStringList>
+#include <string>
+
+#include "convert/Picture.h"
 
 namespace sodrel::convert {
 namespace {
@@ -13,8 +16,11 @@ constexpr char kDescription[] =
     "  export FILE|DIR...  write each container's texture to its name + \".dds\"\n"
     "  build FILE|DIR...   write each DDS file into a container named after it + \".bin\"\n"
     "  info FILE...        show a file's size, first 64 bytes and DDS format\n"
+    "  thumbnail [--size N] INPUT OUTPUT.png\n"
+    "                      write the texture of a container or DDS file as a PNG picture\n"
+    "  png FILE|DIR...     write each container's or DDS file's texture to its name + \".png\"\n"
     "\n"
-    "A folder stands for the .bin (export) or .dds (build) files directly in it.\n"
+    "A folder stands for the .bin (export), .dds (build) or both (png) files directly in it.\n"
     "Exit status: 0 when every file succeeded, 1 when any failed, 2 for a usage error.";
 
 // Latin-1 maps every byte to one character and back, so file names that are not valid UTF-8
@@ -35,7 +41,7 @@ CommandLine UsageError(std::string text) {
 CommandLine ParseCommandLine(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription(kDescription);
-  parser.addPositionalArgument("command", "export, build or info.", "<command>");
+  parser.addPositionalArgument("command", "export, build, info, thumbnail or png.", "<command>");
   parser.addPositionalArgument("paths", "Files, or folders of files, to convert or show.",
                                "FILE|DIR...");
   const QCommandLineOption help = parser.addHelpOption();
@@ -49,7 +55,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       "header-from", "build: take the header of the existing container CONTAINER.", "CONTAINER");
   const QCommandLineOption dryRun(
       "dry-run", "List the files that would be written, one per line, and write nothing.");
-  parser.addOptions({recursive, templateFile, headerFrom, dryRun});
+  const QCommandLineOption size(
+      "size", "thumbnail: fit the picture in N x N pixels (default 256; 0 keeps the full size).",
+      "N");
+  parser.addOptions({recursive, templateFile, headerFrom, dryRun, size});
 
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << FromBytes(argv[i]);
@@ -75,6 +84,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     options.command = Command::Build;
   } else if (command == "info") {
     options.command = Command::Info;
+  } else if (command == "thumbnail") {
+    options.command = Command::Thumbnail;
+  } else if (command == "png") {
+    options.command = Command::Png;
   } else {
     return UsageError("unknown command '" + command.toStdString() + "'");
   }
@@ -85,6 +98,22 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   options.dryRun = parser.isSet(dryRun);
   if (options.command == Command::Info && (options.recursive || options.dryRun)) {
     return UsageError("info takes files only, without -r or --dry-run");
+  }
+  if (options.command == Command::Thumbnail) {
+    if (options.recursive || options.dryRun || options.paths.size() != 2) {
+      return UsageError("thumbnail takes one input and one output file, without -r or --dry-run");
+    }
+    if (parser.isSet(size)) {
+      bool number = false;
+      const uint value = parser.value(size).toUInt(&number);
+      if (!number || value > kLargestPictureSide) {
+        return UsageError("--size takes a whole number from 0 to " +
+                          std::to_string(kLargestPictureSide));
+      }
+      options.size = value;
+    }
+  } else if (parser.isSet(size)) {
+    return UsageError("--size applies to thumbnail only");
   }
   const bool hasTemplate = parser.isSet(templateFile);
   const bool hasHeaderFrom = parser.isSet(headerFrom);

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace sodrel::convert {
 
-enum class Command { Export, Build, Info };
+enum class Command { Export, Build, Info, Thumbnail, Png };
 
 // Where `build` takes the 64-byte header of every container it writes.
 enum class HeaderSource {
@@ -22,6 +23,7 @@ struct Options {
   bool dryRun = false;
   HeaderSource headerSource = HeaderSource::ProgramTemplate;
   std::filesystem::path headerPath;  // for TemplateFile and Container
+  std::uint32_t size = 256;          // thumbnail: the picture fits size x size; 0 keeps it whole
 };
 
 struct CommandLine {

@@ -9,12 +9,16 @@
 #include "container/FileIo.h"
 #include "container/TextureContainer.h"
 #include "convert/Inputs.h"
+#include "convert/Picture.h"
 #include "convert/Report.h"
 #include "preview/DdsHeaderCheck.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
 namespace {
+
+constexpr std::string_view kPngSuffix = ".png";
+constexpr std::array<std::string_view, 2> kTextureSuffixes = {kBuildSuffix, kExportSuffix};
 
 constexpr std::array<std::byte, 4> kDdsMagic = {std::byte{'D'}, std::byte{'D'}, std::byte{'S'},
                                                 std::byte{' '}};
@@ -211,6 +215,46 @@ int RunInfo(const Options& options) {
   bool shownAny = false;
   for (const fs::path& file : options.paths) {
     if (ShowInfo(file, shownAny, report)) shownAny = true;
+  }
+  return report.Finish();
+}
+
+int RunThumbnail(const Options& options) {
+  const fs::path& input = options.paths[0];
+  const InputCheck check = CheckInput(input);
+  std::string line = input.native() + ": ";
+  if (!check.usable()) {
+    line += std::string(Describe(check.result.outcome)) + ": " + check.detail;
+  } else if (const PictureResult result = WritePicture(input, options.paths[1], options.size);
+             !result.written()) {
+    line += std::string(Describe(result.outcome));
+    if (const std::string detail = result.detail(); !detail.empty()) line += ": " + detail;
+  } else {
+    return 0;
+  }
+  line += "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  return 1;
+}
+
+int RunPng(const Options& options) {
+  Report report(options.dryRun ? "to convert" : "converted");
+  const std::vector<fs::path> files =
+      CollectInputs(options.paths, kTextureSuffixes, options.recursive, report);
+  report.Start(files.size(), !options.dryRun);
+  for (const fs::path& file : files) {
+    const InputCheck input = CheckInput(file);
+    const fs::path output = WithSuffix(file, kPngSuffix);
+    if (!input.usable()) {
+      report.Failed(file, Describe(input.result.outcome), input.detail);
+    } else if (options.dryRun) {
+      WriteOut(output.native() + "\n");
+      report.Succeeded();
+    } else if (const PictureResult result = WritePicture(file, output, 0); !result.written()) {
+      report.Failed(file, Describe(result.outcome), result.detail());
+    } else {
+      report.Succeeded();
+    }
   }
   return report.Finish();
 }

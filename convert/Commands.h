@@ -11,5 +11,8 @@ namespace sodrel::convert {
 int RunExport(const Options& options);
 int RunBuild(const Options& options, const std::filesystem::path& programFolder);
 int RunInfo(const Options& options);
+// thumbnail: one picture, nothing on stderr but the reason it failed, no summary.
+int RunThumbnail(const Options& options);
+int RunPng(const Options& options);
 
 }  // namespace sodrel::convert

@@ -33,7 +33,7 @@ Found MakeFound(const fs::path& shown) {
 
 // Adds the matching files of `folder` to `found`, and those of its subfolders when `recursive`.
 // Symbolic links to folders are not followed, so a link loop cannot trap the scan.
-void ScanFolder(const fs::path& folder, std::string_view suffix, bool recursive,
+void ScanFolder(const fs::path& folder, std::span<const std::string_view> suffixes, bool recursive,
                 std::vector<Found>& found, Report& report) {
   std::error_code error;
   fs::directory_iterator it(folder, error);
@@ -44,20 +44,23 @@ void ScanFolder(const fs::path& folder, std::string_view suffix, bool recursive,
     if (recursive && entry.is_directory(ignored) && !entry.is_symlink(ignored)) {
       subfolders.push_back(entry.path());
     } else if (entry.is_regular_file(ignored) &&
-               EndsWithIgnoringCase(entry.path().filename().native(), suffix)) {
+               std::any_of(suffixes.begin(), suffixes.end(), [&](std::string_view suffix) {
+                 return EndsWithIgnoringCase(entry.path().filename().native(), suffix);
+               })) {
       found.push_back(MakeFound(entry.path()));
     }
   }
   if (error) report.Failed(folder, "cannot read the folder", error.message());
   for (const fs::path& subfolder : subfolders) {
-    ScanFolder(subfolder, suffix, recursive, found, report);
+    ScanFolder(subfolder, suffixes, recursive, found, report);
   }
 }
 
 }  // namespace
 
-std::vector<fs::path> CollectInputs(const std::vector<fs::path>& given, std::string_view suffix,
-                                    bool recursive, Report& report) {
+std::vector<fs::path> CollectInputs(const std::vector<fs::path>& given,
+                                    std::span<const std::string_view> suffixes, bool recursive,
+                                    Report& report) {
   std::vector<Found> found;
   for (const fs::path& path : given) {
     std::error_code ignored;
@@ -66,10 +69,14 @@ std::vector<fs::path> CollectInputs(const std::vector<fs::path>& given, std::str
       continue;
     }
     const std::size_t before = found.size();
-    ScanFolder(path, suffix, recursive, found, report);
+    ScanFolder(path, suffixes, recursive, found, report);
     if (found.size() == before) {
-      report.Note(path, "no " + std::string(suffix) + " files" +
-                            (recursive ? " here or in any subfolder" : " here"));
+      std::string names;
+      for (std::string_view suffix : suffixes) {
+        names += (names.empty() ? "" : " or ") + std::string(suffix);
+      }
+      report.Note(path,
+                  "no " + names + " files" + (recursive ? " here or in any subfolder" : " here"));
     }
   }
   std::sort(found.begin(), found.end(),

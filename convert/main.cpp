@@ -58,6 +58,10 @@ int main(int argc, char** argv) {
       return sodrel::convert::RunBuild(options, ProgramFolder());
     case sodrel::convert::Command::Info:
       return sodrel::convert::RunInfo(options);
+    case sodrel::convert::Command::Thumbnail:
+      return sodrel::convert::RunThumbnail(options);
+    case sodrel::convert::Command::Png:
+      return sodrel::convert::RunPng(options);
   }
   return 2;
 }

@@ -17,7 +17,8 @@ FOLDER = "lib/sodrel-tools"
 PROGRAMS = ("sodrel-tools", "sodrel-convert")
 ICON = "share/icons/hicolor/256x256/apps/sodrel-tools.png"
 DESKTOP = "share/applications/sodrel-tools.desktop"
-EXPECTED = {f"{FOLDER}/KX00.dll", f"{FOLDER}/Temp/", DESKTOP, ICON,  # Temp/: an empty folder
+THUMBNAILS = ("share/mime/packages/sodrel-tools.xml", "share/thumbnailers/sodrel-tools.thumbnailer")
+EXPECTED = {f"{FOLDER}/KX00.dll", f"{FOLDER}/Temp/", DESKTOP, ICON, *THUMBNAILS,  # Temp/: empty
             *(f"{FOLDER}/{name}" for name in PROGRAMS), *(f"bin/{name}" for name in PROGRAMS)}
 failures = []
 
