@@ -6,6 +6,7 @@
 #include "container/FileIo.h"
 #include "container/TextureContainer.h"
 #include "preview/DdsDecode.h"
+#include "preview/PictureFile.h"
 #include "workfiles/WorkingFiles.h"
 
 namespace sodrel {
@@ -13,35 +14,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Reads the BMP at `path` (native bytes, passed unchanged) as the picture to show, opaque as a
-// BMP is shown; a null image when it cannot be read. FreeImage reads the rows as they are
-// stored, several times faster than Qt's BMP reader converting pixel by pixel, and the picture
-// takes over its pixels rather than copying them.
-QImage ReadPicture(const fs::path& path) {
-  MFreeImage::Bitmap bmp = MFreeImage::Load(FIF_BMP, path.c_str(), 0);
-  if (bmp && FreeImage_GetBPP(bmp.get()) != 32) bmp.reset(FreeImage_ConvertTo32Bits(bmp.get()));
-  // FreeImage keeps the bottom row first.
-  if (!bmp || !FreeImage_FlipVertical(bmp.get())) return {};
-  FIBITMAP* dib = bmp.get();
-  QImage picture(
-      FreeImage_GetBits(dib), static_cast<int>(FreeImage_GetWidth(dib)),
-      static_cast<int>(FreeImage_GetHeight(dib)), static_cast<qsizetype>(FreeImage_GetPitch(dib)),
-      QImage::Format_RGB32, [](void* owned) { FreeImage_Unload(static_cast<FIBITMAP*>(owned)); },
-      dib);
-  if (!picture.isNull()) bmp.release();
-  return picture;
-}
-
 // Replaces `bmp` with `bitmap`; Shown when it did, otherwise the step that
 // stopped it. The BMP is written under a temporary name and renamed over `bmp` only once the
 // library says it is complete: a failed save leaves the previous BMP as it was, and a link
-// planted at `bmp` is replaced rather than followed. The bitmap is released before returning,
-// so it never holds memory beside the picture.
-PreviewOutcome WriteBmp(MFreeImage::Bitmap bitmap, const fs::path& bmp, PreviewOutcome& failure) {
+// planted at `bmp` is replaced rather than followed.
+PreviewOutcome WriteBmp(FIBITMAP* bitmap, const fs::path& bmp, PreviewOutcome& failure) {
   failure = PreviewOutcome::SaveFailed;
   AtomicOutput output(bmp);
   if (output.Open()) return PreviewOutcome::SaveFailed;
-  if (!MFreeImage::Save(FIF_BMP, bitmap.get(), output.temporaryPath().c_str(), 0)) {
+  if (!MFreeImage::Save(FIF_BMP, bitmap, output.temporaryPath().c_str(), 0)) {
     return PreviewOutcome::SaveFailed;
   }
   if (output.Commit()) return PreviewOutcome::SaveFailed;
@@ -59,11 +40,11 @@ PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, 
     if (!decoded.bitmap) return {PreviewOutcome::NotDecoded};
 
     const fs::path bmp = WorkFilePath(programFolder, WorkFile::PictureLoadBmp);
-    const PreviewOutcome written = WriteBmp(std::move(decoded.bitmap), bmp, failure);
+    const PreviewOutcome written = WriteBmp(decoded.bitmap.get(), bmp, failure);
     if (written != PreviewOutcome::Shown) return {written};
 
     failure = PreviewOutcome::PictureUnreadable;
-    const QImage picture = ReadPicture(bmp);
+    const QImage picture = ReadPicture(bmp, std::move(decoded.bitmap));
     if (picture.isNull()) return {PreviewOutcome::PictureUnreadable};
     sink.ShowPicture(picture);
     return {};

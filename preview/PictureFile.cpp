@@ -1,0 +1,78 @@
+#include "preview/PictureFile.h"
+
+#include <array>
+
+#include "container/FileIo.h"
+
+namespace sodrel {
+namespace {
+
+// The fields of a BMP's file and info headers that say where its rows are and how they are laid.
+constexpr std::size_t kBmpHeadersBytes = 54;
+constexpr std::size_t kPixelsAt = 10;
+constexpr std::size_t kInfoSizeAt = 14;
+constexpr std::size_t kWidthAt = 18;
+constexpr std::size_t kHeightAt = 22;  // positive: the bottom row first
+constexpr std::size_t kBitCountAt = 28;
+constexpr std::size_t kCompressionAt = 30;
+constexpr std::uint32_t kUncompressed = 0;
+
+std::uint32_t ReadU32(std::span<const std::byte> bytes, std::size_t at) {
+  return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
+         static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
+         static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+// Reads the rows of the BMP at `path` into `dib`'s pixels when the file holds uncompressed rows
+// of exactly `dib`'s size, depth and row length (both keep the bottom row first); false, with
+// `dib` to be discarded, otherwise.
+bool ReadRowsInto(const std::filesystem::path& path, FIBITMAP* dib) {
+  const unsigned bits = FreeImage_GetBPP(dib);
+  if (bits != 24 && bits != 32) return false;  // palettes are left to FreeImage
+  UniqueFd fd;
+  std::uint64_t size = 0;
+  std::array<std::byte, kBmpHeadersBytes> headers{};
+  std::size_t got = 0;
+  if (OpenForReading(path, fd, size) || ReadPrefix(fd.get(), headers, got) ||
+      got != headers.size() || headers[0] != std::byte{'B'} || headers[1] != std::byte{'M'}) {
+    return false;
+  }
+  const std::uint64_t width = FreeImage_GetWidth(dib);
+  const std::uint64_t height = FreeImage_GetHeight(dib);
+  const std::uint64_t rowBytes = (width * bits + 31) / 32 * 4;
+  if (ReadU32(headers, kInfoSizeAt) < 40 || ReadU32(headers, kWidthAt) != width ||
+      ReadU32(headers, kHeightAt) != height || (ReadU32(headers, kBitCountAt) & 0xFFFF) != bits ||
+      ReadU32(headers, kCompressionAt) != kUncompressed || FreeImage_GetPitch(dib) != rowBytes) {
+    return false;
+  }
+  const std::uint64_t pixelsAt = ReadU32(headers, kPixelsAt);
+  const std::uint64_t length = rowBytes * height;
+  if (pixelsAt < kBmpHeadersBytes || pixelsAt > size || size - pixelsAt < length) return false;
+  got = 0;
+  return !ReadAt(fd.get(), pixelsAt, {reinterpret_cast<std::byte*>(FreeImage_GetBits(dib)), length},
+                 got) &&
+         got == length;
+}
+
+}  // namespace
+
+QImage ReadPicture(const std::filesystem::path& path, MFreeImage::Bitmap written) {
+  MFreeImage::Bitmap bmp = std::move(written);
+  if (!bmp || !ReadRowsInto(path, bmp.get())) {
+    bmp.reset();  // never two pictures' worth of memory at once
+    bmp = MFreeImage::Load(FIF_BMP, path.c_str(), 0);
+  }
+  if (bmp && FreeImage_GetBPP(bmp.get()) != 32) bmp.reset(FreeImage_ConvertTo32Bits(bmp.get()));
+  // FreeImage keeps the bottom row first.
+  if (!bmp || !FreeImage_FlipVertical(bmp.get())) return {};
+  FIBITMAP* dib = bmp.get();
+  QImage picture(
+      FreeImage_GetBits(dib), static_cast<int>(FreeImage_GetWidth(dib)),
+      static_cast<int>(FreeImage_GetHeight(dib)), static_cast<qsizetype>(FreeImage_GetPitch(dib)),
+      QImage::Format_RGB32, [](void* owned) { FreeImage_Unload(static_cast<FIBITMAP*>(owned)); },
+      dib);
+  if (!picture.isNull()) bmp.release();
+  return picture;
+}
+
+}  // namespace sodrel
