@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """install_test.py BUILD_DIR CMAKE: installs the build into temporary prefixes and checks that
-each holds a working program folder with its links, desktop entry and icon. (Not cpack: it would
-build the project first, which must not happen while tests run.)"""
+each holds a working program folder with its links, desktop entry and icon, and that the
+installed sodrel-convert turns the committed samples, which samples/make-samples.py makes, into
+each other. (Not cpack: it would build the project first, which must not happen while tests run.)"""
 
 import os
 import re
@@ -28,12 +29,6 @@ def check(condition, message):
         print("FAILED: " + message, flush=True)
 
 
-def tree(root):
-    """Every file, link and empty folder under `root`, relative, folders ending in '/'."""
-    return {path.relative_to(root).as_posix() + ("/" if path.is_dir() else "")
-            for path in root.rglob("*") if not path.is_dir() or not any(path.iterdir())}
-
-
 def exec_program(value):
     """The program an Exec value starts, as a desktop reads it: string escapes undone, then the
     first argument unquoted (inside quotes a backslash escapes " ` $ \\), then %% as %."""
@@ -46,17 +41,16 @@ def exec_program(value):
 
 def check_installed(prefix, final_prefix):
     """`prefix` holds the files; `final_prefix` is where they will run from (DESTDIR aside)."""
-    found = tree(prefix)
-    check(found == EXPECTED, f"installed files differ: missing {sorted(EXPECTED - found)}, "
+    found = {p.relative_to(prefix).as_posix() + ("/" if p.is_dir() else "")
+             for p in prefix.rglob("*") if not p.is_dir() or not any(p.iterdir())}
+    check(found == EXPECTED, f"installed files: missing {sorted(EXPECTED - found)}, "
                              f"unexpected {sorted(found - EXPECTED)}")
     for name in PROGRAMS:
-        check(os.access(prefix / FOLDER / name, os.X_OK), f"{name} is not executable")
         link = prefix / "bin" / name
-        check(link.is_symlink() and os.readlink(link) == f"../{FOLDER}/{name}",
-              f"bin/{name} is not a relative link into the program folder")
-    template = (prefix / FOLDER / "KX00.dll").read_bytes()
-    check(len(template) == 64 and template == (SOURCE / "resources/KX00.dll").read_bytes(),
-          "KX00.dll is not the 64-byte header template")
+        check(os.access(prefix / FOLDER / name, os.X_OK) and link.is_symlink() and
+              os.readlink(link) == f"../{FOLDER}/{name}", f"bin/{name} is no relative link")
+    check((prefix / FOLDER / "KX00.dll").read_bytes() == (SOURCE / "resources/KX00.dll").read_bytes(),
+          "KX00.dll is not the header template")
     entry = dict(line.split("=", 1) for line in (prefix / DESKTOP).read_text().splitlines()
                  if "=" in line and not line.startswith(("[", "#")))
     check(entry.get("Name") == "Sodrel Tools" and entry.get("Icon") == "sodrel-tools",
@@ -68,23 +62,40 @@ def check_installed(prefix, final_prefix):
           "the icon is not a 256x256 PNG")
 
 
+def check_samples(scratch, convert):
+    """The samples are what make-samples.py makes, and the installed converter turns each into
+    the other; the window program starts (offscreen) and keeps running."""
+    made, work = scratch / "made", scratch / "work"
+    made.mkdir()
+    subprocess.run([sys.executable, SOURCE / "samples/make-samples.py", made], check=True)
+    work.mkdir()
+    for name in ("sample.dds", "sample.bin"):
+        check((made / name).read_bytes() == (SOURCE / "samples" / name).read_bytes(),
+              f"samples/{name} is not what make-samples.py makes; rerun it")
+        shutil.copy(SOURCE / "samples" / name, work)
+    for command in (["export", work], ["build", work]):  # the installed default template
+        check(subprocess.run([convert, *command]).returncode == 0, f"{command[0]} failed")
+    for out, expected in (("sample.bin.dds", "sample.dds"), ("sample.dds.bin", "sample.bin")):
+        check((work / out).is_file() and (work / out).read_bytes() ==
+              (SOURCE / "samples" / expected).read_bytes(), f"{out} is not samples/{expected}")
+    info = subprocess.run([convert, "info", work / "sample.dds"], capture_output=True, text=True)
+    check("DXT1, 128 x 128\n  preview:  yes\n" in info.stdout,
+          f"sample.dds is not a previewable 128x128 DXT1 texture:\n{info.stdout}")
+
+
 def keeps_running(program):
-    """Whether the window program starts (offscreen) and runs until it is told to stop."""
-    process = subprocess.Popen([program], env=dict(os.environ, QT_QPA_PLATFORM="offscreen"),
-                               stdout=subprocess.DEVNULL)
+    process = subprocess.Popen([program], env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
     try:
         process.wait(2)
         return False
     except subprocess.TimeoutExpired:
         process.terminate()
-        process.wait(20)
-        return True
+        return process.wait(20) is not None
 
 
-def install(cmake, build, prefix, destdir=None):
-    result = subprocess.run([cmake, "--install", build, "--prefix", prefix], text=True,
-                            env=dict(os.environ, DESTDIR=str(destdir or "")),  # "": none
-                            capture_output=True, timeout=120)
+def install(cmake, build, prefix, destdir=""):
+    result = subprocess.run([cmake, "--install", build, "--prefix", prefix], capture_output=True,
+                            env=dict(os.environ, DESTDIR=str(destdir)), text=True)
     if result.returncode != 0:
         sys.exit(f"FAILED: cmake --install failed: {result.stderr}")
 
@@ -97,23 +108,15 @@ def main():
         prefix = scratch / "my programs" / "$HOME 100%"
         install(cmake, build, prefix)
         check_installed(prefix, prefix)
-
-        # The programs run through their bin/ links and find the program folder from there.
-        texture = Path(shutil.copy(SOURCE / "samples/sample.dds", scratch / "texture.dds"))
-        built = subprocess.run([prefix / "bin/sodrel-convert", "build", texture], timeout=60)
-        check(built.returncode == 0 and Path(f"{texture}.bin").read_bytes()
-              == (SOURCE / "samples/sample.bin").read_bytes(),
-              "the installed sodrel-convert did not build samples/sample.bin")
+        check_samples(scratch, prefix / "bin/sodrel-convert")
         check(keeps_running(prefix / "bin/sodrel-tools"), "the installed sodrel-tools exited")
 
-        # Installing again keeps the user's own header template.
-        own = b"OUR GAME'S OWN HEADER".ljust(64, b"\x01")
+        own = b"OUR GAME'S OWN HEADER".ljust(64, b"\x01")  # installing again keeps it
         (prefix / FOLDER / "KX00.dll").write_bytes(own)
         install(cmake, build, prefix)
         check((prefix / FOLDER / "KX00.dll").read_bytes() == own,
               "installing again replaced the user's KX00.dll")
 
-        # A staged install: files under DESTDIR, Exec naming where they will be.
         install(cmake, build, "/opt/sodrel", destdir=scratch / "stage")
         check_installed(scratch / "stage/opt/sodrel", "/opt/sodrel")
     finally:

@@ -1,5 +1,5 @@
-// Writes the seed corpus of the fuzz targets into OUT/export, OUT/build and OUT/preview: small
-// valid DDS files of every format the preview takes, and containers holding them.
+// Writes the seed corpus of the preview's fuzz target into OUT/preview: small valid DDS files of
+// every format the preview takes.
 #include <cstdio>
 #include <string>
 
@@ -45,14 +45,7 @@ int main(int argc, char** argv) {
       {"rgb16-5x3", Uncompressed(16, 5, 3)},
       {"rgb8-4x4", Uncompressed(8, 4, 4)},
   };
-  for (const char* kind : {"export", "build", "preview"}) fs::create_directories(out / kind);
-  for (const auto& [name, dds] : textures) {
-    WriteFile(out / "preview" / (name + ".dds"), dds);
-    WriteFile(out / "build" / (name + ".dds"), dds);
-    WriteFile(out / "export" / (name + ".bin"), Concat(Pattern(64, 3), dds));
-  }
-  WriteFile(out / "export" / "header-only.bin", Pattern(64, 3));
-  WriteFile(out / "export" / "one-byte-texture.bin", Pattern(65, 3));
-  WriteFile(out / "build" / "one-byte.dds", Pattern(1, 3));
+  fs::create_directories(out / "preview");
+  for (const auto& [name, dds] : textures) WriteFile(out / "preview" / (name + ".dds"), dds);
   return 0;
 }

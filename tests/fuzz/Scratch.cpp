@@ -8,7 +8,6 @@
 #include <stdexcept>
 
 #include "container/FileIo.h"
-#include "container/TextureContainer.h"
 #include "workfiles/WorkingFiles.h"
 
 namespace sodrel::fuzz {
@@ -56,16 +55,6 @@ void Write(const fs::path& path, std::span<const std::byte> bytes) {
   UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   FUZZ_EXPECT(fd.valid());
   FUZZ_EXPECT(!WriteAll(fd.get(), bytes));
-}
-
-Bytes Read(const fs::path& path) {
-  UniqueFd fd;
-  std::uint64_t size = 0;
-  FUZZ_EXPECT(!OpenForReading(path, fd, size));
-  Bytes bytes(size);
-  std::size_t got = 0;
-  FUZZ_EXPECT(!ReadPrefix(fd.get(), bytes, got) && got == size);
-  return bytes;
 }
 
 std::set<std::string> Entries(const fs::path& folder) {

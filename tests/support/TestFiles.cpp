@@ -30,14 +30,6 @@ ProgramFolder::ProgramFolder() {
   WriteFile(templatePath(), Pattern(64, 0xC0FFEE));
 }
 
-std::filesystem::path ProgramFolder::templatePath() const {
-  return path() / "KX00.dll";
-}
-
-std::filesystem::path ProgramFolder::work(const std::string& name) const {
-  return path() / "Temp" / name;
-}
-
 Bytes Pattern(std::size_t size, std::uint32_t seed) {
   Bytes bytes(size);
   std::uint32_t state = seed * 2654435761u + 12345u;
@@ -83,6 +75,16 @@ std::set<std::string> Entries(const std::filesystem::path& folder) {
     names.insert(entry.path().filename().string());
   }
   return names;
+}
+
+std::vector<std::string> TemporaryFilesUnder(const std::filesystem::path& folder) {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.path().filename().string().find(".part-") != std::string::npos) {
+      found.push_back(entry.path().string());
+    }
+  }
+  return found;
 }
 
 }  // namespace sodrel::test
