@@ -1,23 +1,15 @@
 #!/usr/bin/env python3
-"""install_test.py BUILD_DIR CMAKE: installs the build into temporary prefixes and checks that
-each holds a working program folder with its links, desktop entry and icon, and that the
-installed sodrel-convert turns the committed samples, which samples/make-samples.py makes, into
-each other. (Not cpack: it would build the project first, which must not happen while tests run.)"""
-
-import os
-import re
-import shutil
-import struct
-import subprocess
-import sys
-import tempfile
+# install_test.py BUILD_DIR CMAKE: installs the build into temporary prefixes and checks that each
+# holds a working program folder with its links, desktop entry and icon, and that the installed
+# sodrel-convert turns the committed samples, which samples/make-samples.py makes, into each other.
+# (Not cpack: it would build the project first, which must not happen while tests run.)
+import os, re, shutil, struct, subprocess, sys, tempfile
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
-FOLDER = "lib/sodrel-tools"
-PROGRAMS = ("sodrel-tools", "sodrel-convert")
+FOLDER, DESKTOP = "lib/sodrel-tools", "share/applications/sodrel-tools.desktop"
 ICON = "share/icons/hicolor/256x256/apps/sodrel-tools.png"
-DESKTOP = "share/applications/sodrel-tools.desktop"
+PROGRAMS = ("sodrel-tools", "sodrel-convert")
 EXPECTED = {f"{FOLDER}/KX00.dll", f"{FOLDER}/Temp/", DESKTOP, ICON,  # Temp/: an empty folder
             *(f"{FOLDER}/{name}" for name in PROGRAMS), *(f"bin/{name}" for name in PROGRAMS)}
 failures = []
@@ -30,21 +22,18 @@ def check(condition, message):
 
 
 def exec_program(value):
-    """The program an Exec value starts, as a desktop reads it: string escapes undone, then the
-    first argument unquoted (inside quotes a backslash escapes " ` $ \\), then %% as %."""
+    # The program an Exec value starts, as a desktop reads it: string escapes undone, then the
+    # first argument unquoted (inside quotes a backslash escapes " ` $ \), then %% as %.
     value = re.sub(r"\\(.)", lambda m: {"s": " ", "n": "\n", "t": "\t", "r": "\r"}.get(m[1], m[1]),
                    value)
     match = re.match(r'"((?:[^"\\`$]|\\["`$\\])*)"|([^" ]*)', value)
-    program = match[2] if match[1] is None else re.sub(r"\\(.)", r"\1", match[1])
-    return program.replace("%%", "%")
+    return (match[2] if match[1] is None else re.sub(r"\\(.)", r"\1", match[1])).replace("%%", "%")
 
 
-def check_installed(prefix, final_prefix):
-    """`prefix` holds the files; `final_prefix` is where they will run from (DESTDIR aside)."""
+def check_installed(prefix, final_prefix):  # final_prefix: where the files will run from
     found = {p.relative_to(prefix).as_posix() + ("/" if p.is_dir() else "")
              for p in prefix.rglob("*") if not p.is_dir() or not any(p.iterdir())}
-    check(found == EXPECTED, f"installed files: missing {sorted(EXPECTED - found)}, "
-                             f"unexpected {sorted(found - EXPECTED)}")
+    check(found == EXPECTED, f"installed: missing {EXPECTED - found}, unexpected {found - EXPECTED}")
     for name in PROGRAMS:
         link = prefix / "bin" / name
         check(os.access(prefix / FOLDER / name, os.X_OK) and link.is_symlink() and
@@ -53,44 +42,29 @@ def check_installed(prefix, final_prefix):
           "KX00.dll is not the header template")
     entry = dict(line.split("=", 1) for line in (prefix / DESKTOP).read_text().splitlines()
                  if "=" in line and not line.startswith(("[", "#")))
-    check(entry.get("Name") == "Sodrel Tools" and entry.get("Icon") == "sodrel-tools",
-          f"desktop entry names or icon wrong: {entry}")
-    check(exec_program(entry.get("Exec", "")) == f"{final_prefix}/{FOLDER}/sodrel-tools",
-          f"desktop entry Exec {entry.get('Exec')!r} is not the program under {final_prefix}")
+    check(entry.get("Name") == "Sodrel Tools" and entry.get("Icon") == "sodrel-tools" and
+          exec_program(entry.get("Exec", "")) == f"{final_prefix}/{FOLDER}/sodrel-tools",
+          f"desktop entry wrong: {entry}")
     head = (prefix / ICON).read_bytes()[:24]
     check(head[:8] == b"\x89PNG\r\n\x1a\n" and struct.unpack(">II", head[16:24]) == (256, 256),
           "the icon is not a 256x256 PNG")
 
 
 def check_samples(scratch, convert):
-    """The samples are what make-samples.py makes, and the installed converter turns each into
-    the other; the window program starts (offscreen) and keeps running."""
     made, work = scratch / "made", scratch / "work"
-    made.mkdir()
+    made.mkdir(), work.mkdir()
     subprocess.run([sys.executable, SOURCE / "samples/make-samples.py", made], check=True)
-    work.mkdir()
     for name in ("sample.dds", "sample.bin"):
         check((made / name).read_bytes() == (SOURCE / "samples" / name).read_bytes(),
               f"samples/{name} is not what make-samples.py makes; rerun it")
         shutil.copy(SOURCE / "samples" / name, work)
-    for command in (["export", work], ["build", work]):  # the installed default template
-        check(subprocess.run([convert, *command]).returncode == 0, f"{command[0]} failed")
+    for command in ("export", "build"):  # with the installed template
+        check(subprocess.run([convert, command, work]).returncode == 0, f"{command} failed")
     for out, expected in (("sample.bin.dds", "sample.dds"), ("sample.dds.bin", "sample.bin")):
-        check((work / out).is_file() and (work / out).read_bytes() ==
-              (SOURCE / "samples" / expected).read_bytes(), f"{out} is not samples/{expected}")
+        check((work / out).read_bytes() == (SOURCE / "samples" / expected).read_bytes(),
+              f"{out} is not samples/{expected}")
     info = subprocess.run([convert, "info", work / "sample.dds"], capture_output=True, text=True)
-    check("DXT1, 128 x 128\n  preview:  yes\n" in info.stdout,
-          f"sample.dds is not a previewable 128x128 DXT1 texture:\n{info.stdout}")
-
-
-def keeps_running(program):
-    process = subprocess.Popen([program], env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
-    try:
-        process.wait(2)
-        return False
-    except subprocess.TimeoutExpired:
-        process.terminate()
-        return process.wait(20) is not None
+    check("DXT1, 128 x 128\n  preview:  yes\n" in info.stdout, f"sample.dds: {info.stdout}")
 
 
 def install(cmake, build, prefix, destdir=""):
@@ -109,14 +83,17 @@ def main():
         install(cmake, build, prefix)
         check_installed(prefix, prefix)
         check_samples(scratch, prefix / "bin/sodrel-convert")
-        check(keeps_running(prefix / "bin/sodrel-tools"), "the installed sodrel-tools exited")
-
+        window = subprocess.Popen([prefix / "bin/sodrel-tools"],
+                                  env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+        try:
+            check(window.wait(2) is None, "the installed sodrel-tools exited")
+        except subprocess.TimeoutExpired:
+            window.terminate()
+            window.wait()
         own = b"OUR GAME'S OWN HEADER".ljust(64, b"\x01")  # installing again keeps it
         (prefix / FOLDER / "KX00.dll").write_bytes(own)
         install(cmake, build, prefix)
-        check((prefix / FOLDER / "KX00.dll").read_bytes() == own,
-              "installing again replaced the user's KX00.dll")
-
+        check((prefix / FOLDER / "KX00.dll").read_bytes() == own, "installing replaced KX00.dll")
         install(cmake, build, "/opt/sodrel", destdir=scratch / "stage")
         check_installed(scratch / "stage/opt/sodrel", "/opt/sodrel")
     finally:

@@ -4,22 +4,15 @@
 #include <QCompleter>
 #include <QDesktopServices>
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 
 #include "tests/support/DdsWriter.h"
 #include "tests/support/QtSupport.h"
 #include "ui/frmMain.h"
 
-namespace sodrel {
-namespace {
-
-using namespace test;
+using namespace sodrel;
+using namespace sodrel::test;
 namespace fs = std::filesystem;
-
-const QPoint kOverPreview(100, 100);  // inside Image1, away from the banner
-const QPoint kOverBanner(400, 450);   // inside the banner, in the window's client area
 
 // Takes the place of the desktop's browser for https addresses while it lives.
 class UrlRecorder : public QObject {
@@ -27,7 +20,7 @@ class UrlRecorder : public QObject {
  public:
   UrlRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open"); }
   ~UrlRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
-  QStringList opened;
+  QSet<QString> opened;
  public slots:
   void open(const QUrl& url) { opened << url.toString(); }
 };
@@ -36,32 +29,27 @@ class MainWindow : public testing::Test {
  protected:
   MainWindow() : window(program.path()) {}
 
-  QLabel* image1() { return window.findChild<QLabel*>(QStringLiteral("Image1")); }
-  void SetPath(const QString& path) {
-    window.findChild<QLineEdit*>(QStringLiteral("OpenFile"))->setText(path);
+  template <typename T = QAction>
+  T* Find(const char* name) {
+    return window.findChild<T*>(QLatin1String(name));
   }
-  QColor Shown() {
-    const QPixmap picture = image1()->pixmap();
-    return picture.isNull() ? QColor() : picture.toImage().pixelColor(4, 4);
-  }
+  QColor Shown() { return Find<QLabel>("Image1")->pixmap().toImage().pixelColor(4, 4); }
 
-  // Does `action` and answers the next popup or modal widget: its class name, title and text.
-  template <typename Action>
-  QStringList Popup(Action&& action) {
-    QStringList seen;
-    ModalWatcher<QWidget> popup(
-        [&](QWidget* w) {
-          auto* box = qobject_cast<QMessageBox*>(w);
-          seen = {w->metaObject()->className(), w->windowTitle(), box ? box->text() : ""};
-          if (box) {
-            seen << QString::number(box->icon()) << QString::number(box->textFormat())
-                 << QString::number(box->standardButtons());
-          }
-          w->close();
-        },
-        300);
+  // What popped up while `action` ran, closed at once: its class, its text, its icon and its
+  // text format when a message box; empty when nothing did.
+  QString Popup(const std::function<void()>& action) {
+    QString seen;
+    ModalWatcher<QWidget> popup([&](QWidget* w) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      seen = QString(w->metaObject()->className()) + (box ? " " + box->windowTitle() : "");
+      if (box)
+        seen += QString(": %1 %2 %3")
+                    .arg(box->text())
+                    .arg(int(box->icon()))
+                    .arg(int(box->textFormat()));
+      w->close();
+    });
     action();
-    QTest::qWait(10);
     return seen;
   }
 
@@ -70,49 +58,37 @@ class MainWindow : public testing::Test {
 };
 
 TEST_F(MainWindow, MouseOverThePreviewAndTheBanner) {
-  const QString noIcon = QString::number(QMessageBox::NoIcon);
-  const QString plain = QString::number(Qt::PlainText), ok = QString::number(QMessageBox::Ok);
-  auto* banner = window.findChild<QLabel*>(QStringLiteral("Image2"));
-  const QPoint overBanner = banner->mapFrom(window.centralWidget(), kOverBanner);
-  const auto press = [&](QWidget* w, Qt::MouseButton b, QPoint p) {
-    return [=] { QTest::mousePress(w, b, {}, p); };
+  QLabel *image1 = Find<QLabel>("Image1"), *banner = Find<QLabel>("Image2");
+  const QPoint overPreview(100, 100),
+      overBanner = banner->mapFrom(window.centralWidget(), QPoint(400, 450));
+  const auto press = [&](QWidget* w, Qt::MouseButton b) {
+    return Popup([=] { QTest::mousePress(w, b, {}, w == banner ? overBanner : overPreview); });
   };
-  const auto release = [&](QWidget* w, Qt::MouseButton b, QPoint p) {
-    return [=] { QTest::mouseRelease(w, b, {}, p); };
+  const auto release = [&](QWidget* w, Qt::MouseButton b) {
+    return Popup([=] { QTest::mouseRelease(w, b, {}, w == banner ? overBanner : overPreview); });
   };
-  EXPECT_EQ(Popup(release(image1(), Qt::LeftButton, kOverPreview)), QStringList{})
-      << "no path chosen yet";
+  EXPECT_EQ(release(image1, Qt::LeftButton), "") << "no path chosen yet";
   for (const QString path : {"/x/a.bin", "/x/<b>a & b</b>.bin", "   "}) {
-    SetPath(path);
+    Find<QLineEdit>("OpenFile")->setText(path);
     for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton, Qt::RightButton}) {
-      EXPECT_EQ(Popup(release(image1(), button, kOverPreview)),
-                (QStringList{"QMessageBox", "Sodrel Tools", path, noIcon, plain, ok}));
+      EXPECT_EQ(release(image1, button), "QMessageBox Sodrel Tools: " + path + " 0 0");  // plain
     }
   }
-  for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton}) {
-    EXPECT_EQ(Popup(press(image1(), button, kOverPreview)), QStringList{});
-  }
-  const QStringList menu = Popup(press(image1(), Qt::RightButton, kOverPreview));
-  EXPECT_EQ(menu.value(0), "QMenu");
-  EXPECT_EQ(menu.value(1), window.menuBar()->actions().value(0)->menu()->windowTitle());
+  EXPECT_EQ(press(image1, Qt::LeftButton) + press(image1, Qt::MiddleButton), "");
+  EXPECT_EQ(press(image1, Qt::RightButton), "QMenu");
   for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
-    EXPECT_EQ(Popup(press(banner, button, overBanner)), QStringList{});
-    EXPECT_EQ(Popup(release(banner, button, overBanner)), QStringList{});
+    EXPECT_EQ(press(banner, button) + release(banner, button), "") << "the banner takes it";
   }
 }
 
 TEST_F(MainWindow, AboutItemsOpenTheirOwnAddressesOrTheNotice) {
   UrlRecorder browser;
-  for (const char* item : {"cmdQuillmoor", "cmdTorvane", "cmd_Author"}) {
-    window.findChild<QAction*>(QLatin1String(item))->trigger();
-  }
+  for (const char* item : {"cmdQuillmoor", "cmdTorvane", "cmd_Author"}) Find(item)->trigger();
   EXPECT_EQ(browser.opened.size(), 3);
-  EXPECT_EQ(QSet<QString>(browser.opened.begin(), browser.opened.end()).size(), 3);
-  const QStringList notice =
-      Popup([&] { window.findChild<QAction*>(QStringLiteral("Copyright"))->trigger(); });
-  EXPECT_EQ(notice.mid(0, 2), (QStringList{"QMessageBox", "Sodrel Tools"}));
-  EXPECT_TRUE(notice.value(2).contains("Copyright"));
-  EXPECT_EQ(notice.value(3), QString::number(QMessageBox::Information));
+  const QString notice = Popup([&] { Find("Copyright")->trigger(); });
+  EXPECT_TRUE(notice.startsWith("QMessageBox Sodrel Tools: Sodrel Tools 1.00\nCopyright"));
+  EXPECT_TRUE(notice.endsWith(QString(" %1 0").arg(QMessageBox::Information)))
+      << notice.toStdString();
 }
 
 TEST_F(MainWindow, OpenExportsAndImportBuildsBesideTheChosenFileAndShowsIt) {
@@ -131,7 +107,7 @@ TEST_F(MainWindow, OpenExportsAndImportBuildsBesideTheChosenFileAndShowsIt) {
 }
 
 TEST_F(MainWindow, CancellingChangesNothingAndAMissingFileIsTakenAsThePathOnly) {
-  SetPath("/earlier/choice.bin");
+  Find<QLineEdit>("OpenFile")->setText("/earlier/choice.bin");
   Choose(window, "mnuOpenFile", {});
   Choose(window, "mnuImportFile", {});
   EXPECT_EQ(window.currentPath(), "/earlier/choice.bin");
@@ -139,7 +115,7 @@ TEST_F(MainWindow, CancellingChangesNothingAndAMissingFileIsTakenAsThePathOnly) 
   EXPECT_EQ(window.currentPath().toStdString(), (program / "typed-but-missing.bin").string());
   EXPECT_EQ(Entries(program.path()), (std::set<std::string>{"KX00.dll", "Temp"}));
   EXPECT_TRUE(Entries(program / "Temp").empty());
-  EXPECT_TRUE(image1()->pixmap().isNull());
+  EXPECT_TRUE(Find<QLabel>("Image1")->pixmap().isNull());
 }
 
 TEST_F(MainWindow, NoSuggestionListOfTheDialogOutlivesIt) {
@@ -150,30 +126,21 @@ TEST_F(MainWindow, NoSuggestionListOfTheDialogOutlivesIt) {
     d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText("/nowhere/x.bin");
     static_cast<QDialog*>(d)->accept();
   });
-  window.findChild<QAction*>(QStringLiteral("mnuOpenFile"))->trigger();
+  Find("mnuOpenFile")->trigger();
   ASSERT_FALSE(completers.isEmpty());
   for (QCompleter* c : completers) EXPECT_FALSE(c->popup()->isVisible());
 }
 
 TEST_F(MainWindow, ClosingCleansUpAndEmptiesThePathOnlyWhenAllFourWent) {
-  SetPath("/x/a.bin");
-  WriteFile(program.work("Picture.dds"), Pattern(4));
-  WriteFile(program.work("PictureLoad.bmp"), Pattern(4));
-  window.show();
-  EXPECT_TRUE(window.close());
-  EXPECT_EQ(window.currentPath(), "/x/a.bin") << "ImportFile was missing";
-  EXPECT_TRUE(Entries(program / "Temp").empty());
-
-  for (const char* name : {"Picture.dds", "PictureLoad.bmp", "ImportFile", "PictureImportFile"}) {
-    WriteFile(program.work(name), Pattern(4));
+  Find<QLineEdit>("OpenFile")->setText("/x/a.bin");
+  const char* names[] = {"Picture.dds", "PictureLoad.bmp", "ImportFile", "PictureImportFile"};
+  for (const int present : {2, 4}) {  // the clean-up stops at the missing ImportFile, then not
+    for (int i = 0; i < present; ++i) WriteFile(program.work(names[i]), {});
+    window.show();
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(window.currentPath().isEmpty(), present == 4);
+    EXPECT_TRUE(Entries(program / "Temp").empty());
   }
-  window.show();
-  EXPECT_TRUE(window.close());
-  EXPECT_TRUE(window.currentPath().isEmpty());
-  EXPECT_FALSE(window.isVisible());
 }
-
-}  // namespace
-}  // namespace sodrel
 
 #include "MainWindowTest.moc"

@@ -4,10 +4,8 @@
 
 #include "tests/support/TestFiles.h"
 
-namespace sodrel {
-namespace {
-
-using namespace test;
+using namespace sodrel;
+using namespace sodrel::test;
 namespace fs = std::filesystem;
 using Names = std::set<std::string>;
 
@@ -45,11 +43,8 @@ class Cleanup : public testing::TestWithParam<CleanupCase> {};
 TEST_P(Cleanup, DeletesInOrderAndStopsAtTheFirstItCannotDelete) {
   ProgramFolder program;
   for (std::string name : GetParam().present) {
-    if (name.ends_with('/')) {
-      fs::create_directories(program.work(name) / "inside");
-    } else {
-      WriteFile(program.work(name), Pattern(8));
-    }
+    name.ends_with('/') ? void(fs::create_directories(program.work(name) / "inside"))
+                        : WriteFile(program.work(name), Pattern(8));
   }
   const CleanupResult result = ClearWorkingFiles(program.path());
   EXPECT_EQ(result.deleted, GetParam().deleted);
@@ -71,6 +66,3 @@ TEST(StageCopy, ReplacesAnEarlierCopyWholeOrFailsLeavingItAsItWas) {
   EXPECT_EQ(ReadFile(program.work("ImportFile")), Pattern(70, 2));
   EXPECT_EQ(Entries(program / "Temp"), Names{"ImportFile"});
 }
-
-}  // namespace
-}  // namespace sodrel
