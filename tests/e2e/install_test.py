@@ -33,13 +33,13 @@ def exec_program(value):
 def check_installed(prefix, final_prefix):  # final_prefix: where the files will run from
     found = {p.relative_to(prefix).as_posix() + ("/" if p.is_dir() else "")
              for p in prefix.rglob("*") if not p.is_dir() or not any(p.iterdir())}
-    check(found == EXPECTED, f"installed: missing {EXPECTED - found}, unexpected {found - EXPECTED}")
+    check(found == EXPECTED, f"missing {EXPECTED - found}, unexpected {found - EXPECTED}")
     for name in PROGRAMS:
         link = prefix / "bin" / name
         check(os.access(prefix / FOLDER / name, os.X_OK) and link.is_symlink() and
               os.readlink(link) == f"../{FOLDER}/{name}", f"bin/{name} is no relative link")
-    check((prefix / FOLDER / "KX00.dll").read_bytes() == (SOURCE / "resources/KX00.dll").read_bytes(),
-          "KX00.dll is not the header template")
+    template = (SOURCE / "resources/KX00.dll").read_bytes()
+    check((prefix / FOLDER / "KX00.dll").read_bytes() == template, "KX00.dll is not the template")
     entry = dict(line.split("=", 1) for line in (prefix / DESKTOP).read_text().splitlines()
                  if "=" in line and not line.startswith(("[", "#")))
     check(entry.get("Name") == "Sodrel Tools" and entry.get("Icon") == "sodrel-tools" and

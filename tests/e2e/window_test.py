@@ -3,7 +3,7 @@
 # openbox) with the mouse and keyboard, as a person would, and checks what it writes and what the
 # screen shows. The program runs from a copy of the program folder BIN_DIR.
 # Exit status: 0 passed, 1 failed, 77 a tool is missing (CTest reports a skip).
-import os, re, select, shutil, struct, subprocess, sys, tempfile, time
+import os, re, select, shutil, subprocess, sys, tempfile, time
 from pathlib import Path
 
 WORK_FILES = ["Picture.dds", "PictureLoad.bmp", "ImportFile", "PictureImportFile"]
@@ -39,12 +39,9 @@ def named(pattern):  # the visible windows whose name matches
                                 check=False).split()]
 
 
-def popup_open():  # a menu or suggestion list of the program on screen
-    ids = re.findall(r'^\s+(0x[0-9a-f]+) .*\("sodrel-tools" ', run("xwininfo", "-root", "-children"),
-                     re.M)
-    infos = [run("xwininfo", "-id", wid, check=False) for wid in ids]
-    return any("IsViewable" in i and "Override Redirect State: yes" in i and
-               int(re.search(r"Width:\s*(\d+)", i)[1]) > 4 for i in infos)
+def popup_open():  # a menu or suggestion list on screen beside the window
+    return len(run("xdotool", "search", "--onlyvisible", "--class", "sodrel-tools", check=False)
+               .split()) > 1
 
 
 def screen():  # the colour at a screen point, from a picture of the whole screen
@@ -54,12 +51,10 @@ def screen():  # the colour at a screen point, from a picture of the whole scree
     return lambda x, y: tuple(ppm[match.end() + (y * int(match[1]) + x) * 3:][:3])
 
 
-def flat_dds(rgb):  # an uncompressed 24-bit 64x64 DDS file of one colour
-    header = bytearray(b"DDS ".ljust(128, b"\0"))
-    struct.pack_into("<IIIII", header, 4, 124, 0x100F, 64, 64, 64 * 3)
-    struct.pack_into("<IIIIIIII", header, 76, 32, 0x40, 0, 24, 0xFF0000, 0xFF00, 0xFF, 0)
-    struct.pack_into("<I", header, 108, 0x1000)
-    return bytes(header) + bytes(rgb[::-1]) * (64 * 64)
+def flat_dds(path, rgb):  # a 64x64 texture of one colour, written by ImageMagick
+    run("convert", "-size", "64x64", f"xc:rgb{rgb}", "-define", "dds:compression=none", "-define",
+        "dds:mipmaps=0", path)
+    return path.read_bytes()
 
 
 def test(scratch, processes):
@@ -68,16 +63,16 @@ def test(scratch, processes):
     data.mkdir()
     for name in ("sodrel-tools", "KX00.dll"):
         shutil.copy2(Path(sys.argv[1]) / name, program)
-    red, blue = flat_dds((200, 40, 10)), flat_dds((30, 150, 220))
+    red = flat_dds(scratch / "red.dds", (200, 40, 10))
+    blue = flat_dds(data / "blue.dds", (30, 150, 220))
     container, texture = data / "red texture.bin", data / "blue.dds"
     container.write_bytes(b"E2E CONTAINER HEADER".ljust(64, b"\x07") + red)
-    texture.write_bytes(blue)
     present = lambda: [n for n in WORK_FILES if (program / "Temp" / n).exists()]  # noqa: E731
 
     def start(name, argv, pass_fds=(), **extra):
         with open(scratch / f"{name}.log", "wb") as log:
-            processes.append(subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
-                                              env=dict(env, **extra), pass_fds=pass_fds))
+            processes.append(subprocess.Popen(argv, stdout=log, stderr=log, pass_fds=pass_fds,
+                                              env=dict(env, **extra), stdin=subprocess.DEVNULL))
         return processes[-1]
 
     read_end, write_end = os.pipe()
@@ -91,7 +86,8 @@ def test(scratch, processes):
     wait_for("the window manager", lambda: run("wmctrl", "-m", check=False))
     app = start("program", [program / "sodrel-tools"], QT_QPA_PLATFORM="xcb", QT_SCALE_FACTOR="1",
                 XDG_CONFIG_HOME=str(scratch))
-    window = wait_for("the window", lambda: app.poll() is None and named("^Sodrel Tools version "))[0]
+    window = wait_for("the window", lambda: app.poll() is None and
+                      named("^Sodrel Tools version "))[0]
 
     def client(cx, cy):  # the screen point of a client point, asked afresh: the manager may move us
         info = run("xwininfo", "-id", window)
@@ -112,8 +108,8 @@ def test(scratch, processes):
         wait_for("the menu", popup_open)
         run("xdotool", "key", "--delay", 50, *["Down"] * downs, "Return")
         dialog = wait_for(f"the {title} dialog", lambda: named(f"^{title}$"))[0]
-        wait_for("the dialog's focus", lambda: run("xdotool", "getactivewindow", check=False).strip()
-                 == str(dialog))
+        active = lambda: run("xdotool", "getactivewindow", check=False).strip()  # noqa: E731
+        wait_for("the dialog to take the keyboard", lambda: active() == str(dialog))
         run("xdotool", "key", "ctrl+a", "type", "--delay", 20, "--", path)
         run("xdotool", "key", "Return")
         wait_for("the dialog to close", lambda: not named(f"^{title}$"))
@@ -143,7 +139,7 @@ def test(scratch, processes):
 
 
 def main():
-    missing = [t for t in ("Xvfb", "openbox", "xdotool", "xwininfo", "wmctrl", "import")
+    missing = [t for t in ("Xvfb", "openbox", "xdotool", "xwininfo", "wmctrl", "import", "convert")
                if not shutil.which(t)]
     if missing:
         print(f"skipped: missing {', '.join(missing)} (scripts/install-deps test installs them)")
