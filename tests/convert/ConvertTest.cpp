@@ -216,6 +216,13 @@ TEST(Batches, ConvertTheGoodFilesAndReportEachBadOneWithItsReason) {
       if (build)
         EXPECT_EQ(InProcess(std::string("build {dir} ") + header, d), d + error + "\nexit 1");
     }
+    fs::create_directory(data / "none");
+    EXPECT_EQ(InProcess((build ? "build --template {dir}/template" : "export") +
+                            std::string(" -r {dir}/none"),
+                        d),
+              d + "/none: no " + in + " files here or in any subfolder\n0 " +
+                  (build ? "built" : "exported") + ", 0 failed\nexit 0");
+    fs::remove(data / "none");
     EXPECT_EQ(Entries(data.path()), before) << "a dry run or a bad header source writes nothing";
     EXPECT_EQ(InProcess(args, d), failed + at("m3") +
                                       ": cannot write the output file: Is a directory\n" +

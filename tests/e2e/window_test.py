@@ -87,7 +87,7 @@ def test(scratch, processes):
     app = start("program", [program / "sodrel-tools"], QT_QPA_PLATFORM="xcb", QT_SCALE_FACTOR="1",
                 XDG_CONFIG_HOME=str(scratch))
     window = wait_for("the window", lambda: app.poll() is None and
-                      named("^Sodrel Tools version "))[0]
+                      named("^Sodrel Tools version 1.0.0 by the Sodrel Tools team$"))[0]
 
     def client(cx, cy):  # the screen point of a client point, asked afresh: the manager may move us
         info = run("xwininfo", "-id", window)

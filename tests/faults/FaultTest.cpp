@@ -35,6 +35,8 @@ constexpr Outcome kNothingStaged{0, -1, -1, 0};
 constexpr Outcome kOutputFails{1, int(ConvertOutcome::OutputFailed), kShown, 1};
 constexpr Outcome kTooShort{1, int(ConvertOutcome::InputTooShort), kShown, 1};
 constexpr Outcome kCopyFails{1, kWritten, int(PreviewOutcome::CopyFailed), 0};
+constexpr Outcome kNothingShown{1, int(ConvertOutcome::InputTooShort),
+                                int(PreviewOutcome::CopyFailed), 0};
 constexpr Outcome kSaveFails{1, kWritten, int(PreviewOutcome::SaveFailed), 0};
 
 const Bytes kEarlier = MakeDds(DdsFormat::Dxt1, 8, 8, kGreen);  // what the earlier run took
@@ -80,7 +82,7 @@ Outcome InChildWithFileSizeLimit(rlim_t limit, const std::function<Outcome()>& r
   return outcome;
 }
 
-enum class Fault { DiskFull, Missing, FolderInstead, LinksToTheInput, CutShort };
+enum class Fault { DiskFull, Missing, FolderInstead, LinksToTheInput, CutShort, CutNoEarlier };
 using enum Fault;
 
 struct FaultCase {
@@ -109,6 +111,8 @@ const FaultCase kFaultCases[] = {
     {"LinksToTheInput_Import", false, LinksToTheInput, "", kAllDone},
     // Too short to export: the earlier export of the same container is shown.
     {"ContainerCutShort", true, CutShort, "", kTooShort},
+    // Nor an earlier export: nothing is shown, not even the Picture.dds of the run before.
+    {"ContainerCutShortWithoutEarlierExport", true, CutNoEarlier, "", kNothingShown},
 };
 
 class CommandFault : public testing::TestWithParam<FaultCase> {};
@@ -131,7 +135,8 @@ TEST_P(CommandFault, StopsTheCommandWithoutPartialFilesAndTheNextOneWorks) {
   for (const fs::path& path : written) earlier[path] = ReadFile(path);
 
   const Bytes placed = c.exporting ? Concat(Pattern(64, 5), *c.dds) : *c.dds;
-  WriteFile(input, c.fault == CutShort ? Pattern(10) : placed);
+  WriteFile(input, c.fault == CutShort || c.fault == CutNoEarlier ? Pattern(10) : placed);
+  if (c.fault == CutNoEarlier) fs::remove(output), earlier[output] = {};
   if (c.fault == Missing || c.fault == FolderInstead) fs::remove_all(at);
   if (c.fault == FolderInstead) fs::create_directories(at / "inside");
   const auto plantLinks = [&] {
@@ -148,9 +153,10 @@ TEST_P(CommandFault, StopsTheCommandWithoutPartialFilesAndTheNextOneWorks) {
   // Nothing partial: each file holds what it held before or the whole new content.
   EXPECT_EQ(TemporaryFilesUnder(program.path()), std::vector<std::string>{});
   const bool done = outcome[1] == kWritten;
-  EXPECT_EQ(ReadFile(output), !done         ? earlier[output]
-                              : c.exporting ? Slice(placed, 64)
-                                            : Concat(ReadFile(program.templatePath()), placed));
+  EXPECT_EQ(fs::exists(output) ? ReadFile(output) : Bytes{},
+            !done         ? earlier[output]
+            : c.exporting ? Slice(placed, 64)
+                          : Concat(ReadFile(program.templatePath()), placed));
   EXPECT_TRUE(sink.calls == 0 || sink.colour() == (done ? kRed : kGreen))
       << "a picture not its own";
   for (const fs::path& path : written) {
