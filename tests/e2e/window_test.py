@@ -3,7 +3,7 @@
 # openbox) with the mouse and keyboard, as a person would, and checks what it writes and what the
 # screen shows. The program runs from a copy of the program folder BIN_DIR.
 # Exit status: 0 passed, 1 failed, 77 a tool is missing (CTest reports a skip).
-import os, re, select, shutil, subprocess, sys, tempfile, time
+import os, re, select, shutil, signal, subprocess, sys, tempfile, time
 from pathlib import Path
 
 WORK_FILES = ["Picture.dds", "PictureLoad.bmp", "ImportFile", "PictureImportFile"]
@@ -145,6 +145,7 @@ def main():
         print(f"skipped: missing {', '.join(missing)} (scripts/install-deps test installs them)")
         return 77
     scratch, processes = Path(tempfile.mkdtemp(prefix="sodrel-e2e-")), []
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))  # a test timeout: stop what we started
     try:
         test(scratch, processes)
     except Failure as failure:
