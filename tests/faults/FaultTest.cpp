@@ -284,3 +284,21 @@ TEST_P(ChangingInput, IsCopiedWholeOrNotAtAll) {
 
 INSTANTIATE_TEST_SUITE_P(Copies, ChangingInput, testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Export" : "Staging"; });
+
+// What the copies above rely on: a file's stamp tells any change made after it was taken.
+TEST(StampAfterAChange, DiffersExactlyWhenTheFileChanged) {
+  const std::pair<void (*)(int), bool> cases[] = {
+      {[](int fd) { ::pread(fd, std::array<char, 1>{}.data(), 1, 10); }, false},
+      {[](int fd) { ::pwrite(fd, "x", 1, 10); }, true},  // one byte rewritten in place
+      {[](int fd) { ::ftruncate(fd, 100); }, true},
+      {[](int fd) { ::pwrite(fd, "x", 1, 9000); }, true}};
+  TempFolder folder;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    WriteFile(folder / "f", Pattern(5000));
+    UniqueFd fd(::open((folder / "f").c_str(), O_RDWR | O_CLOEXEC));
+    FileStamp before;
+    ASSERT_FALSE(StampOf(fd.get(), before));
+    cases[i].first(fd.get());
+    EXPECT_EQ(bool(ExpectUnchanged(fd.get(), before)), cases[i].second) << "case " << i;
+  }
+}
