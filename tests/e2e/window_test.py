@@ -18,7 +18,7 @@ class Failure(Exception):
     pass
 
 
-def wait_for(what, probe, timeout=20.0):
+def wait_for(what, probe, timeout=60.0):  # the machines that run this are small and busy
     deadline = time.monotonic() + timeout
     while not (value := probe()):
         if time.monotonic() > deadline:
@@ -28,7 +28,7 @@ def wait_for(what, probe, timeout=20.0):
 
 
 def run(*argv, check=True):
-    result = subprocess.run(list(map(str, argv)), env=env, capture_output=True, timeout=20)
+    result = subprocess.run(list(map(str, argv)), env=env, capture_output=True, timeout=60)
     if check and result.returncode != 0:
         raise Failure(f"{argv} failed: {result.stderr.decode()}")
     return result.stdout.decode(errors="replace") if result.returncode == 0 else ""
@@ -46,7 +46,7 @@ def popup_open():  # a menu or suggestion list on screen beside the window
 
 def screen():  # the colour at a screen point, from a picture of the whole screen
     ppm = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8", "ppm:-"], env=env,
-                         capture_output=True, timeout=20, check=True).stdout
+                         capture_output=True, timeout=60, check=True).stdout
     match = re.match(rb"P6\s+(\d+)\s+\d+\s+255\s", ppm)
     return lambda x, y: tuple(ppm[match.end() + (y * int(match[1]) + x) * 3:][:3])
 
@@ -80,14 +80,17 @@ def test(scratch, processes):
                    "tcp"], pass_fds=(write_end,))
     os.close(write_end)
     with os.fdopen(read_end, "rb") as pipe:  # the display number, once Xvfb is ready
-        number = pipe.readline().strip() if select.select([pipe], [], [], 20)[0] else b""
+        number = pipe.readline().strip() if select.select([pipe], [], [], 60)[0] else b""
     env["DISPLAY"] = ":" + number.decode()
     start("openbox", ["openbox", "--sm-disable"])
     wait_for("the window manager", lambda: run("wmctrl", "-m", check=False))
     app = start("program", [program / "sodrel-tools"], QT_QPA_PLATFORM="xcb", QT_SCALE_FACTOR="1",
                 XDG_CONFIG_HOME=str(scratch))
-    window = wait_for("the window", lambda: app.poll() is None and
-                      named("^Sodrel Tools version 1.0.0 by the Sodrel Tools team$"))[0]
+    window = wait_for("the window", lambda: named("^Sodrel Tools version 1.0.0 by the Sodrel "
+                                                  "Tools team$") or app.poll() is not None)
+    if app.poll() is not None:
+        raise Failure(f"the program exited with status {app.returncode}")
+    window = window[0]
 
     def client(cx, cy):  # the screen point of a client point, asked afresh: the manager may move us
         info = run("xwininfo", "-id", window)
