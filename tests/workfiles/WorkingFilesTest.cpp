@@ -55,14 +55,3 @@ TEST_P(Cleanup, DeletesInOrderAndStopsAtTheFirstItCannotDelete) {
 
 INSTANTIATE_TEST_SUITE_P(WhatIsThere, Cleanup, testing::ValuesIn(kCleanups),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(StageCopy, ReplacesAnEarlierCopyWholeOrFailsLeavingItAsItWas) {
-  ProgramFolder program;
-  WriteFile(program.work("ImportFile"), Pattern(5000, 1));
-  EXPECT_TRUE(StageCopy(program / "missing.dds", program.path(), WorkFile::ImportFile));
-  EXPECT_EQ(ReadFile(program.work("ImportFile")), Pattern(5000, 1));
-  WriteFile(program / "a.dds", Pattern(70, 2));
-  EXPECT_FALSE(StageCopy(program / "a.dds", program.path(), WorkFile::ImportFile));
-  EXPECT_EQ(ReadFile(program.work("ImportFile")), Pattern(70, 2));
-  EXPECT_EQ(Entries(program / "Temp"), Names{"ImportFile"});
-}
