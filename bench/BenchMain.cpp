@@ -18,6 +18,7 @@
 #include "bench/Generate.h"
 #include "bench/Suite.h"
 #include "container/TextureContainer.h"
+#include "workfiles/WorkingFiles.h"
 
 namespace {
 
@@ -106,7 +107,10 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string_view command = argv[1];
   if (command == "export" && argc == 3) return Finish(sodrel::ExportTexture(argv[2]));
-  if (command == "build" && argc == 4) return Finish(sodrel::BuildContainer(argv[2], argv[3]));
+  if (command == "build" && argc == 4) {
+    return Finish(sodrel::BuildContainer(
+        argv[2], argv[3], sodrel::WorkFilePath(argv[3], sodrel::WorkFile::ImportFile)));
+  }
   if (command == "texture" && argc == 5) return Texture(argv[2], argv[3], argv[4]);
   if (command == "suite") return Suite(argc, argv);
   return Usage();

@@ -19,14 +19,8 @@ enum class TextureFormat { Dxt1, Dxt5, Rgba32 };
 
 std::string_view FormatName(TextureFormat format);  // "dxt1", "dxt5", "rgba32"
 
-// Bytes of the top surface of a `width` x `height` texture in `format`.
-std::uint64_t SurfaceBytes(TextureFormat format, std::uint32_t width, std::uint32_t height);
-
-// The 128 bytes that open a DDS file ("DDS " and the 124-byte header) with one surface.
-std::vector<std::byte> DdsHeader(TextureFormat format, std::uint32_t width, std::uint32_t height);
-
-// Writes a whole DDS file: the header and a top surface of varied, valid blocks (colour blocks
-// with c0 > c1, so every block is in four-colour mode) or pixels.
+// Writes a whole DDS file (tests/support/DdsWriter) of varied colours, every colour block in
+// four-colour mode (c0 > c1); Rgba32 is 32-bit BGRA with opaque alpha.
 std::error_code WriteTexture(const std::filesystem::path& path, TextureFormat format,
                              std::uint32_t width, std::uint32_t height);
 

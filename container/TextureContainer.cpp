@@ -2,11 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <string>
 
 #include "container/AtomicOutput.h"
 #include "container/FileIo.h"
-#include "workfiles/WorkingFiles.h"
 
 namespace sodrel {
 namespace {
@@ -90,12 +90,20 @@ ConvertResult WriteContainer(const ContainerHeader& header, const std::filesyste
 }
 
 ConvertResult BuildContainer(const std::filesystem::path& ddsPath,
-                             const std::filesystem::path& programFolder) {
+                             const std::filesystem::path& programFolder,
+                             const std::filesystem::path& stagedCopy) {
   struct stat info {};
-  if (ddsPath.empty() || ::stat(ddsPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (ddsPath.empty()) {
     return Fail(ConvertOutcome::InputMissing,
-                ddsPath.empty() ? std::make_error_code(std::errc::no_such_file_or_directory)
-                                : std::error_code(errno, std::generic_category()));
+                std::make_error_code(std::errc::no_such_file_or_directory));
+  }
+  if (::stat(ddsPath.c_str(), &info) != 0) {
+    return Fail(ConvertOutcome::InputMissing, std::error_code(errno, std::generic_category()));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return Fail(ConvertOutcome::InputMissing,
+                std::make_error_code(S_ISDIR(info.st_mode) ? std::errc::is_a_directory
+                                                           : std::errc::invalid_argument));
   }
   const auto length = static_cast<std::uint64_t>(info.st_size);
   if (length == 0) return Fail(ConvertOutcome::InputEmpty);
@@ -104,8 +112,8 @@ ConvertResult BuildContainer(const std::filesystem::path& ddsPath,
   if (ConvertResult read = ReadHeader(HeaderTemplatePath(programFolder), header); !read.written()) {
     return read;
   }
-  ConvertResult result = WriteContainer(header, WorkFilePath(programFolder, WorkFile::ImportFile),
-                                        WithSuffix(ddsPath, kBuildSuffix), length);
+  ConvertResult result =
+      WriteContainer(header, stagedCopy, WithSuffix(ddsPath, kBuildSuffix), length);
   if (result.outcome == ConvertOutcome::InputMissing) {
     result.outcome = ConvertOutcome::StagedCopyMissing;
   }

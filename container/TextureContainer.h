@@ -31,11 +31,12 @@ std::filesystem::path HeaderTemplatePath(const std::filesystem::path& programFol
 // `containerPath` + ".dds".
 ConvertResult ExportTexture(const std::filesystem::path& containerPath);
 
-// Writes the header template of `programFolder` followed by the staged copy of the chosen DDS
-// file (programFolder/Temp/ImportFile) to `ddsPath` + ".bin". The staged copy must have the
-// length of the file at `ddsPath`; otherwise it is not this file and nothing is written.
+// Writes the header template of `programFolder` followed by `stagedCopy`, the caller's copy of
+// the chosen DDS file, to `ddsPath` + ".bin". The staged copy must have the length of the file
+// at `ddsPath`; otherwise it is not this file and nothing is written.
 ConvertResult BuildContainer(const std::filesystem::path& ddsPath,
-                             const std::filesystem::path& programFolder);
+                             const std::filesystem::path& programFolder,
+                             const std::filesystem::path& stagedCopy);
 
 // The first 64 bytes of `path`; a shorter file leaves the rest zero.
 ConvertResult ReadHeader(const std::filesystem::path& path, ContainerHeader& header);

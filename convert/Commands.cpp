@@ -122,6 +122,11 @@ bool ShowInfo(const fs::path& path, bool separate, Report& report) {
     report.Failed(path, {ConvertOutcome::ReadFailed, error});
     return false;
   }
+  // Cut short after its size was taken: the bytes read no longer fit that size.
+  if (got < std::min<std::uint64_t>(size, prefix.size())) {
+    report.Failed(path, {ConvertOutcome::ReadFailed, {}});
+    return false;
+  }
   const std::span<const std::byte> bytes = std::span(prefix).first(got);
   const bool isDds = StartsWithDdsMagic(bytes);
   constexpr std::string_view kIndent = "            ";

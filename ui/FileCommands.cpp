@@ -23,7 +23,8 @@ ImportRun RunImport(const std::filesystem::path& ddsPath,
   run.staging = StageCopy(ddsPath, programFolder, WorkFile::ImportFile);
   if (!run.staging) run.staging = StageCopy(ddsPath, programFolder, WorkFile::PictureImportFile);
   if (run.staging) return run;
-  run.built = BuildContainer(ddsPath, programFolder);
+  run.built =
+      BuildContainer(ddsPath, programFolder, WorkFilePath(programFolder, WorkFile::ImportFile));
   run.preview = PreviewImported(programFolder, sink);
   return run;
 }

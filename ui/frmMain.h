@@ -27,19 +27,18 @@ class frmMain : public QMainWindow, public PictureSink {
 
   void ShowPicture(const QImage& picture) override;
 
- public slots:
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // The menu items' actions, triggered through their QActions (found by object name).
   void mnuOpenFile_Click();
   void mnuImportFile_Click();
   void cmdQuillmoor_Click();
   void cmdTorvane_Click();
   void cmd_Author_Click();
   void Copyright_Click();
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-
- private:
   void BuildLayout();
   void BuildMenus();
   void Image1_MouseDown(Qt::MouseButton button, const QPoint& globalPosition);

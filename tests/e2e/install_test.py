@@ -1,23 +1,16 @@
 #!/usr/bin/env python3
-"""install_test.py BUILD_DIR CMAKE: installs the build into temporary prefixes and checks that
-each holds a working program folder with its links, desktop entry and icon. (Not cpack: it would
-build the project first, which must not happen while tests run.)"""
-
-import os
-import re
-import shutil
-import struct
-import subprocess
-import sys
-import tempfile
+# install_test.py BUILD_DIR CMAKE: installs the build into temporary prefixes and checks that each
+# holds a working program folder with its links, desktop entry and icon, and that the installed
+# sodrel-convert turns the committed samples, which samples/make-samples.py makes, into each other.
+# (Not cpack: it would build the project first, which must not happen while tests run.)
+import os, re, shutil, struct, subprocess, sys, tempfile
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
-FOLDER = "lib/sodrel-tools"
-PROGRAMS = ("sodrel-tools", "sodrel-convert")
+FOLDER, DESKTOP = "lib/sodrel-tools", "share/applications/sodrel-tools.desktop"
 ICON = "share/icons/hicolor/256x256/apps/sodrel-tools.png"
-DESKTOP = "share/applications/sodrel-tools.desktop"
 THUMBNAILS = ("share/mime/packages/sodrel-tools.xml", "share/thumbnailers/sodrel-tools.thumbnailer")
+PROGRAMS = ("sodrel-tools", "sodrel-convert")
 EXPECTED = {f"{FOLDER}/KX00.dll", f"{FOLDER}/Temp/", DESKTOP, ICON, *THUMBNAILS,  # Temp/: empty
             *(f"{FOLDER}/{name}" for name in PROGRAMS), *(f"bin/{name}" for name in PROGRAMS)}
 failures = []
@@ -29,63 +22,55 @@ def check(condition, message):
         print("FAILED: " + message, flush=True)
 
 
-def tree(root):
-    """Every file, link and empty folder under `root`, relative, folders ending in '/'."""
-    return {path.relative_to(root).as_posix() + ("/" if path.is_dir() else "")
-            for path in root.rglob("*") if not path.is_dir() or not any(path.iterdir())}
-
-
 def exec_program(value):
-    """The program an Exec value starts, as a desktop reads it: string escapes undone, then the
-    first argument unquoted (inside quotes a backslash escapes " ` $ \\), then %% as %."""
+    # The program an Exec value starts, as a desktop reads it: string escapes undone, then the
+    # first argument unquoted (inside quotes a backslash escapes " ` $ \), then %% as %.
     value = re.sub(r"\\(.)", lambda m: {"s": " ", "n": "\n", "t": "\t", "r": "\r"}.get(m[1], m[1]),
                    value)
     match = re.match(r'"((?:[^"\\`$]|\\["`$\\])*)"|([^" ]*)', value)
-    program = match[2] if match[1] is None else re.sub(r"\\(.)", r"\1", match[1])
-    return program.replace("%%", "%")
+    return (match[2] if match[1] is None else re.sub(r"\\(.)", r"\1", match[1])).replace("%%", "%")
 
 
-def check_installed(prefix, final_prefix):
-    """`prefix` holds the files; `final_prefix` is where they will run from (DESTDIR aside)."""
-    found = tree(prefix)
-    check(found == EXPECTED, f"installed files differ: missing {sorted(EXPECTED - found)}, "
-                             f"unexpected {sorted(found - EXPECTED)}")
+def check_installed(prefix, final_prefix):  # final_prefix: where the files will run from
+    found = {p.relative_to(prefix).as_posix() + ("/" if p.is_dir() else "")
+             for p in prefix.rglob("*") if not p.is_dir() or not any(p.iterdir())}
+    check(found == EXPECTED, f"missing {EXPECTED - found}, unexpected {found - EXPECTED}")
     for name in PROGRAMS:
-        check(os.access(prefix / FOLDER / name, os.X_OK), f"{name} is not executable")
         link = prefix / "bin" / name
-        check(link.is_symlink() and os.readlink(link) == f"../{FOLDER}/{name}",
-              f"bin/{name} is not a relative link into the program folder")
-    template = (prefix / FOLDER / "KX00.dll").read_bytes()
-    check(len(template) == 64 and template == (SOURCE / "resources/KX00.dll").read_bytes(),
-          "KX00.dll is not the 64-byte header template")
+        check(os.access(prefix / FOLDER / name, os.X_OK) and link.is_symlink() and
+              os.readlink(link) == f"../{FOLDER}/{name}", f"bin/{name} is no relative link")
+    template = (SOURCE / "resources/KX00.dll").read_bytes()
+    check((prefix / FOLDER / "KX00.dll").read_bytes() == template, "KX00.dll is not the template")
     entry = dict(line.split("=", 1) for line in (prefix / DESKTOP).read_text().splitlines()
                  if "=" in line and not line.startswith(("[", "#")))
-    check(entry.get("Name") == "Sodrel Tools" and entry.get("Icon") == "sodrel-tools",
-          f"desktop entry names or icon wrong: {entry}")
-    check(exec_program(entry.get("Exec", "")) == f"{final_prefix}/{FOLDER}/sodrel-tools",
-          f"desktop entry Exec {entry.get('Exec')!r} is not the program under {final_prefix}")
+    check(entry.get("Name") == "Sodrel Tools" and entry.get("Icon") == "sodrel-tools" and
+          exec_program(entry.get("Exec", "")) == f"{final_prefix}/{FOLDER}/sodrel-tools",
+          f"desktop entry wrong: {entry}")
     head = (prefix / ICON).read_bytes()[:24]
     check(head[:8] == b"\x89PNG\r\n\x1a\n" and struct.unpack(">II", head[16:24]) == (256, 256),
           "the icon is not a 256x256 PNG")
 
 
-def keeps_running(program):
-    """Whether the window program starts (offscreen) and runs until it is told to stop."""
-    process = subprocess.Popen([program], env=dict(os.environ, QT_QPA_PLATFORM="offscreen"),
-                               stdout=subprocess.DEVNULL)
-    try:
-        process.wait(2)
-        return False
-    except subprocess.TimeoutExpired:
-        process.terminate()
-        process.wait(20)
-        return True
+def check_samples(scratch, convert):
+    made, work = scratch / "made", scratch / "work"
+    made.mkdir(), work.mkdir()
+    subprocess.run([sys.executable, SOURCE / "samples/make-samples.py", made], check=True)
+    for name in ("sample.dds", "sample.bin"):
+        check((made / name).read_bytes() == (SOURCE / "samples" / name).read_bytes(),
+              f"samples/{name} is not what make-samples.py makes; rerun it")
+        shutil.copy(SOURCE / "samples" / name, work)
+    for command in ("export", "build"):  # with the installed template
+        check(subprocess.run([convert, command, work]).returncode == 0, f"{command} failed")
+    for out, expected in (("sample.bin.dds", "sample.dds"), ("sample.dds.bin", "sample.bin")):
+        check((work / out).read_bytes() == (SOURCE / "samples" / expected).read_bytes(),
+              f"{out} is not samples/{expected}")
+    info = subprocess.run([convert, "info", work / "sample.dds"], capture_output=True, text=True)
+    check("DXT1, 128 x 128\n  preview:  yes\n" in info.stdout, f"sample.dds: {info.stdout}")
 
 
-def install(cmake, build, prefix, destdir=None):
-    result = subprocess.run([cmake, "--install", build, "--prefix", prefix], text=True,
-                            env=dict(os.environ, DESTDIR=str(destdir or "")),  # "": none
-                            capture_output=True, timeout=120)
+def install(cmake, build, prefix, destdir=""):
+    result = subprocess.run([cmake, "--install", build, "--prefix", prefix], capture_output=True,
+                            env=dict(os.environ, DESTDIR=str(destdir)), text=True)
     if result.returncode != 0:
         sys.exit(f"FAILED: cmake --install failed: {result.stderr}")
 
@@ -98,23 +83,18 @@ def main():
         prefix = scratch / "my programs" / "$HOME 100%"
         install(cmake, build, prefix)
         check_installed(prefix, prefix)
-
-        # The programs run through their bin/ links and find the program folder from there.
-        texture = Path(shutil.copy(SOURCE / "samples/sample.dds", scratch / "texture.dds"))
-        built = subprocess.run([prefix / "bin/sodrel-convert", "build", texture], timeout=60)
-        check(built.returncode == 0 and Path(f"{texture}.bin").read_bytes()
-              == (SOURCE / "samples/sample.bin").read_bytes(),
-              "the installed sodrel-convert did not build samples/sample.bin")
-        check(keeps_running(prefix / "bin/sodrel-tools"), "the installed sodrel-tools exited")
-
-        # Installing again keeps the user's own header template.
-        own = b"OUR GAME'S OWN HEADER".ljust(64, b"\x01")
+        check_samples(scratch, prefix / "bin/sodrel-convert")
+        window = subprocess.Popen([prefix / "bin/sodrel-tools"],
+                                  env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+        try:
+            check(window.wait(2) is None, "the installed sodrel-tools exited")
+        except subprocess.TimeoutExpired:
+            window.terminate()
+            window.wait()
+        own = b"OUR GAME'S OWN HEADER".ljust(64, b"\x01")  # installing again keeps it
         (prefix / FOLDER / "KX00.dll").write_bytes(own)
         install(cmake, build, prefix)
-        check((prefix / FOLDER / "KX00.dll").read_bytes() == own,
-              "installing again replaced the user's KX00.dll")
-
-        # A staged install: files under DESTDIR, Exec naming where they will be.
+        check((prefix / FOLDER / "KX00.dll").read_bytes() == own, "installing replaced KX00.dll")
         install(cmake, build, "/opt/sodrel", destdir=scratch / "stage")
         check_installed(scratch / "stage/opt/sodrel", "/opt/sodrel")
     finally:

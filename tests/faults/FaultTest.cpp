@@ -1,364 +1,255 @@
-// Both file commands under injected faults: a disk that fills up part-way, a working folder that
-// is missing or holds folders at the working files' names, a folder that vanishes between two
-// steps, and a container that shrinks or grows while it is read. In every case nothing crashes,
-// no partial or temporary file is left, an earlier output is either intact or replaced whole,
-// and the next command works once the fault is gone. (tests/container covers the export and the
-// build alone on a disk that fills up.)
+// Both file commands under injected faults: a disk that fills up part-way (a file size limit), a
+// working folder that is missing or holds folders or links at the working files' names, an input
+// cut short or changing while it is read, and a second instance sharing the program folder. In
+// every case nothing crashes, no partial or temporary file is left, an earlier output is either
+// intact or replaced whole, and the next command works once the fault is gone.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/statvfs.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTest>
 #include <array>
 #include <atomic>
 #include <csignal>
-#include <cstring>
 #include <functional>
 #include <map>
-#include <optional>
 #include <thread>
 
 #include "container/FileIo.h"
 #include "container/TextureContainer.h"
-#include "tests/faults/Support.h"
-#include "tests/ui/ModalWatcher.h"
+#include "tests/support/RecordingSink.h"
 #include "ui/FileCommands.h"
-#include "ui/frmMain.h"
-#include "workfiles/WorkingFiles.h"
 
-namespace sodrel {
-namespace {
-
-using namespace test;
+using namespace sodrel;
+using namespace sodrel::test;
 namespace fs = std::filesystem;
 
-enum class Command { Export, Import };
-
-// What a command did, in a form a child process can hand back through a pipe. -1: not run.
-struct Outcome {
-  bool staged = true;  // the import made both staged copies
-  int converted = -1;  // the ConvertOutcome of the export or the build
-  int preview = -1;    // the PreviewOutcome
-  int shown = 0;       // pictures the sink got
-  friend bool operator==(const Outcome&, const Outcome&) = default;
-  friend void PrintTo(const Outcome& o, std::ostream* os) {
-    *os << "{staged " << o.staged << ", converted " << o.converted << ", preview " << o.preview
-        << ", shown " << o.shown << "}";
-  }
-};
-
-constexpr int kWritten = static_cast<int>(ConvertOutcome::Written);
-constexpr int kShown = static_cast<int>(PreviewOutcome::Shown);
-constexpr Outcome kAllDone{true, kWritten, kShown, 1};
-constexpr Outcome kNothingStaged{false, -1, -1, 0};
+// What a command did: whether the import made both staged copies, the ConvertOutcome of the
+// export or the build, the PreviewOutcome (-1: not run) and how many pictures the sink got. An
+// array, so that a child process can hand it back through a pipe.
+using Outcome = std::array<int, 4>;
+constexpr int kWritten = int(ConvertOutcome::Written), kShown = int(PreviewOutcome::Shown);
+constexpr Outcome kAllDone{1, kWritten, kShown, 1};
+constexpr Outcome kNothingStaged{0, -1, -1, 0};
 // The output failed; the preview shows the earlier output of the same input (see RunExport).
-constexpr Outcome kOutputFails{true, static_cast<int>(ConvertOutcome::OutputFailed), kShown, 1};
-constexpr Outcome kCopyFails{true, kWritten, static_cast<int>(PreviewOutcome::CopyFailed), 0};
-constexpr Outcome kSaveFails{true, kWritten, static_cast<int>(PreviewOutcome::SaveFailed), 0};
+constexpr Outcome kOutputFails{1, int(ConvertOutcome::OutputFailed), kShown, 1};
+constexpr Outcome kTooShort{1, int(ConvertOutcome::InputTooShort), kShown, 1};
+constexpr Outcome kCopyFails{1, kWritten, int(PreviewOutcome::CopyFailed), 0};
+constexpr Outcome kNothingShown{1, int(ConvertOutcome::InputTooShort),
+                                int(PreviewOutcome::CopyFailed), 0};
+constexpr Outcome kSaveFails{1, kWritten, int(PreviewOutcome::SaveFailed), 0};
 
 const Bytes kEarlier = MakeDds(DdsFormat::Dxt1, 8, 8, kGreen);  // what the earlier run took
 const Bytes kLarge = MakeDds(DdsFormat::Dxt1, 256, 256, kRed);  // 32,896 bytes; its BMP 256 KiB
 // 36,832 bytes: its container (64 more) needs one memory page more than the file itself.
 const Bytes kPadded = Concat(MakeDds(DdsFormat::Dxt1, 8, 8, kRed), Pattern(36832 - 160, 4));
 
-void ExpectNoTemporaryFiles(const fs::path& folder) {
-  EXPECT_EQ(TemporaryFilesUnder(folder), std::vector<std::string>{});
+// Runs the export of textures/tex.bin, or the import of textures/tex.dds, holding `dds`.
+Outcome RunCommand(const ProgramFolder& program, bool exporting, const Bytes& dds,
+                   RecordingSink& sink) {
+  Outcome o{1, -1, -1, 0};
+  const fs::path input = program / (exporting ? "textures/tex.bin" : "textures/tex.dds");
+  if (!dds.empty()) WriteFile(input, exporting ? Concat(Pattern(64, 5), dds) : dds);
+  if (exporting) {
+    const ExportRun run = RunExport(input, program.path(), sink);
+    o[1] = int(run.exported.outcome), o[2] = int(run.preview.outcome);
+  } else {
+    const ImportRun run = RunImport(input, program.path(), sink);
+    o[0] = !run.staging;
+    if (run.built) o[1] = int(run.built->outcome), o[2] = int(run.preview->outcome);
+  }
+  o[3] = sink.calls;
+  return o;
 }
-
-// A program folder with its textures in textures/, where one earlier run of `command` took
-// kEarlier, and the files that run left.
-class Scene {
- public:
-  explicit Scene(Command command) : command_(command) { fs::create_directory(textures()); }
-
-  fs::path textures() const { return program_ / "textures"; }
-  fs::path program() const { return program_.path(); }
-  fs::path input() const { return textures() / (exporting() ? "tex.bin" : "tex.dds"); }
-  fs::path output() const {
-    return WithSuffix(input(), exporting() ? kExportSuffix : kBuildSuffix);
-  }
-  fs::path work(WorkFile file) const { return WorkFilePath(program(), file); }
-
-  // Places the file the command takes for `dds`: a container holding it, or the file itself.
-  void Place(const Bytes& dds) const {
-    WriteFile(input(), exporting() ? Concat(Pattern(64, 5), dds) : dds);
-  }
-  // What the command's output holds for `dds`.
-  Bytes OutputFor(const Bytes& dds) const {
-    return exporting() ? dds : Concat(ReadFile(program_.templatePath()), dds);
-  }
-  Outcome Run(RecordingSink& sink) const {
-    Outcome o;
-    if (exporting()) {
-      const ExportRun run = RunExport(input(), program(), sink);
-      o.converted = static_cast<int>(run.exported.outcome);
-      o.preview = static_cast<int>(run.preview.outcome);
-    } else {
-      const ImportRun run = RunImport(input(), program(), sink);
-      o.staged = !run.staging;
-      if (run.built) o.converted = static_cast<int>(run.built->outcome);
-      if (run.preview) o.preview = static_cast<int>(run.preview->outcome);
-    }
-    o.shown = sink.calls;
-    return o;
-  }
-
-  // Runs the command once on kEarlier, and remembers what it left.
-  void RunEarlier() {
-    Place(kEarlier);
-    RecordingSink sink;
-    ASSERT_EQ(Run(sink).preview, kShown);
-    for (const fs::path& path : Written()) earlier_[path] = ReadFile(path);
-  }
-
-  // After a failed run on `dds`: no temporary file anywhere, the output and the staged copies
-  // hold either what they held before or the whole new content, and the picture is the earlier
-  // one unless this run showed its own.
-  void ExpectNothingPartial(const Bytes& dds, const Outcome& outcome) const {
-    ExpectNoTemporaryFiles(program());
-    const bool written = outcome.converted == kWritten;
-    EXPECT_EQ(ReadFile(output()), written ? OutputFor(dds) : earlier_.at(output()));
-    for (const fs::path& path : Written()) {
-      if (!fs::is_regular_file(path) || path == output()) continue;
-      const Bytes now = ReadFile(path);
-      if (path != work(WorkFile::PictureLoadBmp)) {
-        EXPECT_TRUE(now == earlier_.at(path) || now == dds) << path << " is partial";
-      } else if (outcome.preview != kShown) {
-        EXPECT_EQ(now, earlier_.at(path)) << path;
-      }
-    }
-  }
-
-  // Once the fault is gone, the same command on `dds` does all it should.
-  void ExpectNextRunWorks(const Bytes& dds) const {
-    fs::create_directories(textures());
-    Place(dds);
-    RecordingSink sink;
-    EXPECT_EQ(Run(sink), kAllDone);
-    EXPECT_EQ(ReadFile(output()), OutputFor(dds));
-    EXPECT_EQ(sink.colour(), kRed);
-    ExpectNoTemporaryFiles(program());
-  }
-
- private:
-  bool exporting() const { return command_ == Command::Export; }
-  std::vector<fs::path> Written() const {
-    if (exporting()) return {output(), work(WorkFile::PictureDds), work(WorkFile::PictureLoadBmp)};
-    return {output(), work(WorkFile::ImportFile), work(WorkFile::PictureImportFile),
-            work(WorkFile::PictureLoadBmp)};
-  }
-
-  Command command_;
-  ProgramFolder program_;
-  std::map<fs::path, Bytes> earlier_;
-};
-
-// ---- A disk that fills up part-way (a tmpfs where this machine lets us mount one, a child
-// process with a file size limit either way), a working folder that is missing, or a folder at
-// a working file's name.
-
-// A tmpfs mounted over a folder for as long as it lives; `error` tells why this machine does not
-// let us mount one.
-struct SmallDisk {
-  explicit SmallDisk(fs::path at) : folder(std::move(at)) {
-    if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=16m") != 0) error = strerror(errno);
-  }
-  ~SmallDisk() {
-    if (error.empty()) ::umount2(folder.c_str(), MNT_DETACH);
-  }
-  // Leaves `room` bytes free beside what is there now; 0: room enough for anything again.
-  void LeaveRoom(std::uint64_t room) const {
-    struct statvfs info {};
-    ASSERT_EQ(::statvfs(folder.c_str(), &info), 0);
-    const std::uint64_t used = (info.f_blocks - info.f_bfree) * info.f_frsize;
-    const std::string size = "size=" + std::to_string(room == 0 ? 16 << 20 : used + room);
-    ASSERT_EQ(::mount("tmpfs", folder.c_str(), "tmpfs", MS_REMOUNT, size.c_str()), 0)
-        << std::strerror(errno);
-  }
-  const fs::path folder;
-  std::string error;
-};
 
 // Runs `run` in a child process that may write no file past `limit` bytes, as on a disk that
 // fills up, and returns what it did.
 Outcome InChildWithFileSizeLimit(rlim_t limit, const std::function<Outcome()>& run) {
   int ends[2];
   EXPECT_EQ(::pipe(ends), 0);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(ends[0]);
+  if (::fork() == 0) {
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit rl{limit, limit};
     ::setrlimit(RLIMIT_FSIZE, &rl);
     const Outcome outcome = run();
-    const bool sent = ::write(ends[1], &outcome, sizeof outcome) == sizeof outcome;
-    ::_exit(sent ? 0 : 1);
+    ::_exit(::write(ends[1], &outcome, sizeof outcome) == sizeof outcome ? 0 : 1);
   }
   ::close(ends[1]);
-  Outcome outcome{false, -2, -2, -2};
-  EXPECT_EQ(::read(ends[0], &outcome, sizeof outcome), static_cast<ssize_t>(sizeof outcome));
+  Outcome outcome{-2, -2, -2, -2};
+  EXPECT_EQ(::read(ends[0], &outcome, sizeof outcome), ssize_t(sizeof outcome)) << "crashed";
   ::close(ends[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child crashed";
+  ::wait(nullptr);
   return outcome;
 }
 
-enum class Fault { Tmpfs, FileSizeLimit, Missing, FolderInstead };
-using enum Command;
+enum class Fault { DiskFull, Missing, FolderInstead, LinksToTheInput, CutShort, CutNoEarlier };
 using enum Fault;
 
 struct FaultCase {
   const char* name;
-  Command command;
+  bool exporting;
   Fault fault;
-  const char* at;  // under the program folder: the folder on the small disk, or the entry faulted
+  const char* at;  // under Temp/: the entry faulted
   Outcome outcome;
-  std::uint64_t room = 0;  // bytes free on the disk; for the file size limit, the largest file
+  rlim_t room = 0;  // for DiskFull, the largest file that can be written
   const Bytes* dds = &kLarge;
-  friend void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 };
 
 const FaultCase kFaultCases[] = {
-    {"ExportOutput_Tmpfs", Export, Tmpfs, "textures", kOutputFails, 16 << 10},
-    {"ExportOutput_FileSizeLimit", Export, FileSizeLimit, "textures", kOutputFails, 16 << 10},
-    {"ExportPicture_Tmpfs", Export, Tmpfs, "Temp", kSaveFails, 64 << 10},
-    {"ExportPicture_FileSizeLimit", Export, FileSizeLimit, "Temp", kSaveFails, 64 << 10},
-    {"ImportStaging_Tmpfs", Import, Tmpfs, "Temp", kNothingStaged, 16 << 10},
-    {"ImportStaging_FileSizeLimit", Import, FileSizeLimit, "Temp", kNothingStaged, 16 << 10},
-    {"ImportBuild_Tmpfs", Import, Tmpfs, "textures", kOutputFails, 36864, &kPadded},
-    {"ImportBuild_FileSizeLimit", Import, FileSizeLimit, "textures", kOutputFails, 36864, &kPadded},
-    {"ImportPicture_Tmpfs", Import, Tmpfs, "Temp", kSaveFails, 128 << 10},
-    {"ImportPicture_FileSizeLimit", Import, FileSizeLimit, "Temp", kSaveFails, 128 << 10},
+    {"ExportOutput_DiskFull", true, DiskFull, "", kOutputFails, 16 << 10},
+    {"ExportPicture_DiskFull", true, DiskFull, "", kSaveFails, 64 << 10},
+    {"ImportStaging_DiskFull", false, DiskFull, "", kNothingStaged, 16 << 10},
+    {"ImportBuild_DiskFull", false, DiskFull, "", kOutputFails, 36864, &kPadded},
     // The export itself needs no working folder: only its preview stops.
-    {"NoWorkingFolder_Export", Export, Missing, "Temp", kCopyFails},
-    {"NoWorkingFolder_Import", Import, Missing, "Temp", kNothingStaged},
-    {"FolderAtPictureDds_Export", Export, FolderInstead, "Temp/Picture.dds", kCopyFails},
-    {"FolderAtPictureLoadBmp_Export", Export, FolderInstead, "Temp/PictureLoad.bmp", kSaveFails},
-    {"FolderAtPictureLoadBmp_Import", Import, FolderInstead, "Temp/PictureLoad.bmp", kSaveFails},
-    {"FolderAtImportFile_Import", Import, FolderInstead, "Temp/ImportFile", kNothingStaged},
-    {"FolderAtPictureImportFile_Import", Import, FolderInstead, "Temp/PictureImportFile",
-     kNothingStaged},
+    {"NoWorkingFolder_Export", true, Missing, "", kCopyFails},
+    {"NoWorkingFolder_Import", false, Missing, "", kNothingStaged},
+    {"FolderAtPictureDds", true, FolderInstead, "Picture.dds", kCopyFails},
+    {"FolderAtPictureLoadBmp", true, FolderInstead, "PictureLoad.bmp", kSaveFails},
+    {"FolderAtImportFile", false, FolderInstead, "ImportFile", kNothingStaged},
+    {"FolderAtPictureImportFile", false, FolderInstead, "PictureImportFile", kNothingStaged},
+    {"LinksToTheInput_Export", true, LinksToTheInput, "", kAllDone},
+    {"LinksToTheInput_Import", false, LinksToTheInput, "", kAllDone},
+    // Too short to export: the earlier export of the same container is shown.
+    {"ContainerCutShort", true, CutShort, "", kTooShort},
+    // Nor an earlier export: nothing is shown, not even the Picture.dds of the run before.
+    {"ContainerCutShortWithoutEarlierExport", true, CutNoEarlier, "", kNothingShown},
 };
 
 class CommandFault : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(CommandFault, StopsTheCommandWithoutPartialFilesAndTheNextOneWorks) {
   const FaultCase& c = GetParam();
-  Scene scene(c.command);
-  const fs::path at = scene.program() / c.at;
-  std::optional<SmallDisk> tmpfs;
-  if (c.fault == Tmpfs) {
-    tmpfs.emplace(at);
-    if (!tmpfs->error.empty()) GTEST_SKIP() << "cannot mount a tmpfs here: " << tmpfs->error;
+  ProgramFolder program;
+  fs::create_directory(program / "textures");
+  const fs::path at = program.work(c.at);
+  const fs::path input = program / (c.exporting ? "textures/tex.bin" : "textures/tex.dds");
+  const fs::path output = WithSuffix(input, c.exporting ? kExportSuffix : kBuildSuffix);
+  std::vector<fs::path> written = {output, program.work("PictureLoad.bmp")};
+  for (const char* name :
+       c.exporting ? std::vector{"Picture.dds"} : std::vector{"ImportFile", "PictureImportFile"}) {
+    written.push_back(program.work(name));
   }
-  ASSERT_NO_FATAL_FAILURE(scene.RunEarlier());
-  scene.Place(*c.dds);
-  if (tmpfs) {
-    ASSERT_NO_FATAL_FAILURE(tmpfs->LeaveRoom(c.room));
-  }
+  RecordingSink earlierSink;
+  ASSERT_EQ(RunCommand(program, c.exporting, kEarlier, earlierSink), kAllDone);
+  std::map<fs::path, Bytes> earlier;
+  for (const fs::path& path : written) earlier[path] = ReadFile(path);
+
+  const Bytes placed = c.exporting ? Concat(Pattern(64, 5), *c.dds) : *c.dds;
+  WriteFile(input, c.fault == CutShort || c.fault == CutNoEarlier ? Pattern(10) : placed);
+  if (c.fault == CutNoEarlier) fs::remove(output), earlier[output] = {};
   if (c.fault == Missing || c.fault == FolderInstead) fs::remove_all(at);
-  if (c.fault == FolderInstead) {
-    fs::create_directory(at);
-    WriteFile(at / "inside", Pattern(3));
-  }
-
+  if (c.fault == FolderInstead) fs::create_directories(at / "inside");
+  const auto plantLinks = [&] {
+    for (const char* name : {"Picture.dds", "PictureLoad.bmp", "ImportFile", "PictureImportFile"}) {
+      fs::remove(at / name), fs::create_symlink(input, at / name);
+    }
+  };
+  if (c.fault == LinksToTheInput) plantLinks();
   RecordingSink sink;
-  const Outcome outcome = c.fault == FileSizeLimit
-                              ? InChildWithFileSizeLimit(c.room, [&] { return scene.Run(sink); })
-                              : scene.Run(sink);
+  const auto run = [&] { return RunCommand(program, c.exporting, {}, sink); };
+  const Outcome outcome = c.fault == DiskFull ? InChildWithFileSizeLimit(c.room, run) : run();
   EXPECT_EQ(outcome, c.outcome);
-  scene.ExpectNothingPartial(*c.dds, outcome);
 
-  if (tmpfs) {
-    ASSERT_NO_FATAL_FAILURE(tmpfs->LeaveRoom(0));
-  } else if (c.fault == Missing) {
-    EXPECT_FALSE(fs::exists(at)) << "the program never makes its working folder";
-    fs::create_directory(at);
-  } else if (c.fault == FolderInstead) {
-    EXPECT_EQ(ReadFile(at / "inside"), Pattern(3));
-    fs::remove_all(at);
+  // Nothing partial: each file holds what it held before or the whole new content.
+  EXPECT_EQ(TemporaryFilesUnder(program.path()), std::vector<std::string>{});
+  const bool done = outcome[1] == kWritten;
+  EXPECT_EQ(fs::exists(output) ? ReadFile(output) : Bytes{},
+            !done         ? earlier[output]
+            : c.exporting ? Slice(placed, 64)
+                          : Concat(ReadFile(program.templatePath()), placed));
+  EXPECT_TRUE(sink.calls == 0 || sink.colour() == (done ? kRed : kGreen))
+      << "a picture not its own";
+  for (const fs::path& path : written) {
+    if (!fs::is_regular_file(path) || path == output) continue;
+    const Bytes now = ReadFile(path);
+    if (path.extension() != ".bmp") {
+      EXPECT_TRUE(now == earlier[path] || now == *c.dds) << path << " is partial";
+    } else if (outcome[2] != kShown) {
+      EXPECT_EQ(now, earlier[path]) << path;
+    }
   }
-  scene.ExpectNextRunWorks(*c.dds);
+  EXPECT_TRUE(c.fault != Missing || !fs::exists(at)) << "the program never makes Temp/";
+  EXPECT_TRUE(c.fault != FolderInstead || fs::exists(at / "inside"));
+  if (c.fault == LinksToTheInput) {
+    EXPECT_EQ(ReadFile(input), placed) << "written through a link";
+    plantLinks();
+    EXPECT_TRUE(RunCleanup(program.path()).allDeleted());
+    EXPECT_EQ(ReadFile(input), placed) << "deleted through a link";
+  }
+
+  // Once the fault is gone, the same command does all it should.
+  if (c.fault == Missing || c.fault == FolderInstead) fs::remove_all(at);
+  if (c.fault == Missing) fs::create_directory(at);
+  RecordingSink next;
+  EXPECT_EQ(RunCommand(program, c.exporting, *c.dds, next), kAllDone);
+  EXPECT_EQ(next.colour(), kRed);
+  EXPECT_EQ(TemporaryFilesUnder(program.path()), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, CommandFault, testing::ValuesIn(kFaultCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// ---- A folder that vanishes between two steps of a command.
-
-TEST(VanishingFolder, TheExportsFolderGoingBeforeThePreviewStopsOnlyThePreview) {
-  Scene scene(Command::Export);
-  ASSERT_NO_FATAL_FAILURE(scene.RunEarlier());
-  ASSERT_TRUE(ExportTexture(scene.input()).written());
-  fs::remove_all(scene.textures());
-  RecordingSink sink;
-  EXPECT_EQ(PreviewExported(scene.input(), scene.program(), sink).outcome,
-            PreviewOutcome::CopyFailed);
-  EXPECT_EQ(sink.calls, 0);
-  ExpectNoTemporaryFiles(scene.program());
-  scene.ExpectNextRunWorks(kLarge);
-}
-
-TEST(VanishingFolder, TheDdsFilesFolderGoingAfterStagingBuildsNothingButShowsTheStagedCopy) {
-  Scene scene(Command::Import);
-  ASSERT_NO_FATAL_FAILURE(scene.RunEarlier());
-  scene.Place(kLarge);
-  for (WorkFile staged : {WorkFile::ImportFile, WorkFile::PictureImportFile}) {
-    ASSERT_FALSE(StageCopy(scene.input(), scene.program(), staged));
+// Two processes export, import and clean up textures of the same length but different colours,
+// hundreds of times each, in one program folder: each must write and show only its own. Without
+// the working folder's lock one builds or shows the other's staged copies, or loses its own to
+// the other's clean-up, within a few rounds.
+TEST(TwoInstances, EachBuildsAndShowsOnlyItsOwnTextures) {
+  ProgramFolder program;
+  for (const Rgb colour : {kRed, kGreen}) {
+    if (::fork() != 0) continue;
+    const Bytes dds = MakeDds(DdsFormat::Dxt1, 64, 64, colour);
+    const fs::path bin = program / (std::to_string(colour.r) + ".bin");
+    const fs::path texture = program / (std::to_string(colour.r) + ".dds");
+    WriteFile(bin, Concat(Pattern(64, 2), dds)), WriteFile(texture, dds);
+    int failures = 0;
+    for (int round = 0; round < 300; ++round) {
+      RecordingSink sink;
+      failures += !RunExport(bin, program.path(), sink).preview.shown() ||
+                  ReadFile(WithSuffix(bin, kExportSuffix)) != dds || sink.colour() != colour;
+      const ImportRun run = RunImport(texture, program.path(), sink);
+      failures += run.staging || !run.built->written() || !run.preview->shown() ||
+                  sink.colour() != colour ||
+                  ReadFile(WithSuffix(texture, kBuildSuffix)) !=
+                      Concat(ReadFile(program.templatePath()), dds);
+      if (round % 3 == 2) RunCleanup(program.path());
+    }
+    ::_exit(failures == 0 ? 0 : 1);
   }
-  fs::remove_all(scene.textures());
-  EXPECT_EQ(BuildContainer(scene.input(), scene.program()).outcome, ConvertOutcome::InputMissing);
-  RecordingSink sink;
-  EXPECT_TRUE(PreviewImported(scene.program(), sink).shown());
-  EXPECT_EQ(sink.colour(), kRed);
-  ExpectNoTemporaryFiles(scene.program());
-  scene.ExpectNextRunWorks(kLarge);
+  for (int child = 0; child < 2; ++child) {
+    int status = 0;
+    ::wait(&status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
 }
-
-// ---- A container that shrinks or grows while it is read.
 
 TEST(SourceEndingEarly, FailsAsAReadFailure) {
   TempFolder folder;
   WriteFile(folder / "in", Pattern(3 << 20));
   // Where the copy starts in the source, where the output stands (64 makes the copy unaligned),
   // and the length asked for: one byte short, many chunks short, starting at or past the end.
-  const std::uint64_t cases[][3] = {{0, 0, (3 << 20) + 1},
-                                    {64, 64, (3 << 20) - 63},
-                                    {64, 64, 10 << 20},
-                                    {4 << 20, 0, 1},
-                                    {3 << 20, 64, 1}};
+  const std::uint64_t cases[][3] = {
+      {0, 0, (3 << 20) + 1}, {64, 64, (3 << 20) - 63}, {64, 64, 10 << 20}, {4 << 20, 0, 1}};
   for (const auto& [offset, position, length] : cases) {
     UniqueFd in(::open((folder / "in").c_str(), O_RDONLY | O_CLOEXEC));
     UniqueFd out(::open((folder / "out").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    ASSERT_TRUE(in.valid() && out.valid());
-    ASSERT_EQ(::lseek(out.get(), static_cast<off_t>(position), SEEK_SET), position);
+    ::lseek(out.get(), off_t(position), SEEK_SET);
     const CopyFailure failure = CopyBytes(in.get(), offset, out.get(), length);
     EXPECT_TRUE(failure && failure.whileReading) << offset << " " << position << " " << length;
   }
 }
 
 // A file that another program cuts short and makes whole again, over and over, while the export
-// or the staging copies it: every copy either fails as a read failure and keeps the earlier
-// output, or holds the file as it stood at one instant, never a mix of two (the copies move
-// page-cache pages, which a cut zeroes in place); once the file stays whole, the copy works.
-class ChangingInput : public testing::TestWithParam<Command> {};
+// or the staging copies it: every copy either fails and keeps the earlier output, or holds the
+// file as it stood at one instant, never a mix of two; once the file stays whole, the copy works.
+class ChangingInput : public testing::TestWithParam<bool> {};  // exporting, or staging
 
 TEST_P(ChangingInput, IsCopiedWholeOrNotAtAll) {
-  const bool exporting = GetParam() == Export;
   ProgramFolder program;
   const fs::path input = program / "input";
-  const fs::path output = exporting ? program / "input.dds" : program.work("ImportFile");
-  const std::size_t skipped = exporting ? 64 : 0;  // bytes of the input the output leaves out
-  const auto copy = [&] {                          // true: written
-    if (!exporting) return !StageCopy(input, program.path(), WorkFile::ImportFile);
+  const fs::path output = GetParam() ? program / "input.dds" : program.work("ImportFile");
+  const std::size_t skipped = GetParam() ? 64 : 0;  // bytes of the input the output leaves out
+  const auto copy = [&] {                           // true: written
+    if (!GetParam()) return !StageCopy(input, program.path(), WorkFile::ImportFile);
     const ConvertResult result = ExportTexture(input);
     EXPECT_TRUE(result.written() || result.outcome == ConvertOutcome::ReadFailed);
     return result.written();
@@ -368,95 +259,46 @@ TEST_P(ChangingInput, IsCopiedWholeOrNotAtAll) {
   WriteFile(input, whole);
   Bytes earlier = Pattern(10, 9);
   WriteFile(output, earlier);
-
   std::atomic<bool> done = false;
   std::thread changer([&] {
     UniqueFd fd(::open(input.c_str(), O_WRONLY | O_CLOEXEC));
     while (!done) {
-      ASSERT_EQ(::ftruncate(fd.get(), static_cast<off_t>(cut)), 0);
-      const std::size_t rest = whole.size() - cut;
-      ASSERT_EQ(::pwrite(fd.get(), whole.data() + cut, rest, static_cast<off_t>(cut)),
-                static_cast<ssize_t>(rest));
+      ::ftruncate(fd.get(), off_t(cut));
+      ::pwrite(fd.get(), whole.data() + cut, whole.size() - cut, off_t(cut));
     }
   });
   for (int i = 0; i < 60; ++i) {
     const bool written = copy();
     const Bytes got = ReadFile(output);
-    if (written) {
-      // The file as it stood at one instant: the writer grows it in steps.
-      EXPECT_GE(got.size(), cut - skipped) << "copy " << i;
-      EXPECT_TRUE(got == Slice(whole, skipped, got.size()))
-          << "copy " << i << " mixes two versions in " << got.size() << " bytes";
-      earlier = got;
-    } else {
-      EXPECT_EQ(got, earlier) << "copy " << i;
-    }
+    EXPECT_TRUE(written ? got.size() >= cut - skipped && got == Slice(whole, skipped, got.size())
+                        : got == earlier)
+        << "copy " << i << ": " << got.size() << " bytes, a mix or a partial copy";
+    if (written) earlier = got;
   }
   done = true;
   changer.join();
-  ExpectNoTemporaryFiles(program.path());
+  EXPECT_EQ(TemporaryFilesUnder(program.path()), std::vector<std::string>{});
   EXPECT_TRUE(copy());
   EXPECT_EQ(ReadFile(output), Slice(whole, skipped));
 }
 
-INSTANTIATE_TEST_SUITE_P(Copies, ChangingInput, testing::Values(Export, Import),
-                         [](const auto& info) {
-                           return info.param == Export ? "Export" : "Staging";
-                         });
+INSTANTIATE_TEST_SUITE_P(Copies, ChangingInput, testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Export" : "Staging"; });
 
-// What the copies above rely on: a file's stamp tells a change made after it was taken.
+// What the copies above rely on: a file's stamp tells any change made after it was taken.
 TEST(StampAfterAChange, DiffersExactlyWhenTheFileChanged) {
-  const struct {
-    const char* name;
-    void (*change)(int fd);
-    bool changed;
-  } cases[] = {
-      {"read only", [](int fd) { EXPECT_EQ(::pread(fd, std::array<char, 1>{}.data(), 1, 10), 1); },
-       false},
-      {"one byte rewritten in place", [](int fd) { EXPECT_EQ(::pwrite(fd, "x", 1, 10), 1); }, true},
-      {"cut short", [](int fd) { EXPECT_EQ(::ftruncate(fd, 100), 0); }, true},
-      {"grown", [](int fd) { EXPECT_EQ(::pwrite(fd, "x", 1, 9000), 1); }, true},
-  };
+  const std::pair<void (*)(int), bool> cases[] = {
+      {[](int fd) { ::pread(fd, std::array<char, 1>{}.data(), 1, 10); }, false},
+      {[](int fd) { ::pwrite(fd, "x", 1, 10); }, true},  // one byte rewritten in place
+      {[](int fd) { ::ftruncate(fd, 100); }, true},
+      {[](int fd) { ::pwrite(fd, "x", 1, 9000); }, true}};
   TempFolder folder;
-  for (const auto& c : cases) {
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
     WriteFile(folder / "f", Pattern(5000));
     UniqueFd fd(::open((folder / "f").c_str(), O_RDWR | O_CLOEXEC));
     FileStamp before;
     ASSERT_FALSE(StampOf(fd.get(), before));
-    c.change(fd.get());
-    EXPECT_EQ(static_cast<bool>(ExpectUnchanged(fd.get(), before)), c.changed) << c.name;
+    cases[i].first(fd.get());
+    EXPECT_EQ(bool(ExpectUnchanged(fd.get(), before)), cases[i].second) << "case " << i;
   }
 }
-
-// ---- In the window.
-
-TEST(WindowFaults, AFailedExportShowsTheEarlierExportOfTheSameContainer) {
-  ProgramFolder program;
-  frmMain window(program.path());
-  const auto open = [&](const fs::path& path) {
-    ModalWatcher<QFileDialog> dialog([&](QFileDialog* d) {
-      auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-      name->setText(QString::fromStdString(path.string()));
-      QTest::keyClick(name, Qt::Key_Return);
-    });
-    window.mnuOpenFile_Click();
-    EXPECT_EQ(dialog.seen(), 1);
-  };
-  const auto shown = [&] {
-    return window.findChild<QLabel*>(QStringLiteral("Image1"))->pixmap().toImage().pixelColor(0, 0);
-  };
-  WriteFile(program / "a.bin", Concat(Pattern(64), MakeDds(DdsFormat::Dxt1, 8, 8, kRed)));
-  open(program / "a.bin");
-  ASSERT_EQ(shown(), QColor(Qt::red));
-  WriteFile(program / "b.bin", Concat(Pattern(64), MakeDds(DdsFormat::Dxt1, 8, 8, kBlue)));
-  open(program / "b.bin");
-  ASSERT_EQ(shown(), QColor(Qt::blue));
-
-  WriteFile(program / "a.bin", Pattern(10));  // now too short: a.bin.dds is the old texture
-  open(program / "a.bin");
-  EXPECT_EQ(window.currentPath().toStdString(), (program / "a.bin").string());
-  EXPECT_EQ(shown(), QColor(Qt::red));
-}
-
-}  // namespace
-}  // namespace sodrel

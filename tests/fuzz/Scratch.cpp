@@ -1,51 +1,14 @@
 #include "tests/fuzz/Scratch.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
-
-#include "container/FileIo.h"
-#include "container/TextureContainer.h"
-#include "workfiles/WorkingFiles.h"
 
 namespace sodrel::fuzz {
 namespace fs = std::filesystem;
-namespace {
-
-fs::path MakeFolder() {
-  fs::path root = "/dev/shm";
-  std::error_code error;
-  if (const char* chosen = std::getenv("SODREL_FUZZ_TMP")) {
-    root = chosen;
-  } else if (!fs::is_directory(root, error) || ::access(root.c_str(), W_OK) != 0) {
-    root = fs::temp_directory_path();
-  }
-  std::string pattern = (root / "sodrel-fuzz-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return pattern;
-}
-
-// Never destroyed, so that the exit handler removing it still finds its name.
-const fs::path& Folder() {
-  static const fs::path* const folder = [] {
-    auto* made = new fs::path(MakeFolder());
-    fs::create_directory(WorkingFolder(*made));
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(Folder(), ignored);
-    });
-    return made;
-  }();
-  return *folder;
-}
-
-}  // namespace
 
 const fs::path& ProgramFolder() {
-  return Folder();
+  static const test::ProgramFolder folder;
+  return folder.path();
 }
 
 std::span<const std::byte> AsBytes(const std::uint8_t* data, std::size_t size) {
@@ -53,27 +16,7 @@ std::span<const std::byte> AsBytes(const std::uint8_t* data, std::size_t size) {
 }
 
 void Write(const fs::path& path, std::span<const std::byte> bytes) {
-  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  FUZZ_EXPECT(fd.valid());
-  FUZZ_EXPECT(!WriteAll(fd.get(), bytes));
-}
-
-Bytes Read(const fs::path& path) {
-  UniqueFd fd;
-  std::uint64_t size = 0;
-  FUZZ_EXPECT(!OpenForReading(path, fd, size));
-  Bytes bytes(size);
-  std::size_t got = 0;
-  FUZZ_EXPECT(!ReadPrefix(fd.get(), bytes, got) && got == size);
-  return bytes;
-}
-
-std::set<std::string> Entries(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
+  test::WriteFile(path, {bytes.begin(), bytes.end()});
 }
 
 void ClearExcept(const fs::path& folder, const std::set<std::string>& keep) {

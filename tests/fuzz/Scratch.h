@@ -1,26 +1,19 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <set>
 #include <span>
-#include <string>
-#include <vector>
+
+#include "tests/support/TestFiles.h"
 
 namespace sodrel::fuzz {
 
-using Bytes = std::vector<std::byte>;
-
-// A program folder (Temp/ and a header template) for this fuzzing process, on a memory-backed
-// file system when there is one, removed when the process exits.
+// A program folder (Temp/ and a header template) for this fuzzing process, under $TMPDIR (the
+// run script points it at memory), removed when the process exits.
 const std::filesystem::path& ProgramFolder();
 
 std::span<const std::byte> AsBytes(const std::uint8_t* data, std::size_t size);
 void Write(const std::filesystem::path& path, std::span<const std::byte> bytes);
-// The whole file; a file that cannot be read fails the run.
-Bytes Read(const std::filesystem::path& path);
-std::set<std::string> Entries(const std::filesystem::path& folder);
+using test::Entries;
 // Removes every entry of `folder` except those named in `keep`.
 void ClearExcept(const std::filesystem::path& folder, const std::set<std::string>& keep);
 

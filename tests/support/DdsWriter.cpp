@@ -113,7 +113,9 @@ Bytes Pixels(std::uint32_t width, std::uint32_t height, std::uint32_t bits, cons
 
 Bytes Blocks(DdsFormat format, std::uint32_t width, std::uint32_t height,
              const ColourAt& colourAt) {
-  return Slice(MakeDds(format, width, height, colourAt), 128);
+  Bytes dds = MakeDds(format, width, height, colourAt);
+  dds.erase(dds.begin(), dds.begin() + 128);
+  return dds;
 }
 
 }  // namespace sodrel::test

@@ -29,8 +29,8 @@ class TempFolder {
 // A program folder as the build leaves it: Temp/ and a 64-byte header template.
 struct ProgramFolder : TempFolder {
   ProgramFolder();
-  std::filesystem::path templatePath() const;
-  std::filesystem::path work(const std::string& name) const;
+  std::filesystem::path templatePath() const { return path() / "KX00.dll"; }
+  std::filesystem::path work(const std::string& name) const { return path() / "Temp" / name; }
 };
 
 // `size` bytes that differ from position to position and from seed to seed.
@@ -43,5 +43,8 @@ Bytes ReadFile(const std::filesystem::path& path);
 
 // Names of the entries of a folder, for checking that nothing extra was left behind.
 std::set<std::string> Entries(const std::filesystem::path& folder);
+
+// Every entry under `folder`, at any depth, named like an unfinished output (".NAME.part-...").
+std::vector<std::string> TemporaryFilesUnder(const std::filesystem::path& folder);
 
 }  // namespace sodrel::test

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-// Some tests drive the real main window, offscreen.
+// The tests that drive the window run it offscreen unless told otherwise.
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);

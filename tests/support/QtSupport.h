@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTest>
 #include <QTimer>
-#include <QWidget>
+#include <filesystem>
 #include <functional>
 
 namespace sodrel::test {
@@ -27,7 +31,6 @@ class ModalWatcher {
     });
     timer_.start(5);
   }
-
   int seen() const { return seen_; }
 
  private:
@@ -35,5 +38,21 @@ class ModalWatcher {
   QDeadlineTimer deadline_;
   int seen_ = 0;
 };
+
+// Triggers the window's menu item `action` (by object name) and answers its file dialog as a
+// person would: types `answer` into the name field and presses Enter, or cancels when it is
+// empty. Returns the dialog's title, empty when no dialog came.
+inline QString Choose(QObject& window, const char* action, const std::filesystem::path& answer) {
+  QString title;
+  ModalWatcher<QFileDialog> dialog([&](QFileDialog* d) {
+    title = d->windowTitle();
+    if (answer.empty()) return d->reject();
+    auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    name->setText(QString::fromStdString(answer.string()));
+    QTest::keyClick(name, Qt::Key_Return);
+  });
+  window.findChild<QAction*>(QLatin1String(action))->trigger();
+  return title;
+}
 
 }  // namespace sodrel::test

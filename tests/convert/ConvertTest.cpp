@@ -1,0 +1,293 @@
+// sodrel-convert's command line and batches, run in this process; a handful of runs of the real
+// executable for what only it does (exit status, its own template, the progress bar).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <atomic>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "container/TextureContainer.h"
+#include "convert/Commands.h"
+#include "tests/support/DdsWriter.h"
+#include "workfiles/WorkingFiles.h"
+
+using namespace sodrel;
+using namespace sodrel::convert;
+using namespace sodrel::test;
+namespace fs = std::filesystem;
+
+// "export -r {dir}" as {"export", "-r", "/tmp/.../"}: words split at spaces, "{dir}" replaced.
+std::vector<std::string> Words(const std::string& line, const fs::path& dir) {
+  std::vector<std::string> words;
+  std::istringstream in(line);
+  for (std::string word; in >> word;) {
+    if (word.find("{dir}") != std::string::npos) word.replace(word.find("{dir}"), 5, dir.string());
+    words.push_back(word);
+  }
+  return words;
+}
+
+CommandLine Parse(const std::string& line, const fs::path& dir = "d") {
+  std::vector<std::string> words = Words("sodrel-convert " + line, dir);
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  return ParseCommandLine(int(argv.size()), argv.data());
+}
+
+// The command line run as main() runs it: what it wrote on stdout, then on stderr, then its exit
+// status; `programFolder` stands for the folder of the executable.
+std::string InProcess(const std::string& line, const fs::path& dir, const fs::path& program = {}) {
+  const Options options = Parse(line, dir).options;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  const int status = options.command == Command::Export  ? RunExport(options)
+                     : options.command == Command::Build ? RunBuild(options, program)
+                                                         : RunInfo(options);
+  const std::string out = testing::internal::GetCapturedStdout();
+  return out + testing::internal::GetCapturedStderr() + "exit " + std::to_string(status);
+}
+
+// The real executable `exe`, likewise, with both streams in one; `terminal`: on a terminal.
+std::string Executable(const std::string& line, const fs::path& dir, const fs::path& exe,
+                       bool terminal = false) {
+  std::string command = exe.string(), out(1 << 16, '\0');
+  for (const std::string& word : Words(line, dir)) command += " '" + word + "'";
+  if (terminal) command = "script -qec \"" + command + "\" /dev/null";
+  FILE* pipe = ::popen((command + " </dev/null 2>&1").c_str(), "r");
+  out.resize(std::fread(out.data(), 1, out.size(), pipe));
+  return out + "exit " + std::to_string(WEXITSTATUS(::pclose(pipe)));
+}
+
+// What the parser made of a command line, as one line.
+std::string Summary(const CommandLine& parsed) {
+  if (parsed.action != CommandLine::Action::Run) return "error: " + parsed.text;
+  const Options& o = parsed.options;
+  std::string line = std::array{"export", "build", "info"}[int(o.command)];
+  line += std::string(o.recursive ? " -r" : "") + (o.dryRun ? " --dry-run" : "");
+  if (o.headerSource != HeaderSource::ProgramTemplate) {
+    line += o.headerSource == HeaderSource::TemplateFile ? " --template " : " --header-from ";
+    line += o.headerPath;
+  }
+  for (const fs::path& path : o.paths) line += " " + path.string();
+  return line;
+}
+
+TEST(CommandLine, TakesEachOptionAndRefusesWhatDoesNotFit) {
+  for (const auto& [line, parsed] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"export a.bin b", "export a.bin b"},
+           {"export d --dry-run -r", "export -r --dry-run d"},
+           {"build --recursive d", "build -r d"},
+           {"build --template=t d", "build --template t d"},
+           {"build --header-from t d", "build --header-from t d"},
+           {"info a b", "info a b"},
+           {"", "error: no command given"},
+           {"convert d", "error: unknown command 'convert'"},
+           {"export", "error: export: no file given"},
+           {"export --template t d", "error: --template and --header-from apply to build only"},
+           {"info --header-from t d", "error: --template and --header-from apply to build only"},
+           {"build --template a --header-from t d", "error: give either --template or"},
+           {"info -r d", "error: info takes files only"},
+           {"info --dry-run d", "error: info takes files only"},
+           {"export --bogus d", "error: Unknown option 'bogus'."}}) {
+    EXPECT_TRUE(Summary(Parse(line)).starts_with(parsed)) << line << ": " << Summary(Parse(line));
+  }
+}
+
+// What only the executable does: its exit status, its own template, the progress bar on a
+// terminal for more than 20 files.
+TEST(Executable, ExitStatusItsOwnTemplateAndProgress) {
+  ProgramFolder program;  // with a copy of the executable beside its KX00.dll
+  const fs::path exe = program / "sodrel-convert", dir = program.path();
+  fs::copy_file(SODREL_CONVERT_EXE, exe);
+  WriteFile(program / "a.dds", Pattern(300));
+  EXPECT_EQ(Executable("build {dir}/a.dds", dir, exe), "1 built, 0 failed\nexit 0");
+  EXPECT_EQ(ReadFile(program / "a.dds.bin"),
+            Concat(ReadFile(program.templatePath()), Pattern(300)));
+  fs::remove(program.templatePath());
+  EXPECT_TRUE(Executable("build {dir}/a.dds", dir, exe)
+                  .ends_with("(give one with --template FILE "
+                             "or --header-from CONTAINER)\nexit 1"));
+  EXPECT_EQ(Executable("export", dir, exe),
+            "sodrel-convert: export: no file given\nTry 'sodrel-convert --help'.\nexit 2");
+  EXPECT_EQ(Executable("--version", dir, exe), "1.00\nexit 0");
+  EXPECT_TRUE(
+      Executable("--help", dir, exe).starts_with("Usage: sodrel-convert [options] <command>"));
+  for (const auto& [files, terminal, bar] :
+       {std::tuple{21, true, true}, {20, true, false}, {21, false, false}}) {
+    TempFolder data;
+    for (int i = 0; i < files; ++i) WriteFile(data / (std::to_string(i) + ".bin"), Pattern(100));
+    const std::string run = Executable("export {dir}", data.path(), exe, terminal);
+    const std::string n = std::to_string(files);
+    EXPECT_EQ(run.find("] " + n + "/" + n) != std::string::npos, bar) << run;
+    EXPECT_TRUE(run.ends_with(n + " exported, 0 failed\r\nexit 0") ||
+                run.ends_with(n + " exported, 0 failed\nexit 0"))
+        << run;
+  }
+}
+
+std::map<std::string, Bytes> Snapshot(const fs::path& root) {
+  std::map<std::string, Bytes> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), root)] = ReadFile(entry.path());
+  }
+  return files;
+}
+
+// The same data folder converted by the command and by the window's routines, with `header`
+// as the window's KX00.dll when the command is given a header source.
+TEST(Batches, WriteWhatTheWindowWritesByteForByte) {
+  const std::tuple<const char*, const char*, Bytes> cases[] = {
+      // the command; the files the window's routine converts; "{dir}/header" when not empty
+      {"export {dir}/b.bin {dir} {dir}/./a.bin", "a.bin b.bin c.BIN", {}},
+      {"export -r {dir}", "a.bin b.bin c.BIN sub/d.bin sub/deeper/e.bin", {}},
+      {"build {dir} -r", "a.dds b.dds c.DDS sub/d.dds sub/deeper/e.dds", {}},
+      {"build --template {dir}/header {dir}", "a.dds b.dds c.DDS", Pattern(1000, 8)},
+      {"build --template {dir}/header {dir}", "a.dds b.dds c.DDS", Pattern(3, 8)},  // padded
+      {"build --header-from {dir}/header {dir}", "a.dds b.dds c.DDS", Pattern(80, 8)}};
+  for (const auto& [args, inputs, header] : cases) {
+    const bool build = std::string_view(args).starts_with("build");
+    const std::string in = build ? ".dds" : ".bin", out = build ? ".bin" : ".dds";
+    ProgramFolder program, ref;  // the command's and the window's
+    if (!header.empty()) WriteFile(ref.templatePath(), header);
+    TempFolder cliData, refData;
+    for (const fs::path& root : {cliData.path(), refData.path()}) {
+      fs::create_directories(root / "sub" / "deeper");
+      fs::create_directory_symlink(root / "sub", root / "sub" / "deeper" / "loop");
+      if (!header.empty()) WriteFile(root / "header", header);
+      // b's output is there already, longer than the new one; c's extension is in capitals.
+      std::uint32_t seed = 0;
+      for (const std::string& name :
+           {"a" + in, "b" + in, "b" + in + out, "c" + in + "!", "notes.txt" + in.substr(4),
+            "sub/d" + in, "sub/deeper/e" + in}) {
+        WriteFile(root / (name.ends_with('!') ? (build ? "c.DDS" : "c.BIN") : name),
+                  Pattern(name == "b" + in ? 65 : 3000, ++seed));
+      }
+    }
+    const std::vector<std::string> converted = Words(inputs, {});
+    for (const std::string& name : converted) {
+      ASSERT_FALSE(build && StageCopy(refData / name, ref.path(), WorkFile::ImportFile));
+      ASSERT_TRUE((build ? BuildContainer(refData / name, ref.path(), ref.work("ImportFile"))
+                         : ExportTexture(refData / name))
+                      .written());
+    }
+    EXPECT_EQ(
+        InProcess(args, cliData.path(), program.path()),
+        std::to_string(converted.size()) + (build ? " built" : " exported") + ", 0 failed\nexit 0")
+        << args;
+    EXPECT_EQ(Snapshot(cliData.path()), Snapshot(refData.path())) << args;
+    EXPECT_TRUE(Entries(program / "Temp").empty()) << "the working folder is never used";
+  }
+}
+
+// A dry run, then the real one, of a batch with good files and bad ones, some named twice, and
+// header sources that stop a build before it writes anything.
+TEST(Batches, ConvertTheGoodFilesAndReportEachBadOneWithItsReason) {
+  for (const bool build : {false, true}) {
+    TempFolder data;
+    const std::string d = data.path(), in = build ? ".dds" : ".bin", ext = build ? ".bin" : ".dds";
+    auto at = [&](const char* name) { return d + "/" + name + in; };
+    WriteFile(at("a"), Pattern(200, 1));
+    WriteFile(at("z"), Pattern(100, 2));
+    WriteFile(at("m1"), Pattern(build ? 0 : 64, 3));  // too short; m2 is missing
+    WriteFile(at("m3"), Pattern(100, 4));
+    fs::create_directory(at("m3") + ext);
+    WriteFile(data / "template", Pattern(64, 5));
+    WriteFile(data / "short", Pattern(63));
+    WriteFile(data / "dds", MakeDds(DdsFormat::Dxt1, 4, 4, kRed));
+    const std::set<std::string> before = Entries(data.path());
+    const std::string args = std::string(build ? "build --template {dir}/template" : "export") +
+                             " {dir} {dir}/z" + in + " {dir}/m2" + in + " {dir}/a" + in;
+    const std::string failed =
+        at("m1") +
+        (build ? ": the DDS file is empty\n" : ": too short to hold a texture (64 bytes)\n") +
+        at("m2") + ": cannot open the input file: No such file or directory\n";
+    EXPECT_EQ(InProcess(args + " --dry-run", d),
+              at("a") + ext + "\n" + at("m3") + ext + "\n" + at("z") + ext + "\n" + failed +
+                  (build ? "3 to build" : "3 to export") + ", 2 failed\nexit 1");
+    for (const auto& [header, error] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"--header-from {dir}/short",
+              "/short: too short to hold a container header (63 bytes)"},
+             {"--header-from {dir}/dds", "/dds: a DDS file, not a container"},
+             {"--template {dir}/gone",
+              "/gone: cannot open the header template: No such file or directory"}}) {
+      if (build)
+        EXPECT_EQ(InProcess(std::string("build {dir} ") + header, d), d + error + "\nexit 1");
+    }
+    fs::create_directory(data / "none");
+    EXPECT_EQ(InProcess((build ? "build --template {dir}/template" : "export") +
+                            std::string(" -r {dir}/none"),
+                        d),
+              d + "/none: no " + in + " files here or in any subfolder\n0 " +
+                  (build ? "built" : "exported") + ", 0 failed\nexit 0");
+    fs::remove(data / "none");
+    EXPECT_EQ(Entries(data.path()), before) << "a dry run or a bad header source writes nothing";
+    EXPECT_EQ(InProcess(args, d), failed + at("m3") +
+                                      ": cannot write the output file: Is a directory\n" +
+                                      (build ? "2 built" : "2 exported") + ", 3 failed\nexit 1");
+    std::set<std::string> after = before;
+    after.insert({"a" + in + ext, "z" + in + ext});
+    EXPECT_EQ(Entries(data.path()), after) << "no partial or temporary file is left";
+  }
+}
+
+TEST(Info, ShowsEachFileAndReportsTheUnreadableOne) {
+  TempFolder dir;
+  const std::string d = dir.path(), next = "\n            ";
+  WriteFile(dir / "f0", Concat(Bytes(64, std::byte{0xab}), MakeDds(DdsFormat::Dxt5, 8, 4, kRed)));
+  WriteFile(dir / "f1", With(MakeDds(DdsFormat::Dxt1, 8, 4, kRed), 84, 0x32495441));  // "ATI2"
+  WriteFile(dir / "f2", Concat(Bytes(64, std::byte{0xcd}), Pattern(300)));
+  WriteFile(dir / "f3", Bytes(1, std::byte{1}));
+  const auto hex = [&](const std::string& first, const std::string& rest) {  // 64 bytes
+    std::vector<std::string> bytes = Words(first, {});
+    bytes.resize(64, rest);
+    std::string text;
+    for (int i = 0; i < 64; ++i) text += (i == 0 ? "" : i % 16 ? " " : next) + bytes[i];
+    return text + "\n";
+  };
+  EXPECT_EQ(InProcess("info {dir}/f0 {dir}/f1 {dir}/f2 {dir}/f3 {dir}/gone", d),
+            d + "/f0\n  file:     container, 224 bytes\n  header:   " + hex("", "ab") +
+                "  texture:  DXT5, 8 x 4\n  preview:  yes\n\n" + d +
+                "/f1\n  file:     DDS file, 144 bytes\n  first 64: " +
+                hex("44 44 53 20 7c 00 00 00 07 10 00 00 04 00 00 00 08", "00") +
+                "  texture:  ATI2, 8 x 4\n  preview:  no, a pixel format the preview cannot "
+                "decode\n\n" +
+                d + "/f2\n  file:     container, 364 bytes\n  header:   " + hex("", "cd") +
+                "  texture:  unknown\n  preview:  no, not a DDS file\n\n" + d +
+                "/f3\n  file:     container, 1 byte\n  header:   01\n  texture:  none\n  preview: "
+                " no, too short to hold a texture (1 byte)\n" +
+                d +
+                "/gone: cannot open the input file: No such file or directory\n4 shown, 1 "
+                "failed\nexit 1");
+}
+
+// A container cut short and made whole again, over and over, while `info` reads it: each run
+// shows the whole container, or none, or fails to read it; never a texture read from bytes that
+// are no longer there.
+TEST(Info, OfAContainerCutWhileItIsReadNeverShowsBytesThatAreGone) {
+  TempFolder dir;
+  const Bytes whole = Concat(Pattern(64), MakeDds(DdsFormat::Dxt1, 8, 8, kRed));
+  WriteFile(dir / "c.bin", whole);
+  std::atomic<bool> done = false;
+  std::thread cutter([&] {
+    std::fstream file(dir / "c.bin", std::ios::in | std::ios::out | std::ios::binary);
+    while (!done) {
+      fs::resize_file(dir / "c.bin", 10);
+      file.seekp(0).write(reinterpret_cast<const char*>(whole.data()),
+                          std::streamsize(whole.size()));
+      file.flush();
+    }
+  });
+  int shownWhole = 0, shownGone = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const std::string run = InProcess("info {dir}/c.bin", dir.path());
+    shownWhole += run.find("DXT1, 8 x 8") != std::string::npos;
+    shownGone += run.find("unknown") != std::string::npos;
+  }
+  done = true;
+  cutter.join();
+  EXPECT_GT(shownWhole, 0);
+  EXPECT_EQ(shownGone, 0);
+}
