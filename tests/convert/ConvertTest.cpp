@@ -1,5 +1,5 @@
-// sodrel-convert's command line and batches, run in this process; a handful of runs of the real
-// executable for what only it does (exit status, its own template, the progress bar).
+// sodrel-convert's command line, batches and pictures, run in this process; a handful of runs of
+// the real executable for what only it does (exit status, its own template, the progress bar).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -11,12 +11,15 @@
 
 #include "container/TextureContainer.h"
 #include "convert/Commands.h"
-#include "tests/support/DdsWriter.h"
+#include "preview/MFreeImage.h"
+#include "preview/Preview.h"
+#include "tests/support/RecordingSink.h"
 #include "workfiles/WorkingFiles.h"
 
 using namespace sodrel;
 using namespace sodrel::convert;
 using namespace sodrel::test;
+using enum DdsFormat;
 namespace fs = std::filesystem;
 
 // "export -r {dir}" as {"export", "-r", "/tmp/.../"}: words split at spaces, "{dir}" replaced.
@@ -37,15 +40,19 @@ CommandLine Parse(const std::string& line, const fs::path& dir = "d") {
   return ParseCommandLine(int(argv.size()), argv.data());
 }
 
-// The command line run as main() runs it: what it wrote on stdout, then on stderr, then its exit
-// status; `programFolder` stands for the folder of the executable.
+// The command line run in `dir` as main() runs it: what it wrote on stdout, then on stderr, then
+// its exit status; `program` stands for the folder of the executable.
 std::string InProcess(const std::string& line, const fs::path& dir, const fs::path& program = {}) {
   const Options options = Parse(line, dir).options;
+  const fs::path cwd = fs::current_path();
+  fs::current_path(dir);
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  const int status = options.command == Command::Export  ? RunExport(options)
-                     : options.command == Command::Build ? RunBuild(options, program)
-                                                         : RunInfo(options);
+  const int status = std::array<std::function<int()>, 5>{
+      [&] { return RunExport(options); }, [&] { return RunBuild(options, program); },
+      [&] { return RunInfo(options); }, [&] { return RunThumbnail(options); },
+      [&] { return RunPng(options); }}[int(options.command)]();
+  fs::current_path(cwd);
   const std::string out = testing::internal::GetCapturedStdout();
   return out + testing::internal::GetCapturedStderr() + "exit " + std::to_string(status);
 }
@@ -91,7 +98,8 @@ TEST(CommandLine, TakesEachOptionAndRefusesWhatDoesNotFit) {
            {"build --template a --header-from t d", "error: give either --template or"},
            {"info -r d", "error: info takes files only"},
            {"info --dry-run d", "error: info takes files only"},
-           {"export --bogus d", "error: Unknown option 'bogus'."}}) {
+           {"export --bogus d", "error: Unknown option 'bogus'."},
+           {"thumbnail --size -1 a b", "error: --size takes a whole number from 0 to 16384"}}) {
     EXPECT_TRUE(Summary(Parse(line)).starts_with(parsed)) << line << ": " << Summary(Parse(line));
   }
 }
@@ -196,7 +204,7 @@ TEST(Batches, ConvertTheGoodFilesAndReportEachBadOneWithItsReason) {
     fs::create_directory(at("m3") + ext);
     WriteFile(data / "template", Pattern(64, 5));
     WriteFile(data / "short", Pattern(63));
-    WriteFile(data / "dds", MakeDds(DdsFormat::Dxt1, 4, 4, kRed));
+    WriteFile(data / "dds", MakeDds(Dxt1, 4, 4, kRed));
     const std::set<std::string> before = Entries(data.path());
     const std::string args = std::string(build ? "build --template {dir}/template" : "export") +
                              " {dir} {dir}/z" + in + " {dir}/m2" + in + " {dir}/a" + in;
@@ -236,8 +244,8 @@ TEST(Batches, ConvertTheGoodFilesAndReportEachBadOneWithItsReason) {
 TEST(Info, ShowsEachFileAndReportsTheUnreadableOne) {
   TempFolder dir;
   const std::string d = dir.path(), next = "\n            ";
-  WriteFile(dir / "f0", Concat(Bytes(64, std::byte{0xab}), MakeDds(DdsFormat::Dxt5, 8, 4, kRed)));
-  WriteFile(dir / "f1", With(MakeDds(DdsFormat::Dxt1, 8, 4, kRed), 84, 0x32495441));  // "ATI2"
+  WriteFile(dir / "f0", Concat(Bytes(64, std::byte{0xab}), MakeDds(Dxt5, 8, 4, kRed)));
+  WriteFile(dir / "f1", With(MakeDds(Dxt1, 8, 4, kRed), 84, 0x32495441));  // "ATI2"
   WriteFile(dir / "f2", Concat(Bytes(64, std::byte{0xcd}), Pattern(300)));
   WriteFile(dir / "f3", Bytes(1, std::byte{1}));
   const auto hex = [&](const std::string& first, const std::string& rest) {  // 64 bytes
@@ -268,7 +276,7 @@ TEST(Info, ShowsEachFileAndReportsTheUnreadableOne) {
 // are no longer there.
 TEST(Info, OfAContainerCutWhileItIsReadNeverShowsBytesThatAreGone) {
   TempFolder dir;
-  const Bytes whole = Concat(Pattern(64), MakeDds(DdsFormat::Dxt1, 8, 8, kRed));
+  const Bytes whole = Concat(Pattern(64), MakeDds(Dxt1, 8, 8, kRed));
   WriteFile(dir / "c.bin", whole);
   std::atomic<bool> done = false;
   std::thread cutter([&] {
@@ -290,4 +298,91 @@ TEST(Info, OfAContainerCutWhileItIsReadNeverShowsBytesThatAreGone) {
   cutter.join();
   EXPECT_GT(shownWhole, 0);
   EXPECT_EQ(shownGone, 0);
+}
+
+// The width, the height, then every pixel as B, G, R, A, row after row.
+std::vector<int> Bgra(FIBITMAP* dib) {
+  const MFreeImage::Bitmap bgra(FreeImage_ConvertTo32Bits(dib));
+  std::vector<int> pixels{int(FreeImage_GetWidth(dib)), int(FreeImage_GetHeight(dib))};
+  const BYTE* bits = FreeImage_GetBits(bgra.get());  // 32-bit rows have no padding
+  pixels.insert(pixels.end(), bits, bits + 4 * std::size_t(pixels[0]) * pixels[1]);
+  return pixels;
+}
+
+// A texture whose blocks differ in colour and, in DXT5, in alpha.
+Bytes Varied(DdsFormat format, std::uint32_t width, std::uint32_t height) {
+  Bytes dds = MakeDds(format, width, height, [](std::uint32_t x, std::uint32_t y) {
+    return Rgb{int(x * 7 % 256), int(y * 5 % 256), int((x + y) * 3 % 256)};
+  });
+  for (std::size_t at = 128; format == Dxt5 && at < dds.size(); at += 16)
+    dds[at] = std::byte(at / 16 * 37);
+  return dds;
+}
+
+// Each texture as a DDS file and in a container: the thumbnail is the preview's BMP scaled to the
+// expected size with the same filter, alpha kept, and --size 0 gives the BMP itself.
+TEST(Thumbnail, IsThePreviewsPictureScaledToFit) {
+  const Bytes sample = ReadFile(fs::path(SODREL_SOURCE_DIR) / "samples/sample.bin");
+  const std::tuple<Bytes, int, int, int> cases[] = {
+      // the texture, --size, the picture's sides
+      {Slice(sample, 64), 48, 48, 48},
+      {Varied(Dxt1, 256, 256), 64, 64, 64},
+      {Varied(Dxt5, 128, 128), 64, 64, 64},
+      {Varied(Rgb32, 512, 128), 100, 100, 25},
+      {Concat(Dx10Header(64, 32, 71), Slice(Varied(Dxt1, 64, 32), 128)), 256, 64, 32}};
+  for (const auto& [dds, size, width, height] : cases) {
+    ProgramFolder folder;
+    const fs::path container = folder / "t.bin", file = folder / "t.bin.dds";
+    WriteFile(file, dds);
+    WriteFile(container, Concat(Pattern(64), dds));
+    RecordingSink sink;
+    ASSERT_TRUE(PreviewExported(container, folder.path(), sink).shown());
+    const MFreeImage::Bitmap bmp =
+        MFreeImage::Load(FIF_BMP, folder.work("PictureLoad.bmp").c_str(), 0);
+    const MFreeImage::Bitmap scaled(FreeImage_Rescale(bmp.get(), width, height, FILTER_BOX));
+    for (const std::string input : {"t.bin.dds", "t.bin"}) {
+      for (const int fit : {size, 0}) {
+        const std::string args = "thumbnail --size " + std::to_string(fit) + " " + input + " o.png";
+        ASSERT_EQ(InProcess(args, folder.path()), "exit 0") << args;
+        EXPECT_EQ(Bgra(MFreeImage::Load(FIF_PNG, (folder / "o.png").c_str(), 0).get()),
+                  Bgra(fit ? scaled.get() : bmp.get()))
+            << args;
+      }
+    }
+  }
+}
+
+// A file that gives no picture writes nothing, leaves an earlier output as it was, and says why
+// in one line.
+TEST(Thumbnail, FailsWithOneLineAndNoOutput) {
+  const Bytes dxt1 = MakeDds(Dxt1, 8, 8, kRed);
+  const std::tuple<const char*, Bytes, const char*> cases[] = {
+      // the files, "in", the reason
+      {"in out", With(dxt1, 16, 0),
+       "in: the preview refuses this texture: width or height outside 1 to 16384"},
+      {"in out", Pattern(300), "in: neither a DDS file nor a container holding one"},
+      {"missing out", {}, "missing: cannot open the input file: No such file or directory"},
+      {"in no/out", dxt1, "in: cannot write the PNG file: No such file or directory"}};
+  for (const auto& [files, input, reason] : cases) {
+    TempFolder folder;
+    WriteFile(folder / "in", input);
+    WriteFile(folder / "out", Pattern(10));
+    EXPECT_EQ(InProcess(std::string("thumbnail ") + files, folder.path()),
+              reason + std::string("\nexit 1"));
+    EXPECT_EQ(Entries(folder.path()), (std::set<std::string>{"in", "out"}));
+    EXPECT_EQ(ReadFile(folder / "out"), Pattern(10));
+  }
+}
+
+// png: every container and DDS file of a folder, in any letter case, gets its picture.
+TEST(Png, WritesAPictureBesideEachTexture) {
+  TempFolder folder;
+  WriteFile(folder / "a.bin", Concat(Pattern(64), Varied(Dxt5, 8, 4)));
+  WriteFile(folder / "b.DDS", Varied(Dxt5, 8, 4));
+  WriteFile(folder / "c.bin", Pattern(100));
+  EXPECT_EQ(
+      InProcess("png .", folder.path()),
+      "./c.bin: neither a DDS file nor a container holding one\n2 converted, 1 failed\nexit 1");
+  EXPECT_EQ(Entries(folder.path()),
+            (std::set<std::string>{"a.bin", "a.bin.png", "b.DDS", "b.DDS.png", "c.bin"}));
 }
