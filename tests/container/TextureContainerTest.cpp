@@ -38,35 +38,28 @@ INSTANTIATE_TEST_SUITE_P(SizesAndTemplates, RoundTrip,
                                          std::pair((1 << 20) - 1, 63), std::pair(1 << 20, 1000),
                                          std::pair(5 * (1 << 20) + 17, 64)));
 
-// One export each: a container of `size` bytes, after `plant` prepared the folder.
+// One export each: a container of `size` bytes, after `plant` prepared its path and the output's.
+using P = const fs::path&;
 struct ExportCase {
   const char* name;
   std::size_t size;
   ConvertOutcome outcome;
-  void (*plant)(const fs::path& folder) = [](const fs::path&) {};
+  void (*plant)(P in, P out) = [](P, P) {};
 };
 
+using enum ConvertOutcome;
 const ExportCase kExports[] = {
-    {"Empty", 0, ConvertOutcome::InputTooShort},
-    {"ShorterThanTheHeader", 63, ConvertOutcome::InputTooShort},
-    {"JustTheHeader", 64, ConvertOutcome::InputTooShort},
-    {"OneByteTexture", 65, ConvertOutcome::Written},
-    {"Missing", 0, ConvertOutcome::InputMissing,
-     [](const fs::path& f) { fs::remove(f / "a.bin"); }},
-    {"AFolder", 0, ConvertOutcome::InputMissing,
-     [](const fs::path& f) { fs::remove(f / "a.bin"), fs::create_directory(f / "a.bin"); }},
-    {"AFifoIsNotWaitedOn", 0, ConvertOutcome::InputMissing,
-     [](const fs::path& f) { fs::remove(f / "a.bin"), ::mkfifo((f / "a.bin").c_str(), 0600); }},
-    {"ALongerEarlierOutputIsReplacedWhole", 300, ConvertOutcome::Written,
-     [](const fs::path& f) { WriteFile(f / "a.bin.dds", Pattern(10000, 5)); }},
-    {"AFolderAtTheOutput", 300, ConvertOutcome::OutputFailed,
-     [](const fs::path& f) { fs::create_directory(f / "a.bin.dds"); }},
-    {"ALinkAtTheOutputIsReplacedNotFollowed", 300, ConvertOutcome::Written,
-     [](const fs::path& f) { fs::create_symlink(f / "precious", f / "a.bin.dds"); }},
-    {"AReplacedOutputKeepsItsPermissions", 300, ConvertOutcome::Written,
-     [](const fs::path& f) {
-       WriteFile(f / "a.bin.dds", {}), fs::permissions(f / "a.bin.dds", fs::perms(0604));
-     }},
+    {"Empty", 0, InputTooShort},
+    {"ShorterThanTheHeader", 63, InputTooShort},
+    {"JustTheHeader", 64, InputTooShort},
+    {"OneByteTexture", 65, Written},
+    {"Missing", 0, InputMissing, [](P in, P) { fs::remove(in); }},
+    {"AFolder", 0, InputMissing, [](P in, P) { fs::remove(in), fs::create_directory(in); }},
+    {"AFifo", 0, InputMissing, [](P in, P) { fs::remove(in), ::mkfifo(in.c_str(), 0600); }},
+    {"ALongerOutputReplaced", 300, Written, [](P, P out) { WriteFile(out, Pattern(10000, 5)); }},
+    {"AFolderAtTheOutput", 300, OutputFailed, [](P, P out) { fs::create_directory(out); }},
+    {"ALinkAtTheOutputReplaced", 300, Written, [](P in, P out) { fs::create_symlink(in, out); }},
+    {"KeepsMode", 300, Written, [](P, P out) { WriteFile(out, {}), ::chmod(out.c_str(), 0604); }},
 };
 
 class Export : public testing::TestWithParam<ExportCase> {};
@@ -75,18 +68,17 @@ TEST_P(Export, WritesBytes64ToTheEndOrNothing) {
   TempFolder folder;
   const Bytes container = Pattern(GetParam().size, 6);
   WriteFile(folder / "a.bin", container);
-  WriteFile(folder / "precious", Pattern(30, 1));
-  GetParam().plant(folder.path());
+  GetParam().plant(folder / "a.bin", folder / "a.bin.dds");
   const std::set<std::string> before = Entries(folder.path());
   const fs::file_status earlier = fs::symlink_status(folder / "a.bin.dds");
 
   EXPECT_EQ(ExportTexture(folder / "a.bin").outcome, GetParam().outcome);
-  EXPECT_EQ(ReadFile(folder / "precious"), Pattern(30, 1));
-  if (GetParam().outcome != ConvertOutcome::Written) {
+  if (GetParam().outcome != Written) {
     EXPECT_EQ(Entries(folder.path()), before) << "no output and no temporary file";
     return;
   }
   EXPECT_EQ(ReadFile(folder / "a.bin.dds"), Slice(container, 64));
+  EXPECT_EQ(ReadFile(folder / "a.bin"), container) << "written through a link";
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "a.bin.dds")));
   EXPECT_TRUE(!fs::is_regular_file(earlier) ||
               fs::status(folder / "a.bin.dds").permissions() == earlier.permissions());
@@ -96,33 +88,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, Export, testing::ValuesIn(kExports),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Builds that must write nothing: no template, or the chosen file or its staged copy unusable.
+// `plant` gets the chosen file and the staged copy, both of 400 bytes, and the template.
 struct BuildCase {
   const char* name;
-  void (*plant)(const ProgramFolder& program);  // a.dds and its staged copy hold 400 bytes
+  void (*plant)(P dds, P staged, P templ);  // d, s, t
   ConvertOutcome outcome;
   std::errc error = {};
 };
 
+using enum std::errc;
 const BuildCase kRefusedBuilds[] = {
-    {"NoTemplate", [](const ProgramFolder& p) { fs::remove(p.templatePath()); },
-     ConvertOutcome::TemplateMissing},
-    {"NoStagedCopy", [](const ProgramFolder& p) { fs::remove(p.work("ImportFile")); },
-     ConvertOutcome::StagedCopyMissing},
-    {"NoWorkingFolder", [](const ProgramFolder& p) { fs::remove_all(p / "Temp"); },
-     ConvertOutcome::StagedCopyMissing},
-    {"AnEarlierImportsCopy",
-     [](const ProgramFolder& p) { WriteFile(p.work("ImportFile"), Pattern(399)); },
-     ConvertOutcome::StagedCopyMismatch},
-    {"EmptyDdsFile",
-     [](const ProgramFolder& p) {
-       WriteFile(p / "a.dds", {}), WriteFile(p.work("ImportFile"), {});
-     },
-     ConvertOutcome::InputEmpty},
-    {"MissingDdsFile", [](const ProgramFolder& p) { fs::remove(p / "a.dds"); },
-     ConvertOutcome::InputMissing, std::errc::no_such_file_or_directory},
-    {"AFolderChosen",
-     [](const ProgramFolder& p) { fs::remove(p / "a.dds"), fs::create_directory(p / "a.dds"); },
-     ConvertOutcome::InputMissing, std::errc::is_a_directory},
+    {"NoTemplate", [](P, P, P t) { fs::remove(t); }, TemplateMissing},
+    {"NoStagedCopy", [](P, P s, P) { fs::remove(s); }, StagedCopyMissing},
+    {"NoWorkingFolder", [](P, P s, P) { fs::remove_all(s.parent_path()); }, StagedCopyMissing},
+    {"AnEarlierImportsCopy", [](P, P s, P) { WriteFile(s, Pattern(399)); }, StagedCopyMismatch},
+    {"EmptyDdsFile", [](P d, P s, P) { WriteFile(d, {}), WriteFile(s, {}); }, InputEmpty},
+    {"MissingDdsFile", [](P d, P, P) { fs::remove(d); }, InputMissing, no_such_file_or_directory},
+    {"AFolderChosen", [](P d, P, P) { fs::remove(d), fs::create_directory(d); }, InputMissing,
+     is_a_directory},
 };
 
 class RefusedBuild : public testing::TestWithParam<BuildCase> {};
@@ -131,7 +114,7 @@ TEST_P(RefusedBuild, WritesNothing) {
   ProgramFolder program;
   WriteFile(program / "a.dds", Pattern(400, 1));
   WriteFile(program.work("ImportFile"), Pattern(400, 1));
-  GetParam().plant(program);
+  GetParam().plant(program / "a.dds", program.work("ImportFile"), program.templatePath());
   const std::set<std::string> before = Entries(program.path());
   errno = ENOENT;  // what a failed call before may leave
   const ConvertResult result =
@@ -155,3 +138,52 @@ TEST(ExportTexture, AContainerOfMoreThan2GiBExportsWhole) {
   std::ifstream(folder / "big.bin.dds").seekg(std::streamoff(payload - 3)).read(tail.data(), 3);
   EXPECT_EQ(tail, "end");
 }
+
+using Names = std::set<std::string>;
+
+struct CleanupCase {
+  const char* name;
+  Names present;    // in Temp/ before the clean-up; "ImportFile/" is a folder of that name
+  Names remaining;  // in Temp/ after it
+  int deleted;
+};
+
+// The clean-up deletes in its order and stops at the first name it cannot delete.
+const CleanupCase kCleanups[] = {
+    {"Nothing", {}, {}, 0},
+    {"ExportsOnly", {"Picture.dds", "PictureLoad.bmp"}, {}, 2},
+    {"ImportsOnly",
+     {"PictureLoad.bmp", "ImportFile", "PictureImportFile"},
+     {"PictureLoad.bmp", "ImportFile", "PictureImportFile"},
+     0},
+    {"GapInTheMiddle",
+     {"Picture.dds", "PictureLoad.bmp", "PictureImportFile"},
+     {"PictureImportFile"},
+     2},
+    {"AFolderStopsIt",
+     {"Picture.dds", "PictureLoad.bmp", "ImportFile/", "PictureImportFile"},
+     {"ImportFile", "PictureImportFile"},
+     2},
+    {"AllAndAFileNotOurs",
+     {"Picture.dds", "PictureLoad.bmp", "ImportFile", "PictureImportFile", "notes.txt"},
+     {"notes.txt"},
+     4},
+};
+
+class Cleanup : public testing::TestWithParam<CleanupCase> {};
+
+TEST_P(Cleanup, DeletesInOrderAndStopsAtTheFirstItCannotDelete) {
+  ProgramFolder program;
+  for (std::string name : GetParam().present) {
+    name.ends_with('/') ? void(fs::create_directories(program.work(name) / "inside"))
+                        : WriteFile(program.work(name), Pattern(8));
+  }
+  const CleanupResult result = ClearWorkingFiles(program.path());
+  EXPECT_EQ(result.deleted, GetParam().deleted);
+  EXPECT_EQ(result.allDeleted(), GetParam().deleted == 4);
+  EXPECT_EQ(static_cast<bool>(result.error), GetParam().deleted != 4);
+  EXPECT_EQ(Entries(program / "Temp"), GetParam().remaining);
+}
+
+INSTANTIATE_TEST_SUITE_P(WhatIsThere, Cleanup, testing::ValuesIn(kCleanups),
+                         [](const auto& info) { return std::string(info.param.name); });
