@@ -3,7 +3,9 @@
 # holds a working program folder with its links, desktop entry and icon, and that the installed
 # sodrel-convert turns the committed samples, which samples/make-samples.py makes, into each other.
 # (Not cpack: it would build the project first, which must not happen while tests run.)
-import os, re, shutil, struct, subprocess, sys, tempfile
+# install_test.py BUILD_DIR CMAKE thumbnailer: installs the build and uses its MIME package
+# (through GLib, as file managers do) and its thumbnailer entry's Exec line as a file manager would.
+import os, re, shlex, shutil, struct, subprocess, sys, tempfile
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
@@ -75,10 +77,39 @@ def install(cmake, build, prefix, destdir=""):
         sys.exit(f"FAILED: cmake --install failed: {result.stderr}")
 
 
+def check_thumbnailer(scratch, prefix):
+    container, share = "application/x-sodrel-texture", prefix / "share"
+    env = dict(os.environ, XDG_DATA_HOME=str(share), XDG_DATA_DIRS=f"{share}:/usr/share",
+               GIO_USE_VFS="local")
+    subprocess.run(["update-mime-database", share / "mime"], env=env, check=True)
+    (scratch / "random.bin").write_bytes(os.urandom(8384))
+    for name in ("sample.bin", "sample.dds"):
+        shutil.copy(SOURCE / "samples" / name, scratch)
+    for name, wanted in {"sample.bin": True, "sample.dds": False, "random.bin": False}.items():
+        info = subprocess.run(["gio", "info", "-a", "standard::content-type", scratch / name],
+                              env=env, capture_output=True, text=True).stdout
+        check((f"content-type: {container}\n" in info) == wanted, f"{name}: {info}")
+    entry = (share / "thumbnailers/sodrel-tools.thumbnailer").read_text()
+    check(f"\nMimeType={container};image/x-dds;\n" in entry, entry)
+    # As a file manager reads Exec: key-file escapes, shell words, then %s %i %o %% filled in.
+    words = shlex.split(re.sub(r"\\(.)", r"\1", re.search(r"^Exec=(.*)$", entry, re.M)[1]))
+    for name in ("sample.bin", "sample.dds"):
+        output = scratch / f"{name}.png"
+        fill = {"s": "64", "i": str(scratch / name), "o": str(output), "%": "%"}
+        subprocess.run([re.sub(r"%(.)", lambda m: fill[m[1]], word) for word in words])
+        png = output.read_bytes() if output.exists() else b""
+        # The width and height in the PNG's header.
+        check(png[16:24] == bytes([0, 0, 0, 64, 0, 0, 0, 64]), f"{words}: no picture of {name}")
+
+
 def main():
     build, cmake = sys.argv[1:3]
     scratch = Path(tempfile.mkdtemp(prefix="sodrel-install-"))
     try:
+        if sys.argv[3:] == ["thumbnailer"]:
+            install(cmake, build, scratch / "my prefix")
+            check_thumbnailer(scratch, scratch / "my prefix")
+            return report()
         # A prefix with a space, a dollar and a percent sign: Exec must quote and escape them.
         prefix = scratch / "my programs" / "$HOME 100%"
         install(cmake, build, prefix)
@@ -99,6 +130,10 @@ def main():
         check_installed(scratch / "stage/opt/sodrel", "/opt/sodrel")
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
+    return report()
+
+
+def report():
     print("passed" if not failures else f"{len(failures)} check(s) failed")
     return 1 if failures else 0
 
