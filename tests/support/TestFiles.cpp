@@ -1,8 +1,6 @@
 #include "tests/support/TestFiles.h"
 
-#include <cstring>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace sodrel::test {
@@ -50,10 +48,10 @@ void WriteFile(const fs::path& path, const Bytes& bytes) {
 
 Bytes ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  Bytes bytes(chars.size());
-  std::memcpy(bytes.data(), chars.data(), chars.size());
+  Bytes bytes(in ? fs::file_size(path) : 0);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()))) {
+    throw std::runtime_error("cannot read " + path.string());
+  }
   return bytes;
 }
 
