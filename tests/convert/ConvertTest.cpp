@@ -221,32 +221,32 @@ TEST(Batches, ConvertTheGoodFilesAndReportEachBadOneWithItsReason) {
 
 TEST(Info, ShowsEachFileAndReportsTheUnreadableOne) {
   TempFolder dir;
-  const std::string d = dir.path(), next = "\n            ";
   WriteFile(dir / "f0", Concat(Bytes(64, std::byte{0xab}), MakeDds(Dxt5, 8, 4, kRed)));
   WriteFile(dir / "f1", With(MakeDds(Dxt1, 8, 4, kRed), 84, 0x32495441));  // "ATI2"
   WriteFile(dir / "f2", Concat(Bytes(64, std::byte{0xcd}), Pattern(300)));
   WriteFile(dir / "f3", Bytes(1, std::byte{1}));
-  const auto hex = [&](const std::string& first, const std::string& rest) {  // 64 bytes
-    std::vector<std::string> bytes = Words(first, {});
-    bytes.resize(64, rest);
+  const auto hex = [&](const char* name) {  // the file's first 64 bytes, 16 a line
     std::string text;
-    for (int i = 0; i < 64; ++i) text += (i == 0 ? "" : i % 16 ? " " : next) + bytes[i];
+    char two[3];
+    for (int i = 0; i < 64; ++i) {
+      std::snprintf(two, sizeof two, "%02x", int(ReadFile(dir / name)[i]));
+      text += (i == 0 ? "" : i % 16 ? " " : "\n            ") + std::string(two);
+    }
     return text + "\n";
   };
-  EXPECT_EQ(InProcess("info {dir}/f0 {dir}/f1 {dir}/f2 {dir}/f3 {dir}/gone", d),
-            d + "/f0\n  file:     container, 224 bytes\n  header:   " + hex("", "ab") +
-                "  texture:  DXT5, 8 x 4\n  preview:  yes\n\n" + d +
-                "/f1\n  file:     DDS file, 144 bytes\n  first 64: " +
-                hex("44 44 53 20 7c 00 00 00 07 10 00 00 04 00 00 00 08", "00") +
-                "  texture:  ATI2, 8 x 4\n  preview:  no, a pixel format the preview cannot "
-                "decode\n\n" +
-                d + "/f2\n  file:     container, 364 bytes\n  header:   " + hex("", "cd") +
-                "  texture:  unknown\n  preview:  no, not a DDS file\n\n" + d +
-                "/f3\n  file:     container, 1 byte\n  header:   01\n  texture:  none\n  preview: "
-                " no, too short to hold a texture (1 byte)\n" +
-                d +
-                "/gone: cannot open the input file: No such file or directory\n4 shown, 1 "
-                "failed\nexit 1");
+  EXPECT_EQ(
+      InProcess("info f0 f1 f2 f3 gone", dir.path()),
+      "f0\n  file:     container, 224 bytes\n  header:   " + hex("f0") +
+          "  texture:  DXT5, 8 x 4\n  preview:  yes\n\nf1\n  file:     DDS file, 144 bytes\n"
+          "  first 64: " +
+          hex("f1") +
+          "  texture:  ATI2, 8 x 4\n  preview:  no, a pixel format the preview cannot decode\n"
+          "\nf2\n  file:     container, 364 bytes\n  header:   " +
+          hex("f2") +
+          "  texture:  unknown\n  preview:  no, not a DDS file\n\nf3\n  file:     container, "
+          "1 byte\n  header:   01\n  texture:  none\n  preview:  no, too short to hold a "
+          "texture (1 byte)\ngone: cannot open the input file: No such file or directory\n"
+          "4 shown, 1 failed\nexit 1");
 }
 
 // A container cut short and made whole again, over and over, while `info` reads it: each run
