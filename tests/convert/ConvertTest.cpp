@@ -1,7 +1,6 @@
-// sodrel-convert's command line, batches and pictures, run in this process; a handful of runs of
-// the real executable for what only it does (exit status, its own template, the progress bar).
+// sodrel-convert's command line, batches and pictures, run in this process (the install test
+// runs the executable for what only it does: its exit status, its own template, the progress bar).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <atomic>
 #include <fstream>
@@ -57,17 +56,6 @@ std::string InProcess(const std::string& line, const fs::path& dir, const fs::pa
   return out + testing::internal::GetCapturedStderr() + "exit " + std::to_string(status);
 }
 
-// The real executable `exe`, likewise, with both streams in one; `terminal`: on a terminal.
-std::string Executable(const std::string& line, const fs::path& dir, const fs::path& exe,
-                       bool terminal = false) {
-  std::string command = exe.string(), out(1 << 16, '\0');
-  for (const std::string& word : Words(line, dir)) command += " '" + word + "'";
-  if (terminal) command = "script -qec \"" + command + "\" /dev/null";
-  FILE* pipe = ::popen((command + " </dev/null 2>&1").c_str(), "r");
-  out.resize(std::fread(out.data(), 1, out.size(), pipe));
-  return out + "exit " + std::to_string(WEXITSTATUS(::pclose(pipe)));
-}
-
 // Each option that does not fit the command is refused with its reason.
 TEST(CommandLine, RefusesWhatDoesNotFit) {
   for (const auto& [line, error] : std::initializer_list<std::pair<const char*, const char*>>{
@@ -84,33 +72,6 @@ TEST(CommandLine, RefusesWhatDoesNotFit) {
     const CommandLine parsed = Parse(line);
     EXPECT_EQ(parsed.action, CommandLine::Action::UsageError) << line;
     EXPECT_TRUE(parsed.text.starts_with(error)) << line << ": " << parsed.text;
-  }
-}
-
-// What only the executable does: its exit status, its own template, the progress bar on a
-// terminal for more than 20 files.
-TEST(Executable, ExitStatusItsOwnTemplateAndProgress) {
-  ProgramFolder program;  // with a copy of the executable beside its KX00.dll
-  const fs::path exe = program / "sodrel-convert", dir = program.path();
-  fs::copy_file(SODREL_CONVERT_EXE, exe);
-  WriteFile(program / "a.dds", Pattern(300));
-  EXPECT_EQ(Executable("build {dir}/a.dds", dir, exe), "1 built, 0 failed\nexit 0");
-  EXPECT_EQ(ReadFile(program / "a.dds.bin"),
-            Concat(ReadFile(program.templatePath()), Pattern(300)));
-  fs::remove(program.templatePath());
-  EXPECT_TRUE(Executable("build {dir}/a.dds", dir, exe)
-                  .ends_with("(give one with --template FILE "
-                             "or --header-from CONTAINER)\nexit 1"));
-  EXPECT_EQ(Executable("export", dir, exe),
-            "sodrel-convert: export: no file given\nTry 'sodrel-convert --help'.\nexit 2");
-  for (const auto& [files, terminal, bar] :
-       {std::tuple{21, true, true}, {20, true, false}, {21, false, false}}) {
-    TempFolder data;
-    for (int i = 0; i < files; ++i) WriteFile(data / (std::to_string(i) + ".bin"), Pattern(100));
-    const std::string run = Executable("export {dir}", data.path(), exe, terminal);
-    const std::string n = std::to_string(files);
-    EXPECT_EQ(run.find("] " + n + "/" + n) != std::string::npos, bar) << run;
-    EXPECT_NE(run.find(n + " exported, 0 failed"), std::string::npos) << run;
   }
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 # install_test.py BUILD_DIR CMAKE: installs the build into temporary prefixes and checks that each
 # holds a working program folder with its links, desktop entry and icon, and that the installed
-# sodrel-convert turns the committed samples, which samples/make-samples.py makes, into each other.
+# sodrel-convert turns the committed samples, which samples/make-samples.py makes, into each other
+# and alone shows its progress bar on a terminal.
 # (Not cpack: it would build the project first, which must not happen while tests run.)
 # install_test.py BUILD_DIR CMAKE thumbnailer: installs the build and uses its MIME package
 # (through GLib, as file managers do) and its thumbnailer entry's Exec line as a file manager would.
@@ -70,6 +71,21 @@ def check_samples(scratch, convert):
     check("DXT1, 128 x 128\n  preview:  yes\n" in info.stdout, f"sample.dds: {info.stdout}")
 
 
+def check_runs(scratch, convert):  # what only the executable does: exit status, progress bar
+    usage = subprocess.run([convert, "export"], capture_output=True, text=True)
+    check(usage.returncode == 2 and "export: no file given" in usage.stderr, f"{usage}")
+    many = scratch / "many"
+    many.mkdir()
+    for files in range(1, 22):  # a bar on a terminal for more than 20 files, and only there
+        (many / f"{files}.bin").write_bytes(bytes(100))
+        if files < 20:
+            continue
+        run = subprocess.run(["script", "-qec", f"'{convert}' export '{many}'", "/dev/null"],
+                             capture_output=True, text=True).stdout
+        plain = subprocess.run([convert, "export", many], capture_output=True, text=True).stderr
+        check((f"] {files}/{files}" in run) == (files > 20) and "]" not in plain, run + plain)
+
+
 def install(cmake, build, prefix, destdir=""):
     result = subprocess.run([cmake, "--install", build, "--prefix", prefix], capture_output=True,
                             env=dict(os.environ, DESTDIR=str(destdir)), text=True)
@@ -115,6 +131,7 @@ def main():
         install(cmake, build, prefix)
         check_installed(prefix, prefix)
         check_samples(scratch, prefix / "bin/sodrel-convert")
+        check_runs(scratch, prefix / "bin/sodrel-convert")
         window = subprocess.Popen([prefix / "bin/sodrel-tools"],
                                   env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
         try:
