@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <chrono>
 #include <cstdlib>
 
 #include "container/TextureContainer.h"
@@ -164,36 +163,26 @@ const Bytes kDxt1 = MakeDdsHeader(Dxt1, 4, 4);
 const Bytes kRgb16 = Found("dds-rgb16-two-bytes-a-pixel.dds");  // found by fuzzing
 const CheckCase kHeaders[] = {
     {"Dxt1PartBlocksRoundUp", MakeDdsHeader(Dxt1, 5, 9), Accepted, 2 * 3 * 8},
-    {"Dxt5OnePixel", MakeDdsHeader(Dxt5, 1, 1), Accepted, 16},
-    {"Rgb24RowsUnpadded", MakeDdsHeader(Rgb24, 3, 5), Accepted, 45},
     {"Rgb32LargestPast32Bits", MakeDdsHeader(Rgb32, 16384, 16384), Accepted, 1ull << 30},
-    {"Rgb16TwoBytesAPixel", Pitched(16, 0, false), Accepted, 4 * 3 * 2},
     {"Rgb16PitchPastARow", Pitched(16, 100), Accepted, 2 * 100 + 4 * 2},
     {"Rgb16MasksTheLibraryCannotConvert", Plain(0x40, 16, {0xFFFF, 0, 0, 0}), UnsupportedFormat},
-    {"Rgb8PackedRows", Plain(0x40, 8, {0xFF, 0, 0, 0}), Accepted, 4 * 3},
-    {"Luminance8", Plain(0x20000, 8, {0xFF, 0, 0, 0}), Accepted, 4 * 3},
     {"PitchPastARow", Pitched(24, 100), Accepted, 2 * 100 + 4 * 3},
-    {"PitchOfARow", Pitched(32, 16), Accepted, 4 * 3 * 4},
     {"PitchBelowARow", Pitched(24, 1), Accepted, 4 * 3 * 3},
     {"NegativePitch", Pitched(24, 0xFFFFFFF0), Accepted, 4 * 3 * 3},
     {"PitchWithoutItsFlag", Pitched(24, 100, false), Accepted, 4 * 3 * 3},
     {"Dx10Bc1AfterItsExtension", Dx10Header(8, 4, 71), Accepted, 2 * 8},
     {"Dx10CubeMapFirstFaceOnly", Dx10Header(4, 4, 77, 4), Accepted, 16},
-    {"Dx10Rgba8", Dx10Header(2, 2, 28), Accepted, 16},
     {"Dx10Bc4", Dx10Header(4, 4, 80), UnsupportedFormat},
     {"Dx10Bc7", Dx10Header(4, 4, 98), UnsupportedFormat},
-    {"Dx10Float", Dx10Header(4, 4, 2), UnsupportedFormat},
     {"Dx10Texture3D", Dx10Header(4, 4, 71, 0, 4), UnsupportedFormat},
     {"Dx10ExtensionCut", Slice(Dx10Header(4, 4, 71), 0, 140), TooShortForHeader},
-    {"Rgb10A2NotWholeBytes", Plain(0x41, 32, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}),
-     UnsupportedFormat},
+    {"Rgb10A2", Plain(0x41, 32, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}), UnsupportedFormat},
     {"TwoChannelsOneByte", Plain(0x40, 24, {0xFF, 0xFF, 0xFF0000, 0}), UnsupportedFormat},
     {"LuminanceWithAlpha", Plain(0x20001, 16, {0xFF, 0, 0, 0xFF00}), UnsupportedFormat},
     {"Width16384", With(kDxt1, 16, 16384), Accepted, 4096 * 8},
     {"Width16385", With(kDxt1, 16, 16385), BadDimensions},
     {"Height16385", With(kDxt1, 12, 16385), BadDimensions},
     {"HeightZero", With(kDxt1, 12, 0), BadDimensions},
-    {"Width2To31", With(kDxt1, 16, 0x80000000), BadDimensions},
     {"WrongMagic", With(kDxt1, 0, 0x20534443), BadMagic},
     {"WrongHeaderSize", With(kDxt1, 4, 128), BadHeaderSize},
     {"WrongPixelFormatSize", With(kDxt1, 76, 0), BadPixelFormatSize},
@@ -207,41 +196,6 @@ const CheckCase kHeaders[] = {
 
 INSTANTIATE_TEST_SUITE_P(Headers, HeaderCheck, testing::ValuesIn(kHeaders),
                          [](const auto& info) { return std::string(info.param.name); });
-
-class Previewing : public testing::Test {
- protected:
-  // Writes `dds` as the current container's exported file and previews it.
-  PreviewResult Preview(const Bytes& dds) {
-    WriteFile(WithSuffix(current, kExportSuffix), dds);
-    return PreviewExported(current, program.path(), sink);
-  }
-  fs::path Work(WorkFile file) const { return WorkFilePath(program.path(), file); }
-
-  ProgramFolder program;
-  fs::path current = program / "a.bin";
-  RecordingSink sink;
-};
-
-TEST_F(Previewing, ARefusedFileIsRefusedQuicklyAndKeepsTheEarlierPicture) {
-  ASSERT_TRUE(Preview(MakeDds(Dxt1, 8, 8, kGreen)).shown());
-  const Bytes earlierBmp = ReadFile(Work(WorkFile::PictureLoadBmp));
-  for (const Bytes& refused : {Concat(Dx10Header(4, 4, 98), Pattern(16)),
-                               With(With(MakeDds(Dxt1, 8, 8, kBlue), 16, 16384), 12, 16384)}) {
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Preview(refused).outcome, PreviewOutcome::Rejected);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-  }
-  EXPECT_EQ(sink.calls, 1);
-  EXPECT_EQ(sink.colour(), kGreen);
-  EXPECT_EQ(ReadFile(Work(WorkFile::PictureLoadBmp)), earlierBmp);
-}
-
-// Past Qt's default limit of 128 MiB for reading one image.
-TEST_F(Previewing, ATextureOfMoreThan128MiBOfPixelsIsShown) {
-  ASSERT_TRUE(Preview(MakeDds(Dxt1, 8192, 4100, kBlue)).shown());
-  EXPECT_EQ(sink.picture.size(), QSize(8192, 4100));
-  EXPECT_EQ(sink.colour(8191, 4099), kBlue);
-}
 
 }  // namespace
 }  // namespace sodrel
