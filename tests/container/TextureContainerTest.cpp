@@ -115,7 +115,6 @@ struct CleanupCase {
 
 // The clean-up deletes in its order and stops at the first name it cannot delete.
 const CleanupCase kCleanups[] = {
-    {"Nothing", "", "", 0},
     {"ExportsOnly", "db", "", 2},
     {"ImportsOnly", "bip", "bip", 0},
     {"GapInTheMiddle", "dbp", "p", 2},
