@@ -5,6 +5,7 @@
 // whole, and the next command works once the fault is gone.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -60,21 +61,20 @@ Outcome RunCommand(const ProgramFolder& program, bool exporting, const Bytes& dd
 // Runs `run` in a child process that may write no file past `limit` bytes, as on a disk that
 // fills up, and returns what it did.
 Outcome InChildWithFileSizeLimit(rlim_t limit, const std::function<Outcome()>& run) {
-  int ends[2];
-  EXPECT_EQ(::pipe(ends), 0);
+  void* shared =
+      ::mmap(nullptr, sizeof(Outcome), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  auto& outcome = *new (shared) Outcome{-2, -2, -2, -2};  // what a child that crashed leaves
   if (::fork() == 0) {
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit rl{limit, limit};
     ::setrlimit(RLIMIT_FSIZE, &rl);
-    const Outcome outcome = run();
-    ::_exit(::write(ends[1], &outcome, sizeof outcome) == sizeof outcome ? 0 : 1);
+    outcome = run();
+    ::_exit(0);
   }
-  ::close(ends[1]);
-  Outcome outcome{-2, -2, -2, -2};  // a child that crashed hands back nothing
-  (void)::read(ends[0], &outcome, sizeof outcome);
-  ::close(ends[0]);
   ::wait(nullptr);
-  return outcome;
+  const Outcome done = outcome;
+  ::munmap(shared, sizeof(Outcome));
+  return done;
 }
 
 enum class Fault { DiskFull, FolderInstead, CutShort, CutNoEarlier };
