@@ -311,16 +311,3 @@ TEST(Thumbnail, FailsWithOneLineAndNoOutput) {
     EXPECT_EQ(ReadFile(folder / "out"), Pattern(10));
   }
 }
-
-// png: every container and DDS file of a folder, in any letter case, gets its picture.
-TEST(Png, WritesAPictureBesideEachTexture) {
-  TempFolder folder;
-  WriteFile(folder / "a.bin", Concat(Pattern(64), Varied(Dxt5, 8, 4)));
-  WriteFile(folder / "b.DDS", Varied(Dxt5, 8, 4));
-  WriteFile(folder / "c.bin", Pattern(100));
-  EXPECT_EQ(
-      InProcess("png .", folder.path()),
-      "./c.bin: neither a DDS file nor a container holding one\n2 converted, 1 failed\nexit 1");
-  EXPECT_EQ(Entries(folder.path()),
-            (std::set<std::string>{"a.bin", "a.bin.png", "b.DDS", "b.DDS.png", "c.bin"}));
-}

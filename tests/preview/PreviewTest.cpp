@@ -92,8 +92,8 @@ const TextureCase kTextures[] = {
 
 class ShowsTexture : public testing::TestWithParam<TextureCase> {};
 
-// The picture written to PictureLoad.bmp has the texture's size and every pixel's colour, as the
-// format defines it (within 2 for the colours DXT blocks interpolate).
+// The picture written to PictureLoad.bmp, and shown, has the texture's size and every pixel's
+// colour, as the format defines it (within 2 for the colours DXT blocks interpolate).
 TEST_P(ShowsTexture, AtItsSizeWithEveryPixelsColour) {
   const TextureCase& c = GetParam();
   ProgramFolder program;
@@ -103,6 +103,7 @@ TEST_P(ShowsTexture, AtItsSizeWithEveryPixelsColour) {
   const QImage bmp(QString::fromStdString(WorkFilePath(program.path(), WorkFile::PictureLoadBmp)));
   const int width = int(c.dds[16]), height = int(c.dds[12]);
   ASSERT_EQ(bmp.size(), QSize(width, height));
+  EXPECT_EQ(sink.picture.convertToFormat(bmp.format()), bmp) << "the picture shown is the BMP";
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const QColor got = bmp.pixelColor(x, y);
