@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-
 #include "tests/support/TestFiles.h"
 #include "workfiles/WorkingFiles.h"
 
@@ -38,35 +36,20 @@ INSTANTIATE_TEST_SUITE_P(SizesAndTemplates, RoundTrip,
                                          std::pair((1 << 20) - 1, 63), std::pair(1 << 20, 1000),
                                          std::pair(5 * (1 << 20) + 17, 64)));
 
-// One export each: a container of `size` bytes, after `plant` prepared the folder.
+// One export each: a container of `size` bytes, after `plant` prepared its path and the output's.
+using P = const fs::path&;
 struct ExportCase {
   const char* name;
   std::size_t size;
   ConvertOutcome outcome;
-  void (*plant)(const fs::path& folder) = [](const fs::path&) {};
+  void (*plant)(P in, P out) = [](P, P) {};
 };
 
+using enum ConvertOutcome;
 const ExportCase kExports[] = {
-    {"Empty", 0, ConvertOutcome::InputTooShort},
-    {"ShorterThanTheHeader", 63, ConvertOutcome::InputTooShort},
-    {"JustTheHeader", 64, ConvertOutcome::InputTooShort},
-    {"OneByteTexture", 65, ConvertOutcome::Written},
-    {"Missing", 0, ConvertOutcome::InputMissing,
-     [](const fs::path& f) { fs::remove(f / "a.bin"); }},
-    {"AFolder", 0, ConvertOutcome::InputMissing,
-     [](const fs::path& f) { fs::remove(f / "a.bin"), fs::create_directory(f / "a.bin"); }},
-    {"AFifoIsNotWaitedOn", 0, ConvertOutcome::InputMissing,
-     [](const fs::path& f) { fs::remove(f / "a.bin"), ::mkfifo((f / "a.bin").c_str(), 0600); }},
-    {"ALongerEarlierOutputIsReplacedWhole", 300, ConvertOutcome::Written,
-     [](const fs::path& f) { WriteFile(f / "a.bin.dds", Pattern(10000, 5)); }},
-    {"AFolderAtTheOutput", 300, ConvertOutcome::OutputFailed,
-     [](const fs::path& f) { fs::create_directory(f / "a.bin.dds"); }},
-    {"ALinkAtTheOutputIsReplacedNotFollowed", 300, ConvertOutcome::Written,
-     [](const fs::path& f) { fs::create_symlink(f / "precious", f / "a.bin.dds"); }},
-    {"AReplacedOutputKeepsItsPermissions", 300, ConvertOutcome::Written,
-     [](const fs::path& f) {
-       WriteFile(f / "a.bin.dds", {}), fs::permissions(f / "a.bin.dds", fs::perms(0604));
-     }},
+    {"AFifo", 0, InputMissing, [](P in, P) { fs::remove(in), ::mkfifo(in.c_str(), 0600); }},
+    {"ALinkAtTheOutputReplaced", 300, Written, [](P in, P out) { fs::create_symlink(in, out); }},
+    {"KeepsMode", 300, Written, [](P, P out) { WriteFile(out, {}), ::chmod(out.c_str(), 0604); }},
 };
 
 class Export : public testing::TestWithParam<ExportCase> {};
@@ -75,18 +58,17 @@ TEST_P(Export, WritesBytes64ToTheEndOrNothing) {
   TempFolder folder;
   const Bytes container = Pattern(GetParam().size, 6);
   WriteFile(folder / "a.bin", container);
-  WriteFile(folder / "precious", Pattern(30, 1));
-  GetParam().plant(folder.path());
+  GetParam().plant(folder / "a.bin", folder / "a.bin.dds");
   const std::set<std::string> before = Entries(folder.path());
   const fs::file_status earlier = fs::symlink_status(folder / "a.bin.dds");
 
   EXPECT_EQ(ExportTexture(folder / "a.bin").outcome, GetParam().outcome);
-  EXPECT_EQ(ReadFile(folder / "precious"), Pattern(30, 1));
-  if (GetParam().outcome != ConvertOutcome::Written) {
+  if (GetParam().outcome != Written) {
     EXPECT_EQ(Entries(folder.path()), before) << "no output and no temporary file";
     return;
   }
   EXPECT_EQ(ReadFile(folder / "a.bin.dds"), Slice(container, 64));
+  EXPECT_EQ(ReadFile(folder / "a.bin"), container) << "written through a link";
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "a.bin.dds")));
   EXPECT_TRUE(!fs::is_regular_file(earlier) ||
               fs::status(folder / "a.bin.dds").permissions() == earlier.permissions());
@@ -95,63 +77,63 @@ TEST_P(Export, WritesBytes64ToTheEndOrNothing) {
 INSTANTIATE_TEST_SUITE_P(Cases, Export, testing::ValuesIn(kExports),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Builds that must write nothing: no template, or the chosen file or its staged copy unusable.
-struct BuildCase {
-  const char* name;
-  void (*plant)(const ProgramFolder& program);  // a.dds and its staged copy hold 400 bytes
-  ConvertOutcome outcome;
-  std::errc error = {};
-};
-
-const BuildCase kRefusedBuilds[] = {
-    {"NoTemplate", [](const ProgramFolder& p) { fs::remove(p.templatePath()); },
-     ConvertOutcome::TemplateMissing},
-    {"NoStagedCopy", [](const ProgramFolder& p) { fs::remove(p.work("ImportFile")); },
-     ConvertOutcome::StagedCopyMissing},
-    {"NoWorkingFolder", [](const ProgramFolder& p) { fs::remove_all(p / "Temp"); },
-     ConvertOutcome::StagedCopyMissing},
-    {"AnEarlierImportsCopy",
-     [](const ProgramFolder& p) { WriteFile(p.work("ImportFile"), Pattern(399)); },
-     ConvertOutcome::StagedCopyMismatch},
-    {"EmptyDdsFile",
-     [](const ProgramFolder& p) {
-       WriteFile(p / "a.dds", {}), WriteFile(p.work("ImportFile"), {});
-     },
-     ConvertOutcome::InputEmpty},
-    {"MissingDdsFile", [](const ProgramFolder& p) { fs::remove(p / "a.dds"); },
-     ConvertOutcome::InputMissing, std::errc::no_such_file_or_directory},
-    {"AFolderChosen",
-     [](const ProgramFolder& p) { fs::remove(p / "a.dds"), fs::create_directory(p / "a.dds"); },
-     ConvertOutcome::InputMissing, std::errc::is_a_directory},
-};
-
-class RefusedBuild : public testing::TestWithParam<BuildCase> {};
-
-TEST_P(RefusedBuild, WritesNothing) {
+// Builds that write nothing: from a staged copy of an earlier import, or of a folder chosen.
+TEST(RefusedBuild, WritesNothing) {
   ProgramFolder program;
   WriteFile(program / "a.dds", Pattern(400, 1));
-  WriteFile(program.work("ImportFile"), Pattern(400, 1));
-  GetParam().plant(program);
+  WriteFile(program.work("ImportFile"), Pattern(399, 1));
   const std::set<std::string> before = Entries(program.path());
-  errno = ENOENT;  // what a failed call before may leave
-  const ConvertResult result =
-      BuildContainer(program / "a.dds", program.path(), program.work("ImportFile"));
-  EXPECT_EQ(result.outcome, GetParam().outcome);
-  EXPECT_TRUE(GetParam().error == std::errc{} || result.error == GetParam().error) << result.error;
+  const auto build = [&] {
+    errno = ENOENT;  // what a failed call before may leave
+    return BuildContainer(program / "a.dds", program.path(), program.work("ImportFile"));
+  };
+  EXPECT_EQ(build().outcome, StagedCopyMismatch);
+  fs::remove(program / "a.dds"), fs::create_directory(program / "a.dds");
+  EXPECT_EQ(build().outcome, InputMissing);
+  EXPECT_EQ(build().error, std::errc::is_a_directory);
   EXPECT_EQ(Entries(program.path()), before) << "no output, no template, no temporary file";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RefusedBuild, testing::ValuesIn(kRefusedBuilds),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// A sparse container past 2 GiB: lengths and offsets must not wrap at 32 bits.
-TEST(ExportTexture, AContainerOfMoreThan2GiBExportsWhole) {
-  TempFolder folder;
-  const std::uint64_t payload = (std::uint64_t{1} << 31) + 4096;
-  std::ofstream(folder / "big.bin").seekp(std::streamoff(64 + payload - 3)).write("end", 3);
-  ASSERT_TRUE(ExportTexture(folder / "big.bin").written());
-  ASSERT_EQ(fs::file_size(folder / "big.bin.dds"), payload);
-  std::string tail(3, ' ');
-  std::ifstream(folder / "big.bin.dds").seekg(std::streamoff(payload - 3)).read(tail.data(), 3);
-  EXPECT_EQ(tail, "end");
+// The entries of Temp/ before and after a clean-up, a letter each: Picture.dds, PictureLoad.bmp,
+// ImportFile, PictureImportFile and a file not the program's; "I" is a folder named ImportFile.
+std::set<std::string> Named(const std::string& letters) {
+  const char* names[] = {"Picture.dds", "PictureLoad.bmp", "ImportFile", "PictureImportFile",
+                         "notes.txt"};
+  std::set<std::string> named;
+  for (const char c : letters)
+    named.insert(names[std::string_view("dbipn").find(char(std::tolower(c)))]);
+  return named;
 }
+
+struct CleanupCase {
+  const char* name;
+  std::string present, remaining;
+  int deleted;
+};
+
+// The clean-up deletes in its order and stops at the first name it cannot delete.
+const CleanupCase kCleanups[] = {
+    {"ExportsOnly", "db", "", 2},
+    {"ImportsOnly", "bip", "bip", 0},
+    {"GapInTheMiddle", "dbp", "p", 2},
+    {"AFolderStopsIt", "dbIp", "ip", 2},
+    {"AllAndAFileNotOurs", "dbipn", "n", 4},
+};
+
+class Cleanup : public testing::TestWithParam<CleanupCase> {};
+
+TEST_P(Cleanup, DeletesInOrderAndStopsAtTheFirstItCannotDelete) {
+  ProgramFolder program;
+  for (const std::string& name : Named(GetParam().present)) WriteFile(program.work(name), {});
+  if (GetParam().present.find('I') != std::string::npos) {
+    fs::remove(program.work("ImportFile")), fs::create_directories(program.work("ImportFile/a"));
+  }
+  const CleanupResult result = ClearWorkingFiles(program.path());
+  EXPECT_EQ(result.deleted, GetParam().deleted);
+  EXPECT_EQ(result.allDeleted(), GetParam().deleted == 4);
+  EXPECT_EQ(static_cast<bool>(result.error), GetParam().deleted != 4);
+  EXPECT_EQ(Entries(program / "Temp"), Named(GetParam().remaining));
+}
+
+INSTANTIATE_TEST_SUITE_P(WhatIsThere, Cleanup, testing::ValuesIn(kCleanups),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -1,7 +1,6 @@
-// sodrel-convert's command line and batches, run in this process; a handful of runs of the real
-// executable for what only it does (exit status, its own template, the progress bar).
+// sodrel-convert's command line, batches and pictures, run in this process (the install test
+// runs the executable for what only it does: its exit status, its own template, the progress bar).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <atomic>
 #include <fstream>
@@ -11,12 +10,15 @@
 
 #include "container/TextureContainer.h"
 #include "convert/Commands.h"
-#include "tests/support/DdsWriter.h"
+#include "preview/MFreeImage.h"
+#include "preview/Preview.h"
+#include "tests/support/RecordingSink.h"
 #include "workfiles/WorkingFiles.h"
 
 using namespace sodrel;
 using namespace sodrel::convert;
 using namespace sodrel::test;
+using enum DdsFormat;
 namespace fs = std::filesystem;
 
 // "export -r {dir}" as {"export", "-r", "/tmp/.../"}: words split at spaces, "{dir}" replaced.
@@ -37,94 +39,39 @@ CommandLine Parse(const std::string& line, const fs::path& dir = "d") {
   return ParseCommandLine(int(argv.size()), argv.data());
 }
 
-// The command line run as main() runs it: what it wrote on stdout, then on stderr, then its exit
-// status; `programFolder` stands for the folder of the executable.
+// The command line run in `dir` as main() runs it: what it wrote on stdout, then on stderr, then
+// its exit status; `program` stands for the folder of the executable.
 std::string InProcess(const std::string& line, const fs::path& dir, const fs::path& program = {}) {
   const Options options = Parse(line, dir).options;
+  const fs::path cwd = fs::current_path();
+  fs::current_path(dir);
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  const int status = options.command == Command::Export  ? RunExport(options)
-                     : options.command == Command::Build ? RunBuild(options, program)
-                                                         : RunInfo(options);
+  const int status = std::array<std::function<int()>, 5>{
+      [&] { return RunExport(options); }, [&] { return RunBuild(options, program); },
+      [&] { return RunInfo(options); }, [&] { return RunThumbnail(options); },
+      [&] { return RunPng(options); }}[int(options.command)]();
+  fs::current_path(cwd);
   const std::string out = testing::internal::GetCapturedStdout();
   return out + testing::internal::GetCapturedStderr() + "exit " + std::to_string(status);
 }
 
-// The real executable `exe`, likewise, with both streams in one; `terminal`: on a terminal.
-std::string Executable(const std::string& line, const fs::path& dir, const fs::path& exe,
-                       bool terminal = false) {
-  std::string command = exe.string(), out(1 << 16, '\0');
-  for (const std::string& word : Words(line, dir)) command += " '" + word + "'";
-  if (terminal) command = "script -qec \"" + command + "\" /dev/null";
-  FILE* pipe = ::popen((command + " </dev/null 2>&1").c_str(), "r");
-  out.resize(std::fread(out.data(), 1, out.size(), pipe));
-  return out + "exit " + std::to_string(WEXITSTATUS(::pclose(pipe)));
-}
-
-// What the parser made of a command line, as one line.
-std::string Summary(const CommandLine& parsed) {
-  if (parsed.action != CommandLine::Action::Run) return "error: " + parsed.text;
-  const Options& o = parsed.options;
-  std::string line = std::array{"export", "build", "info"}[int(o.command)];
-  line += std::string(o.recursive ? " -r" : "") + (o.dryRun ? " --dry-run" : "");
-  if (o.headerSource != HeaderSource::ProgramTemplate) {
-    line += o.headerSource == HeaderSource::TemplateFile ? " --template " : " --header-from ";
-    line += o.headerPath;
-  }
-  for (const fs::path& path : o.paths) line += " " + path.string();
-  return line;
-}
-
-TEST(CommandLine, TakesEachOptionAndRefusesWhatDoesNotFit) {
-  for (const auto& [line, parsed] : std::initializer_list<std::pair<const char*, const char*>>{
-           {"export a.bin b", "export a.bin b"},
-           {"export d --dry-run -r", "export -r --dry-run d"},
-           {"build --recursive d", "build -r d"},
-           {"build --template=t d", "build --template t d"},
-           {"build --header-from t d", "build --header-from t d"},
-           {"info a b", "info a b"},
-           {"", "error: no command given"},
-           {"convert d", "error: unknown command 'convert'"},
-           {"export", "error: export: no file given"},
-           {"export --template t d", "error: --template and --header-from apply to build only"},
-           {"info --header-from t d", "error: --template and --header-from apply to build only"},
-           {"build --template a --header-from t d", "error: give either --template or"},
-           {"info -r d", "error: info takes files only"},
-           {"info --dry-run d", "error: info takes files only"},
-           {"export --bogus d", "error: Unknown option 'bogus'."}}) {
-    EXPECT_TRUE(Summary(Parse(line)).starts_with(parsed)) << line << ": " << Summary(Parse(line));
-  }
-}
-
-// What only the executable does: its exit status, its own template, the progress bar on a
-// terminal for more than 20 files.
-TEST(Executable, ExitStatusItsOwnTemplateAndProgress) {
-  ProgramFolder program;  // with a copy of the executable beside its KX00.dll
-  const fs::path exe = program / "sodrel-convert", dir = program.path();
-  fs::copy_file(SODREL_CONVERT_EXE, exe);
-  WriteFile(program / "a.dds", Pattern(300));
-  EXPECT_EQ(Executable("build {dir}/a.dds", dir, exe), "1 built, 0 failed\nexit 0");
-  EXPECT_EQ(ReadFile(program / "a.dds.bin"),
-            Concat(ReadFile(program.templatePath()), Pattern(300)));
-  fs::remove(program.templatePath());
-  EXPECT_TRUE(Executable("build {dir}/a.dds", dir, exe)
-                  .ends_with("(give one with --template FILE "
-                             "or --header-from CONTAINER)\nexit 1"));
-  EXPECT_EQ(Executable("export", dir, exe),
-            "sodrel-convert: export: no file given\nTry 'sodrel-convert --help'.\nexit 2");
-  EXPECT_EQ(Executable("--version", dir, exe), "1.00\nexit 0");
-  EXPECT_TRUE(
-      Executable("--help", dir, exe).starts_with("Usage: sodrel-convert [options] <command>"));
-  for (const auto& [files, terminal, bar] :
-       {std::tuple{21, true, true}, {20, true, false}, {21, false, false}}) {
-    TempFolder data;
-    for (int i = 0; i < files; ++i) WriteFile(data / (std::to_string(i) + ".bin"), Pattern(100));
-    const std::string run = Executable("export {dir}", data.path(), exe, terminal);
-    const std::string n = std::to_string(files);
-    EXPECT_EQ(run.find("] " + n + "/" + n) != std::string::npos, bar) << run;
-    EXPECT_TRUE(run.ends_with(n + " exported, 0 failed\r\nexit 0") ||
-                run.ends_with(n + " exported, 0 failed\nexit 0"))
-        << run;
+// Each option that does not fit the command is refused with its reason.
+TEST(CommandLine, RefusesWhatDoesNotFit) {
+  for (const auto& [line, error] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"", "no command given"},
+           {"convert d", "unknown command 'convert'"},
+           {"export", "export: no file given"},
+           {"export --template t d", "--template and --header-from apply to build only"},
+           {"info --header-from t d", "--template and --header-from apply to build only"},
+           {"build --template a --header-from t d", "give either --template or"},
+           {"info -r d", "info takes files only"},
+           {"info --dry-run d", "info takes files only"},
+           {"export --bogus d", "Unknown option 'bogus'."},
+           {"thumbnail --size -1 a b", "--size takes a whole number from 0 to 16384"}}) {
+    const CommandLine parsed = Parse(line);
+    EXPECT_EQ(parsed.action, CommandLine::Action::UsageError) << line;
+    EXPECT_TRUE(parsed.text.starts_with(error)) << line << ": " << parsed.text;
   }
 }
 
@@ -160,10 +107,9 @@ TEST(Batches, WriteWhatTheWindowWritesByteForByte) {
       // b's output is there already, longer than the new one; c's extension is in capitals.
       std::uint32_t seed = 0;
       for (const std::string& name :
-           {"a" + in, "b" + in, "b" + in + out, "c" + in + "!", "notes.txt" + in.substr(4),
-            "sub/d" + in, "sub/deeper/e" + in}) {
-        WriteFile(root / (name.ends_with('!') ? (build ? "c.DDS" : "c.BIN") : name),
-                  Pattern(name == "b" + in ? 65 : 3000, ++seed));
+           {"a" + in, "b" + in, "b" + in + out, std::string(build ? "c.DDS" : "c.BIN"),
+            std::string("notes.txt"), "sub/d" + in, "sub/deeper/e" + in}) {
+        WriteFile(root / name, Pattern(name == "b" + in ? 65 : 3000, ++seed));
       }
     }
     const std::vector<std::string> converted = Words(inputs, {});
@@ -196,7 +142,7 @@ TEST(Batches, ConvertTheGoodFilesAndReportEachBadOneWithItsReason) {
     fs::create_directory(at("m3") + ext);
     WriteFile(data / "template", Pattern(64, 5));
     WriteFile(data / "short", Pattern(63));
-    WriteFile(data / "dds", MakeDds(DdsFormat::Dxt1, 4, 4, kRed));
+    WriteFile(data / "dds", MakeDds(Dxt1, 4, 4, kRed));
     const std::set<std::string> before = Entries(data.path());
     const std::string args = std::string(build ? "build --template {dir}/template" : "export") +
                              " {dir} {dir}/z" + in + " {dir}/m2" + in + " {dir}/a" + in;
@@ -227,40 +173,37 @@ TEST(Batches, ConvertTheGoodFilesAndReportEachBadOneWithItsReason) {
     EXPECT_EQ(InProcess(args, d), failed + at("m3") +
                                       ": cannot write the output file: Is a directory\n" +
                                       (build ? "2 built" : "2 exported") + ", 3 failed\nexit 1");
-    std::set<std::string> after = before;
-    after.insert({"a" + in + ext, "z" + in + ext});
-    EXPECT_EQ(Entries(data.path()), after) << "no partial or temporary file is left";
   }
 }
 
 TEST(Info, ShowsEachFileAndReportsTheUnreadableOne) {
   TempFolder dir;
-  const std::string d = dir.path(), next = "\n            ";
-  WriteFile(dir / "f0", Concat(Bytes(64, std::byte{0xab}), MakeDds(DdsFormat::Dxt5, 8, 4, kRed)));
-  WriteFile(dir / "f1", With(MakeDds(DdsFormat::Dxt1, 8, 4, kRed), 84, 0x32495441));  // "ATI2"
+  WriteFile(dir / "f0", Concat(Bytes(64, std::byte{0xab}), MakeDds(Dxt5, 8, 4, kRed)));
+  WriteFile(dir / "f1", With(MakeDds(Dxt1, 8, 4, kRed), 84, 0x32495441));  // "ATI2"
   WriteFile(dir / "f2", Concat(Bytes(64, std::byte{0xcd}), Pattern(300)));
   WriteFile(dir / "f3", Bytes(1, std::byte{1}));
-  const auto hex = [&](const std::string& first, const std::string& rest) {  // 64 bytes
-    std::vector<std::string> bytes = Words(first, {});
-    bytes.resize(64, rest);
+  const auto hex = [&](const char* name) {  // the file's first 64 bytes, 16 a line
     std::string text;
-    for (int i = 0; i < 64; ++i) text += (i == 0 ? "" : i % 16 ? " " : next) + bytes[i];
+    char two[3];
+    for (int i = 0; i < 64; ++i) {
+      std::snprintf(two, sizeof two, "%02x", int(ReadFile(dir / name)[i]));
+      text += (i == 0 ? "" : i % 16 ? " " : "\n            ") + std::string(two);
+    }
     return text + "\n";
   };
-  EXPECT_EQ(InProcess("info {dir}/f0 {dir}/f1 {dir}/f2 {dir}/f3 {dir}/gone", d),
-            d + "/f0\n  file:     container, 224 bytes\n  header:   " + hex("", "ab") +
-                "  texture:  DXT5, 8 x 4\n  preview:  yes\n\n" + d +
-                "/f1\n  file:     DDS file, 144 bytes\n  first 64: " +
-                hex("44 44 53 20 7c 00 00 00 07 10 00 00 04 00 00 00 08", "00") +
-                "  texture:  ATI2, 8 x 4\n  preview:  no, a pixel format the preview cannot "
-                "decode\n\n" +
-                d + "/f2\n  file:     container, 364 bytes\n  header:   " + hex("", "cd") +
-                "  texture:  unknown\n  preview:  no, not a DDS file\n\n" + d +
-                "/f3\n  file:     container, 1 byte\n  header:   01\n  texture:  none\n  preview: "
-                " no, too short to hold a texture (1 byte)\n" +
-                d +
-                "/gone: cannot open the input file: No such file or directory\n4 shown, 1 "
-                "failed\nexit 1");
+  EXPECT_EQ(
+      InProcess("info f0 f1 f2 f3 gone", dir.path()),
+      "f0\n  file:     container, 224 bytes\n  header:   " + hex("f0") +
+          "  texture:  DXT5, 8 x 4\n  preview:  yes\n\nf1\n  file:     DDS file, 144 bytes\n"
+          "  first 64: " +
+          hex("f1") +
+          "  texture:  ATI2, 8 x 4\n  preview:  no, a pixel format the preview cannot decode\n"
+          "\nf2\n  file:     container, 364 bytes\n  header:   " +
+          hex("f2") +
+          "  texture:  unknown\n  preview:  no, not a DDS file\n\nf3\n  file:     container, "
+          "1 byte\n  header:   01\n  texture:  none\n  preview:  no, too short to hold a "
+          "texture (1 byte)\ngone: cannot open the input file: No such file or directory\n"
+          "4 shown, 1 failed\nexit 1");
 }
 
 // A container cut short and made whole again, over and over, while `info` reads it: each run
@@ -268,7 +211,7 @@ TEST(Info, ShowsEachFileAndReportsTheUnreadableOne) {
 // are no longer there.
 TEST(Info, OfAContainerCutWhileItIsReadNeverShowsBytesThatAreGone) {
   TempFolder dir;
-  const Bytes whole = Concat(Pattern(64), MakeDds(DdsFormat::Dxt1, 8, 8, kRed));
+  const Bytes whole = Concat(Pattern(64), MakeDds(Dxt1, 8, 8, kRed));
   WriteFile(dir / "c.bin", whole);
   std::atomic<bool> done = false;
   std::thread cutter([&] {
@@ -290,4 +233,77 @@ TEST(Info, OfAContainerCutWhileItIsReadNeverShowsBytesThatAreGone) {
   cutter.join();
   EXPECT_GT(shownWhole, 0);
   EXPECT_EQ(shownGone, 0);
+}
+
+// The width, the height, then every pixel as B, G, R, A, row after row.
+std::vector<int> Bgra(FIBITMAP* dib) {
+  const MFreeImage::Bitmap bgra(FreeImage_ConvertTo32Bits(dib));
+  std::vector<int> pixels{int(FreeImage_GetWidth(dib)), int(FreeImage_GetHeight(dib))};
+  const BYTE* bits = FreeImage_GetBits(bgra.get());  // 32-bit rows have no padding
+  pixels.insert(pixels.end(), bits, bits + 4 * std::size_t(pixels[0]) * pixels[1]);
+  return pixels;
+}
+
+// A texture whose blocks differ in colour and, in DXT5, in alpha.
+Bytes Varied(DdsFormat format, std::uint32_t width, std::uint32_t height) {
+  Bytes dds = MakeDds(format, width, height, [](std::uint32_t x, std::uint32_t y) {
+    return Rgb{int(x * 7 % 256), int(y * 5 % 256), int((x + y) * 3 % 256)};
+  });
+  for (std::size_t at = 128; format == Dxt5 && at < dds.size(); at += 16)
+    dds[at] = std::byte(at / 16 * 37);
+  return dds;
+}
+
+// Each texture as a DDS file and in a container: the thumbnail is the preview's BMP scaled to the
+// expected size with the same filter, alpha kept, and --size 0 gives the BMP itself.
+TEST(Thumbnail, IsThePreviewsPictureScaledToFit) {
+  const Bytes sample = ReadFile(fs::path(SODREL_SOURCE_DIR) / "samples/sample.bin");
+  const std::tuple<Bytes, int, int, int> cases[] = {
+      // the texture, --size, the picture's sides
+      {Slice(sample, 64), 48, 48, 48},
+      {Varied(Dxt1, 256, 256), 64, 64, 64},
+      {Varied(Dxt5, 128, 128), 64, 64, 64},
+      {Varied(Rgb32, 512, 128), 100, 100, 25},
+      {Concat(Dx10Header(64, 32, 71), Slice(Varied(Dxt1, 64, 32), 128)), 256, 64, 32}};
+  for (const auto& [dds, size, width, height] : cases) {
+    ProgramFolder folder;
+    const fs::path container = folder / "t.bin", file = folder / "t.bin.dds";
+    WriteFile(file, dds);
+    WriteFile(container, Concat(Pattern(64), dds));
+    RecordingSink sink;
+    ASSERT_TRUE(PreviewExported(container, folder.path(), sink).shown());
+    const MFreeImage::Bitmap bmp =
+        MFreeImage::Load(FIF_BMP, folder.work("PictureLoad.bmp").c_str(), 0);
+    const MFreeImage::Bitmap scaled(FreeImage_Rescale(bmp.get(), width, height, FILTER_BOX));
+    for (const std::string input : {"t.bin.dds", "t.bin"}) {
+      for (const int fit : {size, 0}) {
+        const std::string args = "thumbnail --size " + std::to_string(fit) + " " + input + " o.png";
+        ASSERT_EQ(InProcess(args, folder.path()), "exit 0") << args;
+        EXPECT_EQ(Bgra(MFreeImage::Load(FIF_PNG, (folder / "o.png").c_str(), 0).get()),
+                  Bgra(fit ? scaled.get() : bmp.get()))
+            << args;
+      }
+    }
+  }
+}
+
+// A file that gives no picture writes nothing, leaves an earlier output as it was, and says why
+// in one line.
+TEST(Thumbnail, FailsWithOneLineAndNoOutput) {
+  const Bytes dxt1 = MakeDds(Dxt1, 8, 8, kRed);
+  const std::tuple<const char*, Bytes, const char*> cases[] = {
+      // the files, "in", the reason
+      {"in out", With(dxt1, 16, 0),
+       "in: the preview refuses this texture: width or height outside 1 to 16384"},
+      {"missing out", {}, "missing: cannot open the input file: No such file or directory"},
+      {"in no/out", dxt1, "in: cannot write the PNG file: No such file or directory"}};
+  for (const auto& [files, input, reason] : cases) {
+    TempFolder folder;
+    WriteFile(folder / "in", input);
+    WriteFile(folder / "out", Pattern(10));
+    EXPECT_EQ(InProcess(std::string("thumbnail ") + files, folder.path()),
+              reason + std::string("\nexit 1"));
+    EXPECT_EQ(Entries(folder.path()), (std::set<std::string>{"in", "out"}));
+    EXPECT_EQ(ReadFile(folder / "out"), Pattern(10));
+  }
 }

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 # install_test.py BUILD_DIR CMAKE: installs the build into temporary prefixes and checks that each
 # holds a working program folder with its links, desktop entry and icon, and that the installed
-# sodrel-convert turns the committed samples, which samples/make-samples.py makes, into each other.
+# sodrel-convert turns the committed samples, which samples/make-samples.py makes, into each other
+# and alone shows its progress bar on a terminal.
 # (Not cpack: it would build the project first, which must not happen while tests run.)
-import os, re, shutil, struct, subprocess, sys, tempfile
+# install_test.py BUILD_DIR CMAKE thumbnailer: installs the build and uses its MIME package
+# (through GLib, as file managers do) and its thumbnailer entry's Exec line as a file manager would.
+import os, re, shlex, shutil, struct, subprocess, sys, tempfile
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
@@ -68,37 +71,80 @@ def check_samples(scratch, convert):
     check("DXT1, 128 x 128\n  preview:  yes\n" in info.stdout, f"sample.dds: {info.stdout}")
 
 
-def install(cmake, build, prefix, destdir=""):
+def check_runs(scratch, convert):  # what only the executable does: exit status, progress bar
+    usage = subprocess.run([convert, "export"], capture_output=True, text=True)
+    check(usage.returncode == 2 and "export: no file given" in usage.stderr, f"{usage}")
+    many = scratch / "many"
+    many.mkdir()
+    for files in range(1, 22):  # a bar on a terminal for more than 20 files, and only there
+        (many / f"{files}.bin").write_bytes(bytes(100))
+        if files < 20:
+            continue
+        run = subprocess.run(["script", "-qec", f"'{convert}' export '{many}'", "/dev/null"],
+                             capture_output=True, text=True).stdout
+        plain = subprocess.run([convert, "export", many], capture_output=True, text=True).stderr
+        check((f"] {files}/{files}" in run) == (files > 20) and "]" not in plain, run + plain)
+
+
+def install(cmake, build, prefix):
     result = subprocess.run([cmake, "--install", build, "--prefix", prefix], capture_output=True,
-                            env=dict(os.environ, DESTDIR=str(destdir)), text=True)
+                            env=dict(os.environ, DESTDIR=""), text=True)
     if result.returncode != 0:
         sys.exit(f"FAILED: cmake --install failed: {result.stderr}")
+
+
+def check_thumbnailer(scratch, prefix):
+    container, share = "application/x-sodrel-texture", prefix / "share"
+    env = dict(os.environ, XDG_DATA_HOME=str(share), XDG_DATA_DIRS=f"{share}:/usr/share",
+               GIO_USE_VFS="local")
+    subprocess.run(["update-mime-database", share / "mime"], env=env, check=True)
+    (scratch / "random.bin").write_bytes(os.urandom(8384))
+    for name in ("sample.bin", "sample.dds"):
+        shutil.copy(SOURCE / "samples" / name, scratch)
+    for name, wanted in {"sample.bin": True, "sample.dds": False, "random.bin": False}.items():
+        info = subprocess.run(["gio", "info", "-a", "standard::content-type", scratch / name],
+                              env=env, capture_output=True, text=True).stdout
+        check((f"content-type: {container}\n" in info) == wanted, f"{name}: {info}")
+    entry = (share / "thumbnailers/sodrel-tools.thumbnailer").read_text()
+    check(f"\nMimeType={container};image/x-dds;\n" in entry, entry)
+    # As a file manager reads Exec: key-file escapes, shell words, then %s %i %o %% filled in.
+    words = shlex.split(re.sub(r"\\(.)", r"\1", re.search(r"^Exec=(.*)$", entry, re.M)[1]))
+    for name in ("sample.bin", "sample.dds"):
+        output = scratch / f"{name}.png"
+        fill = {"s": "64", "i": str(scratch / name), "o": str(output), "%": "%"}
+        subprocess.run([re.sub(r"%(.)", lambda m: fill[m[1]], word) for word in words])
+        png = output.read_bytes() if output.exists() else b""
+        # The width and height in the PNG's header.
+        check(png[16:24] == bytes([0, 0, 0, 64, 0, 0, 0, 64]), f"{words}: no picture of {name}")
 
 
 def main():
     build, cmake = sys.argv[1:3]
     scratch = Path(tempfile.mkdtemp(prefix="sodrel-install-"))
     try:
+        if sys.argv[3:] == ["thumbnailer"]:
+            install(cmake, build, scratch / "my prefix")
+            check_thumbnailer(scratch, scratch / "my prefix")
+            return report()
         # A prefix with a space, a dollar and a percent sign: Exec must quote and escape them.
         prefix = scratch / "my programs" / "$HOME 100%"
         install(cmake, build, prefix)
         check_installed(prefix, prefix)
         check_samples(scratch, prefix / "bin/sodrel-convert")
-        window = subprocess.Popen([prefix / "bin/sodrel-tools"],
-                                  env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
-        try:
-            check(window.wait(2) is None, "the installed sodrel-tools exited")
-        except subprocess.TimeoutExpired:
-            window.terminate()
-            window.wait()
+        check_runs(scratch, prefix / "bin/sodrel-convert")
+        window = subprocess.run(["timeout", "2", prefix / "bin/sodrel-tools"],
+                                env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+        check(window.returncode == 124, "the installed sodrel-tools exited")  # 124: still running
         own = b"OUR GAME'S OWN HEADER".ljust(64, b"\x01")  # installing again keeps it
         (prefix / FOLDER / "KX00.dll").write_bytes(own)
         install(cmake, build, prefix)
         check((prefix / FOLDER / "KX00.dll").read_bytes() == own, "installing replaced KX00.dll")
-        install(cmake, build, "/opt/sodrel", destdir=scratch / "stage")
-        check_installed(scratch / "stage/opt/sodrel", "/opt/sodrel")
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
+    return report()
+
+
+def report():
     print("passed" if not failures else f"{len(failures)} check(s) failed")
     return 1 if failures else 0
 

@@ -34,14 +34,14 @@ def run(*argv, check=True):
     return result.stdout.decode(errors="replace") if result.returncode == 0 else ""
 
 
-def named(pattern):  # the visible windows whose name matches
-    return [int(w) for w in run("xdotool", "search", "--onlyvisible", "--name", pattern,
+def search(by, pattern):  # the visible windows whose name or class matches
+    return [int(w) for w in run("xdotool", "search", "--onlyvisible", by, pattern,
                                 check=False).split()]
 
 
-def popup_open():  # a menu or suggestion list on screen beside the window
-    return len(run("xdotool", "search", "--onlyvisible", "--class", "sodrel-tools", check=False)
-               .split()) > 1
+named = lambda pattern: search("--name", pattern)  # noqa: E731
+# A menu or suggestion list on screen beside the window.
+popup_open = lambda: len(search("--class", "sodrel-tools")) > 1  # noqa: E731
 
 
 def screen():  # the colour at a screen point, from a picture of the whole screen
@@ -70,9 +70,9 @@ def test(scratch, processes):
     present = lambda: [n for n in WORK_FILES if (program / "Temp" / n).exists()]  # noqa: E731
 
     def start(name, argv, pass_fds=(), **extra):
-        with open(scratch / f"{name}.log", "wb") as log:
-            processes.append(subprocess.Popen(argv, stdout=log, stderr=log, pass_fds=pass_fds,
-                                              env=dict(env, **extra), stdin=subprocess.DEVNULL))
+        log = open(scratch / f"{name}.log", "wb")
+        processes.append(subprocess.Popen(argv, stdout=log, stderr=log, pass_fds=pass_fds,
+                                          env=dict(env, **extra), stdin=subprocess.DEVNULL))
         return processes[-1]
 
     read_end, write_end = os.pipe()
@@ -129,12 +129,6 @@ def test(scratch, processes):
     wait_for("the imported texture under the banner", lambda: shows((30, 150, 220)))
     if Path(f"{texture}.bin").read_bytes() != (program / "KX00.dll").read_bytes() + blue:
         raise Failure("the built container is not the template and the DDS file")
-    click(100, 100)  # releasing the button over the preview shows the path
-    box = wait_for("the path message", lambda: named("^Sodrel Tools$"))[0]
-    run("wmctrl", "-i", "-c", hex(box))
-    wait_for("the message to close", lambda: not named("^Sodrel Tools$"))
-    if present() != WORK_FILES:
-        raise Failure(f"working files before closing: {present()}")
     run("wmctrl", "-i", "-c", hex(window))
     wait_for("the program to exit", lambda: app.poll() is not None)
     if app.returncode != 0 or present():

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <chrono>
 #include <cstdlib>
 
 #include "container/TextureContainer.h"
@@ -15,53 +14,86 @@ namespace sodrel {
 namespace {
 
 using namespace test;
+using enum DdsFormat;
 namespace fs = std::filesystem;
 
 constexpr Rgb kBlack{0, 0, 0}, kYellow{255, 255, 0}, kCyan{0, 255, 255}, kMagenta{255, 0, 255};
 const Rgb kPalette[] = {kRed, kGreen, kBlue, kWhite, kYellow, kCyan, kMagenta, kBlack};
 
-// Every 4x4 block a colour of its own, exact in every format.
-Rgb ByBlock(std::uint32_t x, std::uint32_t y) {
-  return kPalette[(x / 4 + 3 * (y / 4)) % 8];
-}
-// Every pixel a colour of its own.
-Rgb ByPixel(std::uint32_t x, std::uint32_t y) {
-  return kPalette[(x + 3 * y) % 8];
-}
-Rgb Grey(std::uint32_t x, std::uint32_t y) {
-  const int level = static_cast<int>(x * 40 + y * 7) % 256;
-  return {level, level, level};
-}
+// Every 4x4 block a colour of its own, exact in every format; every pixel a colour of its own;
+// grey levels; c0 blue and c1 red: the four colours of the format, by index.
+const ColourAt ByBlock = [](auto x, auto y) { return kPalette[(x / 4 + 3 * (y / 4)) % 8]; };
+const ColourAt ByPixel = [](auto x, auto y) { return kPalette[(x + 3 * y) % 8]; };
+const ColourAt Grey = [](auto x, auto y) {
+  const int l = int(x * 40 + y * 7);
+  return Rgb{l, l, l};
+};
+const ColourAt BlueToRed = [](auto x, auto) {
+  return std::array{kBlue, kRed, Rgb{85, 0, 170}, Rgb{170, 0, 85}}[x];
+};
+const ColourAt AllGreen = [](auto, auto) { return kGreen; };
 
 // A 4x4 DXT3 or DXT5 file of one block: an opaque alpha half, then a colour half whose texel
-// (x, y) uses index x.
-Bytes FourIndexBlock(DdsFormat format, std::uint16_t c0, std::uint16_t c1) {
-  Bytes dds = MakeDdsHeader(format, 4, 4);
-  const int alpha[8] = {255, 255, 0, 0, 0, 0, 0, 0};
-  for (int i = 0; i < 8; ++i) dds.push_back(std::byte(format == DdsFormat::Dxt3 ? 255 : alpha[i]));
-  for (int b : {c0 & 0xFF, c0 >> 8, c1 & 0xFF, c1 >> 8}) dds.push_back(std::byte(b));
-  for (int i = 0; i < 4; ++i) dds.push_back(std::byte(0xE4));  // indices 0, 1, 2, 3 in each row
-  return dds;
+// (x, y) uses index x (0xE4: indices 0, 1, 2, 3 in each row).
+Bytes FourIndices(DdsFormat format, std::uint32_t c0, std::uint32_t c1) {
+  const std::uint32_t alpha = format == Dxt3 ? 0xFFFFFFFF : 0xFFFF;  // DXT5: both alphas 255
+  const Bytes dds = With(Concat(MakeDdsHeader(format, 4, 4), Bytes(16)), 128, alpha);
+  return With(With(With(dds, 132, format == Dxt3 ? alpha : 0), 136, c0 | c1 << 16), 140,
+              0xE4E4E4E4);
 }
-
-// c0 blue and c1 red: the four colours of the format, by index.
-Rgb BlueToRed(std::uint32_t x, std::uint32_t) {
-  const Rgb colours[] = {kBlue, kRed, {85, 0, 170}, {170, 0, 85}};
-  return colours[x];
+// 5x3 uncompressed pixels.
+Bytes Flat(std::uint32_t flags, std::uint32_t bits, const Masks& masks,
+           const ColourAt& at = ByPixel) {
+  return Concat(UncompressedHeader(5, 3, flags, bits, masks), Pixels(5, 3, bits, masks, at));
+}
+Bytes Dx10(std::uint32_t w, std::uint32_t h, std::uint32_t dxgi, const Bytes& surface) {
+  return Concat(Dx10Header(w, h, dxgi), surface);
+}
+// A DX10 cube map of six faces, the first of them ByBlock and the others not.
+Bytes CubeMap() {
+  Bytes dds = Concat(Dx10Header(8, 8, 77, 4), Blocks(Dxt5, 8, 8, ByBlock));
+  for (int face = 1; face < 6; ++face) dds = Concat(dds, Blocks(Dxt5, 8, 8, ByPixel));
+  return dds;
 }
 
 struct TextureCase {
   const char* name;
-  Bytes dds;
-  int width, height;
-  ColourAt colour;
+  Bytes dds;  // of the size in its header
+  ColourAt colour = ByBlock;
   friend void PrintTo(const TextureCase& c, std::ostream* os) { *os << c.name; }
+};
+
+const Masks k555{0x7C00, 0x3E0, 0x1F, 0}, k565{0xF800, 0x7E0, 0x1F, 0};
+const TextureCase kTextures[] = {
+    {"Dxt5EndpointsAscending", FourIndices(Dxt5, 0x001F, 0xF800), BlueToRed},
+    {"Dxt3EndpointsAscending", FourIndices(Dxt3, 0x001F, 0xF800), BlueToRed},
+    {"Dxt5EndpointsEqual", FourIndices(Dxt5, 0x07E0, 0x07E0), AllGreen},
+    {"Dxt3EndpointsEqual", FourIndices(Dxt3, 0x07E0, 0x07E0), AllGreen},
+    {"Dxt1_6x6", MakeDds(Dxt1, 6, 6, ByBlock)},
+    {"Dxt5_6x6", MakeDds(Dxt5, 6, 6, ByBlock)},
+    {"Dxt1_5x3", MakeDds(Dxt1, 5, 3, ByBlock)},
+    {"Dxt5_5x3", MakeDds(Dxt5, 5, 3, ByBlock)},
+    {"Dxt1_2x2", MakeDds(Dxt1, 2, 2, ByBlock)},
+    {"Dxt5_1x1", MakeDds(Dxt5, 1, 1, ByBlock)},
+    {"Dxt1_30x10", MakeDds(Dxt1, 30, 10, ByBlock)},
+    {"R8G8B8A8", Flat(0x41, 32, kRgba), ByPixel},
+    {"B8G8R8A8", Flat(0x41, 32, kBgra), ByPixel},
+    {"R8G8B8", Flat(0x40, 24, {0xFF, 0xFF00, 0xFF0000, 0}), ByPixel},
+    {"X8B8G8R8", Flat(0x40, 32, {0xFF000000, 0xFF0000, 0xFF00, 0}), ByPixel},
+    {"Packed555", Flat(0x40, 16, k555), ByPixel},
+    {"Packed565", Flat(0x40, 16, k565), ByPixel},
+    {"Luminance8", Flat(0x20000, 8, {0xFF, 0, 0, 0}, Grey), Grey},
+    {"Dx10Bc1", Dx10(6, 6, 71, Blocks(Dxt1, 6, 6, ByBlock))},
+    {"Dx10Bc3", Dx10(8, 4, 78, Blocks(Dxt5, 8, 4, ByBlock))},
+    {"Dx10R8G8B8A8", Dx10(5, 3, 28, Pixels(5, 3, 32, kRgba, ByPixel)), ByPixel},
+    {"Dx10B5G6R5", Dx10(5, 3, 85, Pixels(5, 3, 16, k565, ByPixel)), ByPixel},
+    {"Dx10CubeMapFirstFace", CubeMap()},
 };
 
 class ShowsTexture : public testing::TestWithParam<TextureCase> {};
 
-// The picture written to PictureLoad.bmp has the texture's size and every pixel's colour, as the
-// format defines it (within 2 for the colours DXT blocks interpolate).
+// The picture written to PictureLoad.bmp, and shown, has the texture's size and every pixel's
+// colour, as the format defines it (within 2 for the colours DXT blocks interpolate).
 TEST_P(ShowsTexture, AtItsSizeWithEveryPixelsColour) {
   const TextureCase& c = GetParam();
   ProgramFolder program;
@@ -69,9 +101,11 @@ TEST_P(ShowsTexture, AtItsSizeWithEveryPixelsColour) {
   RecordingSink sink;
   ASSERT_TRUE(PreviewImported(program.path(), sink).shown());
   const QImage bmp(QString::fromStdString(WorkFilePath(program.path(), WorkFile::PictureLoadBmp)));
-  ASSERT_EQ(bmp.size(), QSize(c.width, c.height));
-  for (int y = 0; y < c.height; ++y) {
-    for (int x = 0; x < c.width; ++x) {
+  const int width = int(c.dds[16]), height = int(c.dds[12]);
+  ASSERT_EQ(bmp.size(), QSize(width, height));
+  EXPECT_EQ(sink.picture.convertToFormat(bmp.format()), bmp) << "the picture shown is the BMP";
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
       const QColor got = bmp.pixelColor(x, y);
       const Rgb want = c.colour(x, y);
       ASSERT_LE(std::abs(got.red() - want.r) + std::abs(got.green() - want.g) +
@@ -82,145 +116,84 @@ TEST_P(ShowsTexture, AtItsSizeWithEveryPixelsColour) {
   }
 }
 
-// A DX10 cube map of six faces, the first of them ByBlock and the others white.
-Bytes CubeMap() {
-  Bytes dds = Concat(Dx10Header(8, 8, 77, 4), Blocks(DdsFormat::Dxt5, 8, 8, ByBlock));
-  for (int face = 1; face < 6; ++face) dds = Concat(dds, Blocks(DdsFormat::Dxt5, 8, 8, ByPixel));
-  return dds;
-}
+INSTANTIATE_TEST_SUITE_P(Layouts, ShowsTexture, testing::ValuesIn(kTextures),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-Bytes Uncompressed(std::uint32_t flags, std::uint32_t bits, const Masks& masks,
-                   const ColourAt& colour = ByPixel) {
-  return Concat(UncompressedHeader(5, 3, flags, bits, masks), Pixels(5, 3, bits, masks, colour));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, ShowsTexture,
-    testing::Values(
-        TextureCase{"Dxt5EndpointsAscending", FourIndexBlock(DdsFormat::Dxt5, 0x001F, 0xF800), 4, 4,
-                    BlueToRed},
-        TextureCase{"Dxt3EndpointsAscending", FourIndexBlock(DdsFormat::Dxt3, 0x001F, 0xF800), 4, 4,
-                    BlueToRed},
-        TextureCase{"Dxt5EndpointsEqual", FourIndexBlock(DdsFormat::Dxt5, 0x07E0, 0x07E0), 4, 4,
-                    [](auto, auto) { return kGreen; }},
-        TextureCase{"Dxt3EndpointsEqual", FourIndexBlock(DdsFormat::Dxt3, 0x07E0, 0x07E0), 4, 4,
-                    [](auto, auto) { return kGreen; }},
-        TextureCase{"Dxt1_6x6", MakeDds(DdsFormat::Dxt1, 6, 6, ByBlock), 6, 6, ByBlock},
-        TextureCase{"Dxt5_6x6", MakeDds(DdsFormat::Dxt5, 6, 6, ByBlock), 6, 6, ByBlock},
-        TextureCase{"Dxt1_5x3", MakeDds(DdsFormat::Dxt1, 5, 3, ByBlock), 5, 3, ByBlock},
-        TextureCase{"Dxt5_5x3", MakeDds(DdsFormat::Dxt5, 5, 3, ByBlock), 5, 3, ByBlock},
-        TextureCase{"Dxt1_2x2", MakeDds(DdsFormat::Dxt1, 2, 2, ByBlock), 2, 2, ByBlock},
-        TextureCase{"Dxt5_1x1", MakeDds(DdsFormat::Dxt5, 1, 1, ByBlock), 1, 1, ByBlock},
-        TextureCase{"Dxt1_30x10", MakeDds(DdsFormat::Dxt1, 30, 10, ByBlock), 30, 10, ByBlock},
-        TextureCase{"R8G8B8A8", Uncompressed(0x41, 32, kRgba), 5, 3, ByPixel},
-        TextureCase{"B8G8R8A8", Uncompressed(0x41, 32, kBgra), 5, 3, ByPixel},
-        TextureCase{"R8G8B8", Uncompressed(0x40, 24, {0xFF, 0xFF00, 0xFF0000, 0}), 5, 3, ByPixel},
-        TextureCase{"X8B8G8R8", Uncompressed(0x40, 32, {0xFF000000, 0xFF0000, 0xFF00, 0}), 5, 3,
-                    ByPixel},
-        TextureCase{"Packed555", Uncompressed(0x40, 16, {0x7C00, 0x3E0, 0x1F, 0}), 5, 3, ByPixel},
-        TextureCase{"Packed565", Uncompressed(0x40, 16, {0xF800, 0x7E0, 0x1F, 0}), 5, 3, ByPixel},
-        TextureCase{"Luminance8", Uncompressed(0x20000, 8, {0xFF, 0, 0, 0}, Grey), 5, 3, Grey},
-        TextureCase{"Dx10Bc1", Concat(Dx10Header(6, 6, 71), Blocks(DdsFormat::Dxt1, 6, 6, ByBlock)),
-                    6, 6, ByBlock},
-        TextureCase{"Dx10Bc3", Concat(Dx10Header(8, 4, 78), Blocks(DdsFormat::Dxt5, 8, 4, ByBlock)),
-                    8, 4, ByBlock},
-        TextureCase{"Dx10R8G8B8A8", Concat(Dx10Header(5, 3, 28), Pixels(5, 3, 32, kRgba, ByPixel)),
-                    5, 3, ByPixel},
-        TextureCase{
-            "Dx10B5G6R5",
-            Concat(Dx10Header(5, 3, 85), Pixels(5, 3, 16, {0xF800, 0x7E0, 0x1F, 0}, ByPixel)), 5, 3,
-            ByPixel},
-        TextureCase{"Dx10CubeMapFirstFace", CubeMap(), 8, 8, ByBlock}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-class Previewing : public testing::Test {
- protected:
-  // Writes `dds` as the current container's exported file and previews it.
-  PreviewResult Preview(const Bytes& dds) {
-    WriteFile(WithSuffix(current, kExportSuffix), dds);
-    return PreviewExported(current, program.path(), sink);
-  }
-  fs::path Work(WorkFile file) const { return WorkFilePath(program.path(), file); }
-  std::set<std::string> WorkingFiles() const { return Entries(program / "Temp"); }
-
-  ProgramFolder program;
-  fs::path current = program / "a.bin";
-  RecordingSink sink;
+// A header and, when the check accepts it, the exact number of bytes after the header that the
+// preview reads: that many are accepted and one fewer is not. Refused headers come with bytes
+// enough for any surface.
+struct CheckCase {
+  const char* name;
+  Bytes header;
+  DdsCheck check;
+  std::uint64_t surfaceBytes = 0;
+  friend void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
 };
 
-TEST_F(Previewing, ARefusedFileIsRefusedQuicklyAndKeepsTheEarlierPicture) {
-  ASSERT_TRUE(Preview(MakeDds(DdsFormat::Dxt1, 8, 8, kGreen)).shown());
-  const Bytes earlierBmp = ReadFile(Work(WorkFile::PictureLoadBmp));
-  for (const Bytes& refused :
-       {Concat(Dx10Header(4, 4, 98), Pattern(16)),
-        With(With(MakeDds(DdsFormat::Dxt1, 8, 8, kBlue), 16, 16384), 12, 16384)}) {
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Preview(refused).outcome, PreviewOutcome::Rejected);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+class HeaderCheck : public testing::TestWithParam<CheckCase> {};
+
+TEST_P(HeaderCheck, DecidesAndCountsEveryByteTheLibraryReads) {
+  const CheckCase& c = GetParam();
+  const std::uint64_t headerBytes = std::min<std::uint64_t>(c.header.size(), 148);
+  if (c.check != DdsCheck::Accepted) {
+    const std::uint64_t more = c.check == DdsCheck::TruncatedSurface ? 0 : std::uint64_t{1} << 32;
+    EXPECT_EQ(InspectDds(c.header, c.header.size() + more).check, c.check);
+    return;
   }
-  EXPECT_EQ(sink.calls, 1);
-  EXPECT_EQ(sink.colour(), kGreen);
-  EXPECT_EQ(ReadFile(Work(WorkFile::PictureLoadBmp)), earlierBmp);
-  EXPECT_EQ(WorkingFiles(), (std::set<std::string>{"Picture.dds", "PictureLoad.bmp"}));
+  const DdsInfo exact = InspectDds(c.header, headerBytes + c.surfaceBytes);
+  EXPECT_EQ(exact.check, DdsCheck::Accepted);
+  EXPECT_EQ(exact.surfaceBytes, c.surfaceBytes);
+  EXPECT_EQ(InspectDds(c.header, headerBytes + c.surfaceBytes - 1).check,
+            DdsCheck::TruncatedSurface);
 }
 
-TEST_F(Previewing, TwoPreviewsInARowReplaceTheCopyTheBmpAndThePicture) {
-  ASSERT_TRUE(Preview(MakeDds(DdsFormat::Dxt1, 8, 8, kRed)).shown());
-  const Bytes firstBmp = ReadFile(Work(WorkFile::PictureLoadBmp));
-  const Bytes second = MakeDds(DdsFormat::Rgb24, 4, 4, kBlue);
-  ASSERT_TRUE(Preview(second).shown());
-  EXPECT_EQ(ReadFile(Work(WorkFile::PictureDds)), second);
-  EXPECT_NE(ReadFile(Work(WorkFile::PictureLoadBmp)), firstBmp);
-  EXPECT_EQ(sink.calls, 2);
-  EXPECT_EQ(sink.picture.size(), QSize(4, 4));
-  EXPECT_EQ(sink.colour(3, 3), kBlue);
+// A 4x3 uncompressed header of `bits` a pixel with a pitch (and its flag when `flagged`).
+Bytes Pitched(std::uint32_t bits, std::uint32_t pitch, bool flagged = true) {
+  const Bytes h = UncompressedHeader(4, 3, 0x40, bits, bits == 16 ? k555 : kBgra);
+  return With(With(h, 8, 0x1007 | (flagged ? 0x8 : 0)), 20, pitch);
+}
+Bytes Plain(std::uint32_t flags, std::uint32_t bits, const Masks& masks) {
+  return UncompressedHeader(4, 3, flags, bits, masks);
+}
+Bytes Found(const char* name) {
+  return ReadFile(fs::path(SODREL_TEST_DATA) / name);
 }
 
-TEST_F(Previewing, NoExportedFileOrNoWorkingFolderStopsBeforeTheLibrary) {
-  ASSERT_TRUE(Preview(MakeDds(DdsFormat::Dxt1, 8, 8, kRed)).shown());
-  fs::remove(WithSuffix(current, kExportSuffix));
-  EXPECT_EQ(PreviewExported(current, program.path(), sink).outcome, PreviewOutcome::CopyFailed);
-  EXPECT_EQ(PreviewExported("", program.path(), sink).outcome, PreviewOutcome::CopyFailed);
-  fs::remove_all(program / "Temp");
-  EXPECT_EQ(Preview(MakeDds(DdsFormat::Dxt1, 8, 8, kBlue)).outcome, PreviewOutcome::CopyFailed);
-  EXPECT_EQ(sink.calls, 1);
-  EXPECT_EQ(sink.colour(), kRed);
-}
+using enum DdsCheck;
+const Bytes kDxt1 = MakeDdsHeader(Dxt1, 4, 4);
+const Bytes kRgb16 = Found("dds-rgb16-two-bytes-a-pixel.dds");  // found by fuzzing
+const CheckCase kHeaders[] = {
+    {"Dxt1PartBlocksRoundUp", MakeDdsHeader(Dxt1, 5, 9), Accepted, 2 * 3 * 8},
+    {"Rgb32LargestPast32Bits", MakeDdsHeader(Rgb32, 16384, 16384), Accepted, 1ull << 30},
+    {"Rgb16PitchPastARow", Pitched(16, 100), Accepted, 2 * 100 + 4 * 2},
+    {"Rgb16MasksTheLibraryCannotConvert", Plain(0x40, 16, {0xFFFF, 0, 0, 0}), UnsupportedFormat},
+    {"PitchPastARow", Pitched(24, 100), Accepted, 2 * 100 + 4 * 3},
+    {"PitchBelowARow", Pitched(24, 1), Accepted, 4 * 3 * 3},
+    {"NegativePitch", Pitched(24, 0xFFFFFFF0), Accepted, 4 * 3 * 3},
+    {"PitchWithoutItsFlag", Pitched(24, 100, false), Accepted, 4 * 3 * 3},
+    {"Dx10Bc1AfterItsExtension", Dx10Header(8, 4, 71), Accepted, 2 * 8},
+    {"Dx10CubeMapFirstFaceOnly", Dx10Header(4, 4, 77, 4), Accepted, 16},
+    {"Dx10Bc4", Dx10Header(4, 4, 80), UnsupportedFormat},
+    {"Dx10Bc7", Dx10Header(4, 4, 98), UnsupportedFormat},
+    {"Dx10Texture3D", Dx10Header(4, 4, 71, 0, 4), UnsupportedFormat},
+    {"Dx10ExtensionCut", Slice(Dx10Header(4, 4, 71), 0, 140), TooShortForHeader},
+    {"Rgb10A2", Plain(0x41, 32, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}), UnsupportedFormat},
+    {"TwoChannelsOneByte", Plain(0x40, 24, {0xFF, 0xFF, 0xFF0000, 0}), UnsupportedFormat},
+    {"LuminanceWithAlpha", Plain(0x20001, 16, {0xFF, 0, 0, 0xFF00}), UnsupportedFormat},
+    {"Width16384", With(kDxt1, 16, 16384), Accepted, 4096 * 8},
+    {"Width16385", With(kDxt1, 16, 16385), BadDimensions},
+    {"Height16385", With(kDxt1, 12, 16385), BadDimensions},
+    {"WrongMagic", With(kDxt1, 0, 0x20534443), BadMagic},
+    {"WrongHeaderSize", With(kDxt1, 4, 128), BadHeaderSize},
+    {"WrongPixelFormatSize", With(kDxt1, 76, 0), BadPixelFormatSize},
+    {"ShorterThanHeader", Slice(kDxt1, 0, 127), TooShortForHeader},
+    {"RgbFlagWinsOverFourCC", With(kDxt1, 80, 0x44), UnsupportedFormat},  // of 0 bits
+    {"FoundRgb16", Slice(kRgb16, 0, 128), Accepted, kRgb16.size() - 128},
+    {"FoundPitchPastEnd", Found("dds-rgb8-pitch-past-end.dds"), TruncatedSurface},
+};
 
-TEST_F(Previewing, AFailedSaveShowsNothingAndLeavesNoTemporaryFile) {
-  fs::create_directory(Work(WorkFile::PictureLoadBmp));
-  WriteFile(Work(WorkFile::PictureLoadBmp) / "inside", Pattern(3));
-  EXPECT_EQ(Preview(MakeDds(DdsFormat::Dxt1, 8, 8, kRed)).outcome, PreviewOutcome::SaveFailed);
-  EXPECT_EQ(sink.calls, 0);
-  EXPECT_EQ(WorkingFiles(), (std::set<std::string>{"Picture.dds", "PictureLoad.bmp"}));
-  EXPECT_EQ(ReadFile(Work(WorkFile::PictureLoadBmp) / "inside"), Pattern(3));
-}
-
-TEST_F(Previewing, ALinkPlantedAtTheBmpNameIsReplacedAndItsTargetUntouched) {
-  WriteFile(program / "victim", Pattern(40));
-  fs::create_symlink(program / "victim", Work(WorkFile::PictureLoadBmp));
-  ASSERT_TRUE(Preview(MakeDds(DdsFormat::Dxt1, 8, 8, kRed)).shown());
-  EXPECT_EQ(ReadFile(program / "victim"), Pattern(40));
-  EXPECT_FALSE(fs::is_symlink(Work(WorkFile::PictureLoadBmp)));
-}
-
-// Past Qt's default limit of 128 MiB for reading one image.
-TEST_F(Previewing, ATextureOfMoreThan128MiBOfPixelsIsShown) {
-  ASSERT_TRUE(Preview(MakeDds(DdsFormat::Dxt1, 8192, 4100, kBlue)).shown());
-  EXPECT_EQ(sink.picture.size(), QSize(8192, 4100));
-  EXPECT_EQ(sink.colour(8191, 4099), kBlue);
-}
-
-TEST(PreviewFolders, AProgramFolderWithNonAsciiLettersWorks) {
-  TempFolder root;
-  const fs::path program = root / "Tëxtür 纹理";
-  fs::create_directories(program / "Temp");
-  const fs::path current = program / "текстура.bin";
-  WriteFile(WithSuffix(current, kExportSuffix), MakeDds(DdsFormat::Dxt1, 8, 4, kGreen));
-  RecordingSink sink;
-  ASSERT_TRUE(PreviewExported(current, program, sink).shown());
-  EXPECT_EQ(sink.colour(7, 3), kGreen);
-}
+INSTANTIATE_TEST_SUITE_P(Headers, HeaderCheck, testing::ValuesIn(kHeaders),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace sodrel

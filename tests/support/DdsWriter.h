@@ -17,9 +17,10 @@ inline constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhit
 
 enum class DdsFormat { Rgb24, Rgb32, Dxt1, Dxt3, Dxt5 };
 
-bool IsBlockFormat(DdsFormat format);
-
 using ColourAt = std::function<Rgb(std::uint32_t x, std::uint32_t y)>;
+using Masks = std::array<std::uint32_t, 4>;  // red, green, blue, alpha
+inline constexpr Masks kBgra{0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+inline constexpr Masks kRgba{0xFF, 0xFF00, 0xFF0000, 0xFF000000};
 
 // The 128 bytes a valid DDS file of `format` starts with.
 Bytes MakeDdsHeader(DdsFormat format, std::uint32_t width, std::uint32_t height);
@@ -33,14 +34,6 @@ Bytes MakeDds(DdsFormat format, std::uint32_t width, std::uint32_t height, Rgb c
 
 // `bytes` with the little-endian 32-bit field at `at` set to `value`.
 Bytes With(Bytes bytes, std::size_t at, std::uint32_t value);
-
-}  // namespace sodrel::test
-
-namespace sodrel::test {
-
-using Masks = std::array<std::uint32_t, 4>;  // red, green, blue, alpha
-inline constexpr Masks kBgra{0xFF0000, 0xFF00, 0xFF, 0xFF000000};
-inline constexpr Masks kRgba{0xFF, 0xFF00, 0xFF0000, 0xFF000000};
 
 // A legacy header for uncompressed pixels: pixel-format `flags`, `bits` a pixel, `masks`.
 Bytes UncompressedHeader(std::uint32_t width, std::uint32_t height, std::uint32_t flags,

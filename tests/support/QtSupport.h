@@ -17,13 +17,12 @@ namespace sodrel::test {
 template <typename T>
 class ModalWatcher {
  public:
-  explicit ModalWatcher(std::function<void(T*)> act, int timeoutMs = 5000) : deadline_(timeoutMs) {
+  explicit ModalWatcher(std::function<void(T*)> act) : deadline_(5000) {
     QObject::connect(&timer_, &QTimer::timeout, [this, act = std::move(act)] {
       QWidget* active = QApplication::activePopupWidget();
       if (active == nullptr) active = QApplication::activeModalWidget();
       if (auto* widget = qobject_cast<T*>(active)) {
         timer_.stop();
-        ++seen_;
         act(widget);
       } else if (deadline_.hasExpired()) {
         timer_.stop();
@@ -31,12 +30,10 @@ class ModalWatcher {
     });
     timer_.start(5);
   }
-  int seen() const { return seen_; }
 
  private:
   QTimer timer_;
   QDeadlineTimer deadline_;
-  int seen_ = 0;
 };
 
 // Triggers the window's menu item `action` (by object name) and answers its file dialog as a

@@ -1,8 +1,6 @@
 #include "tests/support/TestFiles.h"
 
-#include <cstring>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace sodrel::test {
@@ -31,10 +29,9 @@ Bytes Pattern(std::size_t size, std::uint32_t seed) {
   return bytes;
 }
 
-Bytes Concat(const Bytes& a, const Bytes& b) {
-  Bytes joined = a;
-  joined.insert(joined.end(), b.begin(), b.end());
-  return joined;
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
 
 Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count) {
@@ -50,10 +47,9 @@ void WriteFile(const fs::path& path, const Bytes& bytes) {
 
 Bytes ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  Bytes bytes(chars.size());
-  std::memcpy(bytes.data(), chars.data(), chars.size());
+  Bytes bytes(in ? fs::file_size(path) : 0);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size())))
+    throw std::runtime_error("cannot read " + path.string());
   return bytes;
 }
 

@@ -35,7 +35,7 @@ struct ProgramFolder : TempFolder {
 
 // `size` bytes that differ from position to position and from seed to seed.
 Bytes Pattern(std::size_t size, std::uint32_t seed = 1);
-Bytes Concat(const Bytes& a, const Bytes& b);
+Bytes Concat(Bytes a, const Bytes& b);
 Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count = SIZE_MAX);
 
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
