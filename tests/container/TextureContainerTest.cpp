@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fstream>
+
 #include "tests/support/TestFiles.h"
 #include "workfiles/WorkingFiles.h"
 
@@ -47,7 +49,15 @@ struct ExportCase {
 
 using enum ConvertOutcome;
 const ExportCase kExports[] = {
+    {"Empty", 0, InputTooShort},
+    {"ShorterThanTheHeader", 63, InputTooShort},
+    {"JustTheHeader", 64, InputTooShort},
+    {"OneByteTexture", 65, Written},
+    {"Missing", 0, InputMissing, [](P in, P) { fs::remove(in); }},
+    {"AFolder", 0, InputMissing, [](P in, P) { fs::remove(in), fs::create_directory(in); }},
     {"AFifo", 0, InputMissing, [](P in, P) { fs::remove(in), ::mkfifo(in.c_str(), 0600); }},
+    {"ALongerOutputReplaced", 300, Written, [](P, P out) { WriteFile(out, Pattern(10000, 5)); }},
+    {"AFolderAtTheOutput", 300, OutputFailed, [](P, P out) { fs::create_directory(out); }},
     {"ALinkAtTheOutputReplaced", 300, Written, [](P in, P out) { fs::create_symlink(in, out); }},
     {"KeepsMode", 300, Written, [](P, P out) { WriteFile(out, {}), ::chmod(out.c_str(), 0604); }},
 };
@@ -77,21 +87,56 @@ TEST_P(Export, WritesBytes64ToTheEndOrNothing) {
 INSTANTIATE_TEST_SUITE_P(Cases, Export, testing::ValuesIn(kExports),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Builds that write nothing: from a staged copy of an earlier import, or of a folder chosen.
-TEST(RefusedBuild, WritesNothing) {
+// Builds that must write nothing: no template, or the chosen file or its staged copy unusable.
+// `plant` gets the chosen file and the staged copy, both of 400 bytes, and the template.
+struct BuildCase {
+  const char* name;
+  void (*plant)(P dds, P staged, P templ);
+  ConvertOutcome outcome;
+  std::errc error = {};
+};
+
+using enum std::errc;
+const BuildCase kRefusedBuilds[] = {
+    {"NoTemplate", [](P, P, P t) { fs::remove(t); }, TemplateMissing},
+    {"NoStagedCopy", [](P, P s, P) { fs::remove(s); }, StagedCopyMissing},
+    {"NoWorkingFolder", [](P, P s, P) { fs::remove_all(s.parent_path()); }, StagedCopyMissing},
+    {"AnEarlierImportsCopy", [](P, P s, P) { WriteFile(s, Pattern(399)); }, StagedCopyMismatch},
+    {"EmptyDdsFile", [](P d, P s, P) { WriteFile(d, {}), WriteFile(s, {}); }, InputEmpty},
+    {"MissingDdsFile", [](P d, P, P) { fs::remove(d); }, InputMissing, no_such_file_or_directory},
+    {"AFolderChosen", [](P d, P, P) { fs::remove(d), fs::create_directory(d); }, InputMissing,
+     is_a_directory},
+};
+
+class RefusedBuild : public testing::TestWithParam<BuildCase> {};
+
+TEST_P(RefusedBuild, WritesNothing) {
   ProgramFolder program;
   WriteFile(program / "a.dds", Pattern(400, 1));
-  WriteFile(program.work("ImportFile"), Pattern(399, 1));
+  WriteFile(program.work("ImportFile"), Pattern(400, 1));
+  GetParam().plant(program / "a.dds", program.work("ImportFile"), program.templatePath());
   const std::set<std::string> before = Entries(program.path());
-  const auto build = [&] {
-    errno = ENOENT;  // what a failed call before may leave
-    return BuildContainer(program / "a.dds", program.path(), program.work("ImportFile"));
-  };
-  EXPECT_EQ(build().outcome, StagedCopyMismatch);
-  fs::remove(program / "a.dds"), fs::create_directory(program / "a.dds");
-  EXPECT_EQ(build().outcome, InputMissing);
-  EXPECT_EQ(build().error, std::errc::is_a_directory);
+  errno = ENOENT;  // what a failed call before may leave
+  const ConvertResult result =
+      BuildContainer(program / "a.dds", program.path(), program.work("ImportFile"));
+  EXPECT_EQ(result.outcome, GetParam().outcome);
+  EXPECT_TRUE(GetParam().error == std::errc{} || result.error == GetParam().error) << result.error;
   EXPECT_EQ(Entries(program.path()), before) << "no output, no template, no temporary file";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RefusedBuild, testing::ValuesIn(kRefusedBuilds),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A sparse container past 2 GiB: lengths and offsets must not wrap at 32 bits.
+TEST(ExportTexture, AContainerOfMoreThan2GiBExportsWhole) {
+  TempFolder folder;
+  const std::uint64_t payload = (std::uint64_t{1} << 31) + 4096;
+  std::ofstream(folder / "big.bin").seekp(std::streamoff(64 + payload - 3)).write("end", 3);
+  ASSERT_TRUE(ExportTexture(folder / "big.bin").written());
+  ASSERT_EQ(fs::file_size(folder / "big.bin.dds"), payload);
+  std::string tail(3, ' ');
+  std::ifstream(folder / "big.bin.dds").seekg(std::streamoff(payload - 3)).read(tail.data(), 3);
+  EXPECT_EQ(tail, "end");
 }
 
 // The entries of Temp/ before and after a clean-up, a letter each: Picture.dds, PictureLoad.bmp,
