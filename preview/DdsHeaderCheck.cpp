@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "container/FileIo.h"
+#include "preview/LittleEndian.h"
 
 namespace sodrel {
 namespace {
@@ -50,13 +51,11 @@ constexpr std::uint32_t kDxt5 = FourCC("DXT5");
 constexpr std::uint32_t kDx10 = FourCC("DX10");
 
 std::uint32_t ReadU32(std::span<const std::byte> bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-         static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
-         static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+  return ReadLe32(bytes.data() + at);
 }
 
 void WriteU32(std::span<std::byte> bytes, std::size_t at, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::byte>(value >> (8 * i));
+  WriteLe32(bytes.data() + at, value);
 }
 
 // What a file's format comes to once the DX10 extension is read: one of the layouts FreeImage

@@ -5,38 +5,25 @@
 #include <cstring>
 
 #include "container/FileIo.h"
+#include "preview/LittleEndian.h"
 
 namespace sodrel {
 namespace {
-
-std::uint16_t ReadU16(const std::byte* at) {
-  return static_cast<std::uint16_t>(std::to_integer<unsigned>(at[0]) |
-                                    std::to_integer<unsigned>(at[1]) << 8);
-}
-
-std::uint32_t ReadU32(const std::byte* at) {
-  return static_cast<std::uint32_t>(ReadU16(at)) | static_cast<std::uint32_t>(ReadU16(at + 2))
-                                                       << 16;
-}
-
-void WriteU32(std::byte* at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::byte>(value >> (8 * i));
-}
 
 // The colour half of a DXT3/DXT5 block always has four colours, but FreeImage decodes it with
 // DXT1's rule, which takes c0 <= c1 for three colours and black. Swapping the endpoints and
 // flipping the low bit of every 2-bit index gives the same four colours with c0 > c1; with
 // c0 == c1 all four colours are c0, so every index becomes 0.
 void PutColourBlockInOrder(std::byte* colour) {
-  const std::uint16_t c0 = ReadU16(colour);
-  const std::uint16_t c1 = ReadU16(colour + 2);
+  const std::uint16_t c0 = ReadLe16(colour);
+  const std::uint16_t c1 = ReadLe16(colour + 2);
   if (c0 > c1) return;
   if (c0 == c1) {
-    WriteU32(colour + 4, 0);
+    WriteLe32(colour + 4, 0);
     return;
   }
   std::swap_ranges(colour, colour + 2, colour + 2);
-  WriteU32(colour + 4, ReadU32(colour + 4) ^ 0x55555555u);
+  WriteLe32(colour + 4, ReadLe32(colour + 4) ^ 0x55555555u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "container/FileIo.h"
+#include "preview/LittleEndian.h"
 
 namespace sodrel {
 namespace {
@@ -18,9 +19,7 @@ constexpr std::size_t kCompressionAt = 30;
 constexpr std::uint32_t kUncompressed = 0;
 
 std::uint32_t ReadU32(std::span<const std::byte> bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-         static_cast<std::uint32_t>(bytes[at + 2]) << 16 |
-         static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+  return ReadLe32(bytes.data() + at);
 }
 
 // Reads the rows of the BMP at `path` into `dib`'s pixels when the file holds uncompressed rows
