@@ -10,12 +10,9 @@ DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset) {
   UniqueFd fd;
   std::uint64_t size = 0;
   if (OpenForReading(path, fd, size)) return decoded;
-  std::array<std::byte, kDdsLongestHeaderBytes> prefix{};
-  std::size_t got = 0;
-  if (ReadAt(fd.get(), offset, prefix, got)) return decoded;
   // The library trusts the header it reads; it reads only what the check accepted, through a
   // view made from the check's own description of the file.
-  decoded.info = InspectDds(std::span(prefix).first(got), size < offset ? 0 : size - offset);
+  decoded.info = InspectDdsAt(fd.get(), size, offset);
   if (!decoded.info.accepted()) return decoded;
 
   DdsView view(fd.get(), offset, decoded.info);

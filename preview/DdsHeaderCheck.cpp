@@ -322,14 +322,18 @@ DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize) {
   return Stop(info, DdsCheck::Accepted);
 }
 
+DdsInfo InspectDdsAt(int fd, std::uint64_t fileSize, std::uint64_t offset) {
+  std::array<std::byte, kDdsLongestHeaderBytes> prefix{};
+  std::size_t got = 0;
+  if (ReadAt(fd, offset, prefix, got)) return {};
+  return InspectDds(std::span(prefix).first(got), fileSize < offset ? 0 : fileSize - offset);
+}
+
 DdsInfo InspectDdsFile(const std::filesystem::path& path, std::uint64_t offset) {
   UniqueFd fd;
   std::uint64_t size = 0;
   if (OpenForReading(path, fd, size)) return {};
-  std::array<std::byte, kDdsLongestHeaderBytes> prefix{};
-  std::size_t got = 0;
-  if (ReadAt(fd.get(), offset, prefix, got)) return {};
-  return InspectDds(std::span(prefix).first(got), size < offset ? 0 : size - offset);
+  return InspectDdsAt(fd.get(), size, offset);
 }
 
 std::string DescribeFormat(const DdsInfo& info) {

@@ -72,7 +72,9 @@ struct DdsInfo {
 // length.
 DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize);
 
-// The DDS file that starts `offset` bytes into the file at `path`.
+// The DDS file that starts `offset` bytes into the file open at `fd`, `fileSize` bytes long.
+DdsInfo InspectDdsAt(int fd, std::uint64_t fileSize, std::uint64_t offset);
+// The same for the file at `path`.
 DdsInfo InspectDdsFile(const std::filesystem::path& path, std::uint64_t offset = 0);
 
 // "DXT5", "DX10 BC7_UNORM", "uncompressed, 32 bits", ...: the format as the header names it.

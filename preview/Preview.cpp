@@ -14,19 +14,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Replaces `bmp` with `bitmap`; Shown when it did, otherwise the step that
-// stopped it. The BMP is written under a temporary name and renamed over `bmp` only once the
-// library says it is complete: a failed save leaves the previous BMP as it was, and a link
-// planted at `bmp` is replaced rather than followed.
-PreviewOutcome WriteBmp(FIBITMAP* bitmap, const fs::path& bmp, PreviewOutcome& failure) {
-  failure = PreviewOutcome::SaveFailed;
+// Replaces `bmp` with `bitmap`; false when it could not. The BMP is written under a temporary
+// name and renamed over `bmp` only once the library says it is complete: a failed save leaves
+// the previous BMP as it was, and a link planted at `bmp` is replaced rather than followed.
+bool WriteBmp(FIBITMAP* bitmap, const fs::path& bmp) {
   AtomicOutput output(bmp);
-  if (output.Open()) return PreviewOutcome::SaveFailed;
-  if (!MFreeImage::Save(FIF_BMP, bitmap, output.temporaryPath().c_str(), 0)) {
-    return PreviewOutcome::SaveFailed;
-  }
-  if (output.Commit()) return PreviewOutcome::SaveFailed;
-  return PreviewOutcome::Shown;
+  return !output.Open() && MFreeImage::Save(FIF_BMP, bitmap, output.temporaryPath().c_str(), 0) &&
+         !output.Commit();
 }
 
 // Checks the DDS file `dds` in the working folder, decodes it into PictureLoad.bmp and shows
@@ -39,9 +33,9 @@ PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, 
     if (!decoded.info.accepted()) return {PreviewOutcome::Rejected, decoded.info.check};
     if (!decoded.bitmap) return {PreviewOutcome::NotDecoded};
 
+    failure = PreviewOutcome::SaveFailed;
     const fs::path bmp = WorkFilePath(programFolder, WorkFile::PictureLoadBmp);
-    const PreviewOutcome written = WriteBmp(decoded.bitmap.get(), bmp, failure);
-    if (written != PreviewOutcome::Shown) return {written};
+    if (!WriteBmp(decoded.bitmap.get(), bmp)) return {PreviewOutcome::SaveFailed};
 
     failure = PreviewOutcome::PictureUnreadable;
     const QImage picture = ReadPicture(bmp, std::move(decoded.bitmap));
