@@ -28,8 +28,8 @@ std::filesystem::path WithSuffix(const std::filesystem::path& path, std::string_
   return name;
 }
 
-std::filesystem::path HeaderTemplatePath(const std::filesystem::path& programFolder) {
-  return programFolder / kHeaderTemplateName;
+std::filesystem::path HeaderTemplatePath(const std::filesystem::path& templateFolder) {
+  return templateFolder / kHeaderTemplateName;
 }
 
 ConvertResult ExportTexture(const std::filesystem::path& containerPath) {
@@ -90,7 +90,7 @@ ConvertResult WriteContainer(const ContainerHeader& header, const std::filesyste
 }
 
 ConvertResult BuildContainer(const std::filesystem::path& ddsPath,
-                             const std::filesystem::path& programFolder,
+                             const std::filesystem::path& templateFolder,
                              const std::filesystem::path& stagedCopy) {
   struct stat info {};
   if (ddsPath.empty()) {
@@ -109,7 +109,8 @@ ConvertResult BuildContainer(const std::filesystem::path& ddsPath,
   if (length == 0) return Fail(ConvertOutcome::InputEmpty);
 
   ContainerHeader header{};
-  if (ConvertResult read = ReadHeader(HeaderTemplatePath(programFolder), header); !read.written()) {
+  if (ConvertResult read = ReadHeader(HeaderTemplatePath(templateFolder), header);
+      !read.written()) {
     return read;
   }
   ConvertResult result =

@@ -11,7 +11,7 @@ enum class Command { Export, Build, Info, Thumbnail, Png };
 
 // Where `build` takes the 64-byte header of every container it writes.
 enum class HeaderSource {
-  ProgramTemplate,  // KX00.dll in the program folder, like the window
+  ProgramTemplate,  // KX00.dll, the one the window reads (workfiles/WorkPlaces.h)
   TemplateFile,     // --template FILE: its first 64 bytes, a shorter file padded with zeros
   Container,        // --header-from CONTAINER: the header of an existing container
 };

@@ -34,9 +34,9 @@ bool StartsWithDdsMagic(std::span<const std::byte> bytes) {
 
 // The header every container of this build starts with, or nullopt after saying why there is
 // none. Read once, before any file is touched, so a bad header source writes nothing at all.
-std::optional<ContainerHeader> LoadHeader(const Options& options, const fs::path& programFolder) {
+std::optional<ContainerHeader> LoadHeader(const Options& options, const fs::path& templateFolder) {
   const fs::path path = options.headerSource == HeaderSource::ProgramTemplate
-                            ? HeaderTemplatePath(programFolder)
+                            ? HeaderTemplatePath(templateFolder)
                             : options.headerPath;
   auto fail = [&](std::string_view reason, std::string_view detail) {
     std::string line = path.native() + ": " + std::string(reason);
@@ -186,8 +186,8 @@ int RunExport(const Options& options) {
   return report.Finish();
 }
 
-int RunBuild(const Options& options, const fs::path& programFolder) {
-  const std::optional<ContainerHeader> header = LoadHeader(options, programFolder);
+int RunBuild(const Options& options, const fs::path& templateFolder) {
+  const std::optional<ContainerHeader> header = LoadHeader(options, templateFolder);
   if (!header) return 1;
   Report report(options.dryRun ? "to build" : "built");
   const std::vector<fs::path> files =

@@ -1,6 +1,6 @@
 // sodrel-convert: the batch command line beside the window. It converts with the window's own
 // routines but never uses the working folder, so it cannot disturb a window open on the same
-// program folder.
+// program folder, and it writes nothing into the program folder.
 
 #include <QCoreApplication>
 #include <QFile>
@@ -9,13 +9,15 @@
 #include <string>
 
 #include "Version.h"
+#include "container/TextureContainer.h"
 #include "convert/CommandLine.h"
 #include "convert/Commands.h"
 #include "convert/Report.h"
+#include "workfiles/WorkPlaces.h"
 
 namespace {
 
-// The folder holding this executable, where the default header template lives.
+// The folder holding this executable.
 std::filesystem::path ProgramFolder() {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -37,9 +39,13 @@ int main(int argc, char** argv) {
   using sodrel::convert::CommandLine;
   const CommandLine commandLine = sodrel::convert::ParseCommandLine(argc, argv);
   const std::string name(sodrel::convert::kProgramName);
+  // The window's template: the program folder's, or the user's own on a system install.
+  const std::filesystem::path templateFolder =
+      sodrel::FindWorkPlaces(ProgramFolder(), false).templateFolder;
   switch (commandLine.action) {
     case CommandLine::Action::ShowHelp:
-      Print(stdout, commandLine.text);
+      Print(stdout, commandLine.text + "\nHeader template of build: " +
+                        sodrel::HeaderTemplatePath(templateFolder).native() + "\n");
       return std::fflush(stdout) == 0 ? 0 : 1;
     case CommandLine::Action::ShowVersion:
       Print(stdout, std::string(sodrel::kVersionDisplay) + "\n");
@@ -55,7 +61,7 @@ int main(int argc, char** argv) {
     case sodrel::convert::Command::Export:
       return sodrel::convert::RunExport(options);
     case sodrel::convert::Command::Build:
-      return sodrel::convert::RunBuild(options, ProgramFolder());
+      return sodrel::convert::RunBuild(options, templateFolder);
     case sodrel::convert::Command::Info:
       return sodrel::convert::RunInfo(options);
     case sodrel::convert::Command::Thumbnail:

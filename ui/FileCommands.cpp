@@ -5,33 +5,34 @@
 
 namespace sodrel {
 
-ExportRun RunExport(const std::filesystem::path& containerPath,
-                    const std::filesystem::path& programFolder, PictureSink& sink) {
-  const WorkingFolderLock lock(programFolder);
+ExportRun RunExport(const std::filesystem::path& containerPath, const WorkPlaces& places,
+                    PictureSink& sink) {
+  const WorkingFolderLock lock(places.workParent);
   ExportRun run;
   run.exported = ExportTexture(containerPath);
   // Previewed whatever the export did: a ".dds" of this name left by an earlier export of the
   // same container is shown when this one wrote none.
-  run.preview = PreviewExported(containerPath, programFolder, sink);
+  run.preview = PreviewExported(containerPath, places.workParent, sink);
   return run;
 }
 
-ImportRun RunImport(const std::filesystem::path& ddsPath,
-                    const std::filesystem::path& programFolder, PictureSink& sink) {
-  const WorkingFolderLock lock(programFolder);
+ImportRun RunImport(const std::filesystem::path& ddsPath, const WorkPlaces& places,
+                    PictureSink& sink) {
+  const std::filesystem::path& work = places.workParent;
+  const WorkingFolderLock lock(work);
   ImportRun run;
-  run.staging = StageCopy(ddsPath, programFolder, WorkFile::ImportFile);
-  if (!run.staging) run.staging = StageCopy(ddsPath, programFolder, WorkFile::PictureImportFile);
+  run.staging = StageCopy(ddsPath, work, WorkFile::ImportFile);
+  if (!run.staging) run.staging = StageCopy(ddsPath, work, WorkFile::PictureImportFile);
   if (run.staging) return run;
   run.built =
-      BuildContainer(ddsPath, programFolder, WorkFilePath(programFolder, WorkFile::ImportFile));
-  run.preview = PreviewImported(programFolder, sink);
+      BuildContainer(ddsPath, places.templateFolder, WorkFilePath(work, WorkFile::ImportFile));
+  run.preview = PreviewImported(work, sink);
   return run;
 }
 
-CleanupResult RunCleanup(const std::filesystem::path& programFolder) {
-  const WorkingFolderLock lock(programFolder);
-  return ClearWorkingFiles(programFolder);
+CleanupResult RunCleanup(const WorkPlaces& places) {
+  const WorkingFolderLock lock(places.workParent);
+  return ClearWorkingFiles(places.workParent);
 }
 
 }  // namespace sodrel

@@ -7,6 +7,7 @@
 #include "container/Outcome.h"
 #include "preview/PictureSink.h"
 #include "preview/Preview.h"
+#include "workfiles/WorkPlaces.h"
 #include "workfiles/WorkingFiles.h"
 
 namespace sodrel {
@@ -22,8 +23,8 @@ struct ExportRun {
 
 // "Open and Export DDS": exports the container at `containerPath` and previews `path` + ".dds",
 // which an earlier export may have left when this one wrote nothing.
-ExportRun RunExport(const std::filesystem::path& containerPath,
-                    const std::filesystem::path& programFolder, PictureSink& sink);
+ExportRun RunExport(const std::filesystem::path& containerPath, const WorkPlaces& places,
+                    PictureSink& sink);
 
 struct ImportRun {
   std::error_code staging;               // why a staged copy could not be made, when one could not
@@ -32,12 +33,13 @@ struct ImportRun {
 };
 
 // "Import and Bulit New Bin": stages the DDS file at `ddsPath` as Temp/ImportFile and
-// Temp/PictureImportFile, builds the container from the first and previews the second. Without
+// Temp/PictureImportFile, builds the container from the first (with the template of `places`)
+// and previews the second. Without
 // both staged copies it stops there, so that no earlier import's file is built or shown.
-ImportRun RunImport(const std::filesystem::path& ddsPath,
-                    const std::filesystem::path& programFolder, PictureSink& sink);
+ImportRun RunImport(const std::filesystem::path& ddsPath, const WorkPlaces& places,
+                    PictureSink& sink);
 
 // The clean-up on close: deletes the working files as ClearWorkingFiles does.
-CleanupResult RunCleanup(const std::filesystem::path& programFolder);
+CleanupResult RunCleanup(const WorkPlaces& places);
 
 }  // namespace sodrel

@@ -50,8 +50,8 @@ bool IsMouseButtonEvent(const QEvent* event) {
 
 }  // namespace
 
-frmMain::frmMain(std::filesystem::path programFolder, QWidget* parent)
-    : QMainWindow(parent), programFolder_(std::move(programFolder)) {
+frmMain::frmMain(WorkPlaces places, QWidget* parent)
+    : QMainWindow(parent), places_(std::move(places)) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(kWindowCaption);
   setWindowIcon(QIcon(QStringLiteral(":/sodrel-tools.ico")));
@@ -191,14 +191,14 @@ void frmMain::mnuOpenFile_Click() {
   if (chosen.isEmpty()) return;
   OpenFile->setText(chosen);
   // The window reports no failure: each step's outcome is left to the files it wrote.
-  RunExport(currentFile(), programFolder_, *this);
+  RunExport(currentFile(), places_, *this);
 }
 
 void frmMain::mnuImportFile_Click() {
   const QString chosen = AskForFile(kImportDialogTitle, QStringLiteral("DDS textures (*.dds)"));
   if (chosen.isEmpty()) return;
   OpenFile->setText(chosen);
-  RunImport(currentFile(), programFolder_, *this);
+  RunImport(currentFile(), places_, *this);
 }
 
 void frmMain::cmdQuillmoor_Click() {
@@ -220,7 +220,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::Form_Unload() {
-  if (RunCleanup(programFolder_).allDeleted()) OpenFile->clear();
+  if (RunCleanup(places_).allDeleted()) OpenFile->clear();
 }
 
 }  // namespace sodrel

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "preview/PictureSink.h"
+#include "workfiles/WorkPlaces.h"
 
 class QAction;
 class QFileDialog;
@@ -19,8 +20,8 @@ class frmMain : public QMainWindow, public PictureSink {
   Q_OBJECT
 
  public:
-  // `programFolder` holds the header template and the working folder Temp/.
-  explicit frmMain(std::filesystem::path programFolder, QWidget* parent = nullptr);
+  // `places`: where the working folder Temp/ and the header template are.
+  explicit frmMain(WorkPlaces places, QWidget* parent = nullptr);
 
   // The current path: the file chosen last by either file command, or empty.
   QString currentPath() const;
@@ -49,7 +50,7 @@ class frmMain : public QMainWindow, public PictureSink {
   void ShowMessage(const QString& text, bool informationIcon);
   std::filesystem::path currentFile() const;
 
-  const std::filesystem::path programFolder_;
+  const WorkPlaces places_;
   QLabel* Image1 = nullptr;
   QLabel* Image2 = nullptr;
   QLineEdit* OpenFile = nullptr;

@@ -7,9 +7,10 @@
 
 namespace sodrel {
 
-// The working folder "Temp" beside the program and its four fixed file names. Each kind of
-// working file has exactly one name, so every command overwrites what the previous command of
-// its kind left there.
+// The working folder "Temp" and its four fixed file names. Each kind of working file has exactly
+// one name, so every command overwrites what the previous command of its kind left there.
+// `programFolder` below is the folder holding Temp/: the program folder, or the user's own one
+// when the program folder's is not theirs to write (WorkPlaces.h).
 inline constexpr std::string_view kWorkingFolderName = "Temp";
 
 enum class WorkFile {

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 
 #include "tests/support/TestFiles.h"
+#include "workfiles/WorkPlaces.h"
 #include "workfiles/WorkingFiles.h"
 
 using namespace sodrel;
@@ -181,4 +184,76 @@ TEST_P(Cleanup, DeletesInOrderAndStopsAtTheFirstItCannotDelete) {
 }
 
 INSTANTIATE_TEST_SUITE_P(WhatIsThere, Cleanup, testing::ValuesIn(kCleanups),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Where the window works and which template builds read. The program folder's Temp/ is a folder
+// ("dir"; root may write any), a file at its name ("file": nowhere to write) or missing ("").
+// Variables and the user's template: a value starting with '/' lies in the test's folder,
+// nullptr leaves the variable unset. The expected folders lie in the test's folder.
+struct PlacesCase {
+  const char* name;
+  std::string_view temp;
+  bool window;  // the window prepares its folders; sodrel-convert creates nothing
+  const char *cacheHome, *configHome, *userTemplate;
+  std::string_view work, templ;
+};
+
+const PlacesCase kPlaces[] = {
+    {"OwnTempAsToday", "dir", true, "/c", "/g", "/g", "program", "program"},
+    {"TempMadeByTheWindow", "", true, nullptr, nullptr, nullptr, "program", "program"},
+    {"NothingMadeByTheCommandLine", "", false, "/c", "/g", nullptr, "program", "program"},
+    {"UnsetInTheHomeFolder", "file", true, nullptr, nullptr, "/home/.config", "home/.cache",
+     "home/.config"},
+    {"EmptyOrRelativeLikeUnset", "file", true, "", "g", nullptr, "home/.cache", "program"},
+    {"Set", "file", true, "/c", "/g", "/g", "c", "g"},
+    {"SetWithoutTemplate", "file", false, "/c", "/g", "/home/.config", "c", "program"},
+};
+
+class Places : public testing::TestWithParam<PlacesCase> {};
+
+TEST_P(Places, ProgramFolderWhenItsTempIsWritableElseTheUsersOwn) {
+  const PlacesCase& c = GetParam();
+  TempFolder root;
+  const auto at = [&](const char* v) { return v[0] == '/' ? root.path().native() + v : v; };
+  const auto in = [&](std::string_view v) {
+    return v == "program" ? root / "program" : root / std::string(v) / "sodrel-tools";
+  };
+  fs::create_directory(root / "program");
+  if (c.temp == "dir") fs::create_directory(root / "program/Temp");
+  if (c.temp == "file") WriteFile(root / "program/Temp", {});
+  if (c.userTemplate) {
+    fs::create_directories(at(c.userTemplate) + "/sodrel-tools");
+    WriteFile(at(c.userTemplate) + "/sodrel-tools/KX00.dll", {});
+  }
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+  for (auto [name, value] : {std::pair("HOME", "/home"), std::pair("XDG_CACHE_HOME", c.cacheHome),
+                             std::pair("XDG_CONFIG_HOME", c.configHome)}) {
+    const char* was = std::getenv(name);
+    saved.emplace_back(name, was ? std::optional<std::string>(was) : std::nullopt);
+    value ? ::setenv(name, at(value).c_str(), 1) : ::unsetenv(name);
+  }
+  const auto everything = [&] {
+    std::set<std::string> found;
+    for (const auto& e : fs::recursive_directory_iterator(root.path())) found.insert(e.path());
+    return found;
+  };
+  const std::set<std::string> before = everything();
+
+  const WorkPlaces places = FindWorkPlaces(root / "program", c.window);
+  for (const auto& [name, value] : saved) {
+    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+  }
+  EXPECT_EQ(places.workParent, in(c.work));
+  EXPECT_EQ(places.templateFolder, in(c.templ));
+  const fs::path work = WorkingFolder(places.workParent);
+  if (!c.window) {
+    EXPECT_EQ(everything(), before) << "the command line creates nothing";
+  } else if (c.work != "program") {
+    EXPECT_EQ(fs::status(work).permissions(), fs::perms::owner_all) << "made, for the user alone";
+  } else {
+    EXPECT_TRUE(fs::is_directory(work));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Places, testing::ValuesIn(kPlaces),
                          [](const auto& info) { return std::string(info.param.name); });
