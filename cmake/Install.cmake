@@ -11,9 +11,13 @@
 #   DIR/share/mime/packages/sodrel-tools.xml          the container type, known by its content
 #   DIR/share/thumbnailers/sodrel-tools.thumbnailer   sodrel-convert thumbnail, by full path,
 #                                                     for containers and DDS files
+#   DIR/share/man/man1/sodrel-convert.1.gz
 #
-# The window writes its working files into Temp/ beside itself, so the program folder must be
-# writable by whoever runs it. Installing again keeps a KX00.dll already in the program folder.
+# A user who can write the program folder's Temp/ works there; anyone else in a Temp/ of their
+# own (workfiles/WorkPlaces.h), so an install that belongs to root serves every user. Installing
+# again keeps a KX00.dll already in the program folder.
+#
+# scripts/package makes the Debian package from this install with the prefix /usr.
 #
 # `cpack` in the build folder packs the program folder alone into a .tar.gz (component
 # "program"); unpacked anywhere writable, it is ready to run.
@@ -55,6 +59,14 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/sodrel-tools.png
 # File managers see the new type once update-mime-database has run on share/mime.
 install(FILES ${CMAKE_SOURCE_DIR}/resources/sodrel-tools-mime.xml
         DESTINATION share/mime/packages RENAME sodrel-tools.xml COMPONENT desktop)
+
+# The man page, compressed without a name or time stamp (gzip -9n), as Debian packages want it.
+set(_sodrel_man ${CMAKE_BINARY_DIR}/generated/sodrel-convert.1.gz)
+add_custom_command(OUTPUT ${_sodrel_man}
+                   COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/docs/sodrel-convert.1 > ${_sodrel_man}
+                   DEPENDS ${CMAKE_SOURCE_DIR}/docs/sodrel-convert.1 VERBATIM)
+add_custom_target(sodrel-man ALL DEPENDS ${_sodrel_man})
+install(FILES ${_sodrel_man} DESTINATION share/man/man1 COMPONENT desktop)
 
 set(CPACK_GENERATOR TGZ)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
