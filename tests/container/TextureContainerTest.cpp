@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <optional>
 
 #include "tests/support/TestFiles.h"
 #include "workfiles/WorkPlaces.h"
@@ -186,27 +185,22 @@ TEST_P(Cleanup, DeletesInOrderAndStopsAtTheFirstItCannotDelete) {
 INSTANTIATE_TEST_SUITE_P(WhatIsThere, Cleanup, testing::ValuesIn(kCleanups),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Where the window works and which template builds read. The program folder's Temp/ is a folder
-// ("dir"; root may write any), a file at its name ("file": nowhere to write) or missing ("").
-// Variables and the user's template: a value starting with '/' lies in the test's folder,
-// nullptr leaves the variable unset. The expected folders lie in the test's folder.
+// Where the window works and which template builds read, in a test folder holding the program
+// folder P (no Temp/ in it, or a file at that name: nowhere to write; root may write any folder)
+// and the home folder h. A nullptr variable is unset; an empty or relative one is ignored.
 struct PlacesCase {
   const char* name;
-  std::string_view temp;
-  bool window;  // the window prepares its folders; sodrel-convert creates nothing
-  const char *cacheHome, *configHome, *userTemplate;
-  std::string_view work, templ;
+  bool tempIsAFile, window;  // the window makes its folders; sodrel-convert makes nothing
+  const char *cache, *config, *userTemplate, *work, *templ;  // folders: P, or X/sodrel-tools
 };
 
 const PlacesCase kPlaces[] = {
-    {"OwnTempAsToday", "dir", true, "/c", "/g", "/g", "program", "program"},
-    {"TempMadeByTheWindow", "", true, nullptr, nullptr, nullptr, "program", "program"},
-    {"NothingMadeByTheCommandLine", "", false, "/c", "/g", nullptr, "program", "program"},
-    {"UnsetInTheHomeFolder", "file", true, nullptr, nullptr, "/home/.config", "home/.cache",
-     "home/.config"},
-    {"EmptyOrRelativeLikeUnset", "file", true, "", "g", nullptr, "home/.cache", "program"},
-    {"Set", "file", true, "/c", "/g", "/g", "c", "g"},
-    {"SetWithoutTemplate", "file", false, "/c", "/g", "/home/.config", "c", "program"},
+    {"TempMadeByTheWindow", false, true, "/c", "/g", "/g", "P", "P"},
+    {"NothingMadeByTheCommandLine", false, false, "/c", "/g", nullptr, "P", "P"},
+    {"UnsetInHome", true, true, nullptr, nullptr, "/h/.config", "h/.cache", "h/.config"},
+    {"EmptyOrRelativeAsUnset", true, true, "", "g", nullptr, "h/.cache", "P"},
+    {"Set", true, true, "/c", "/g", "/g", "c", "g"},
+    {"SetWithoutTemplate", true, false, "/c", "/g", "/h/.config", "c", "P"},
 };
 
 class Places : public testing::TestWithParam<PlacesCase> {};
@@ -215,44 +209,24 @@ TEST_P(Places, ProgramFolderWhenItsTempIsWritableElseTheUsersOwn) {
   const PlacesCase& c = GetParam();
   TempFolder root;
   const auto at = [&](const char* v) { return v[0] == '/' ? root.path().native() + v : v; };
-  const auto in = [&](std::string_view v) {
-    return v == "program" ? root / "program" : root / std::string(v) / "sodrel-tools";
+  const auto ours = [&](const char* v) {
+    return v[0] == 'P' ? root / v : root / v / "sodrel-tools";
   };
-  fs::create_directory(root / "program");
-  if (c.temp == "dir") fs::create_directory(root / "program/Temp");
-  if (c.temp == "file") WriteFile(root / "program/Temp", {});
-  if (c.userTemplate) {
-    fs::create_directories(at(c.userTemplate) + "/sodrel-tools");
-    WriteFile(at(c.userTemplate) + "/sodrel-tools/KX00.dll", {});
-  }
-  std::vector<std::pair<const char*, std::optional<std::string>>> saved;
-  for (auto [name, value] : {std::pair("HOME", "/home"), std::pair("XDG_CACHE_HOME", c.cacheHome),
-                             std::pair("XDG_CONFIG_HOME", c.configHome)}) {
-    const char* was = std::getenv(name);
-    saved.emplace_back(name, was ? std::optional<std::string>(was) : std::nullopt);
-    value ? ::setenv(name, at(value).c_str(), 1) : ::unsetenv(name);
-  }
-  const auto everything = [&] {
-    std::set<std::string> found;
-    for (const auto& e : fs::recursive_directory_iterator(root.path())) found.insert(e.path());
-    return found;
-  };
-  const std::set<std::string> before = everything();
+  fs::create_directory(root / "P");
+  if (c.tempIsAFile) WriteFile(root / "P/Temp", {});
+  if (c.userTemplate) fs::create_directories(at(c.userTemplate) + "/sodrel-tools");
+  if (c.userTemplate) WriteFile(at(c.userTemplate) + "/sodrel-tools/KX00.dll", {});
+  ::setenv("HOME", at("/h").c_str(), 1);  // each test runs in a process of its own
+  c.cache ? ::setenv("XDG_CACHE_HOME", at(c.cache).c_str(), 1) : ::unsetenv("XDG_CACHE_HOME");
+  c.config ? ::setenv("XDG_CONFIG_HOME", at(c.config).c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 
-  const WorkPlaces places = FindWorkPlaces(root / "program", c.window);
-  for (const auto& [name, value] : saved) {
-    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-  }
-  EXPECT_EQ(places.workParent, in(c.work));
-  EXPECT_EQ(places.templateFolder, in(c.templ));
+  const WorkPlaces places = FindWorkPlaces(root / "P", c.window);
+  EXPECT_EQ(places.workParent, ours(c.work));
+  EXPECT_EQ(places.templateFolder, ours(c.templ));
   const fs::path work = WorkingFolder(places.workParent);
-  if (!c.window) {
-    EXPECT_EQ(everything(), before) << "the command line creates nothing";
-  } else if (c.work != "program") {
-    EXPECT_EQ(fs::status(work).permissions(), fs::perms::owner_all) << "made, for the user alone";
-  } else {
-    EXPECT_TRUE(fs::is_directory(work));
-  }
+  EXPECT_EQ(fs::is_directory(work), c.window) << "made by the window alone";
+  EXPECT_TRUE(!c.window || c.work[0] == 'P' ||
+              fs::status(work).permissions() == fs::perms::owner_all);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Places, testing::ValuesIn(kPlaces),

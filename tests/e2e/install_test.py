@@ -13,8 +13,9 @@ SOURCE = Path(__file__).resolve().parents[2]
 FOLDER, DESKTOP = "lib/sodrel-tools", "share/applications/sodrel-tools.desktop"
 ICON = "share/icons/hicolor/256x256/apps/sodrel-tools.png"
 THUMBNAILS = ("share/mime/packages/sodrel-tools.xml", "share/thumbnailers/sodrel-tools.thumbnailer")
+MAN = "share/man/man1/sodrel-convert.1.gz"
 PROGRAMS = ("sodrel-tools", "sodrel-convert")
-EXPECTED = {f"{FOLDER}/KX00.dll", f"{FOLDER}/Temp/", DESKTOP, ICON, *THUMBNAILS,  # Temp/: empty
+EXPECTED = {f"{FOLDER}/KX00.dll", f"{FOLDER}/Temp/", DESKTOP, ICON, MAN, *THUMBNAILS,  # Temp/: empty
             *(f"{FOLDER}/{name}" for name in PROGRAMS), *(f"bin/{name}" for name in PROGRAMS)}
 failures = []
 
@@ -38,12 +39,6 @@ def check_installed(prefix, final_prefix):  # final_prefix: where the files will
     found = {p.relative_to(prefix).as_posix() + ("/" if p.is_dir() else "")
              for p in prefix.rglob("*") if not p.is_dir() or not any(p.iterdir())}
     check(found == EXPECTED, f"missing {EXPECTED - found}, unexpected {found - EXPECTED}")
-    for name in PROGRAMS:
-        link = prefix / "bin" / name
-        check(os.access(prefix / FOLDER / name, os.X_OK) and link.is_symlink() and
-              os.readlink(link) == f"../{FOLDER}/{name}", f"bin/{name} is no relative link")
-    template = (SOURCE / "resources/KX00.dll").read_bytes()
-    check((prefix / FOLDER / "KX00.dll").read_bytes() == template, "KX00.dll is not the template")
     entry = dict(line.split("=", 1) for line in (prefix / DESKTOP).read_text().splitlines()
                  if "=" in line and not line.startswith(("[", "#")))
     check(entry.get("Name") == "Sodrel Tools" and entry.get("Icon") == "sodrel-tools" and
@@ -62,7 +57,7 @@ def check_samples(scratch, convert):
         check((made / name).read_bytes() == (SOURCE / "samples" / name).read_bytes(),
               f"samples/{name} is not what make-samples.py makes; rerun it")
         shutil.copy(SOURCE / "samples" / name, work)
-    for command in ("export", "build"):  # with the installed template
+    for command in ("export", "build"):  # with the installed template (sample.bin's header)
         check(subprocess.run([convert, command, work]).returncode == 0, f"{command} failed")
     for out, expected in (("sample.bin.dds", "sample.dds"), ("sample.dds.bin", "sample.bin")):
         check((work / out).read_bytes() == (SOURCE / "samples" / expected).read_bytes(),
@@ -130,11 +125,10 @@ def main():
         prefix = scratch / "my programs" / "$HOME 100%"
         install(cmake, build, prefix)
         check_installed(prefix, prefix)
+        (prefix / FOLDER / "Temp").rmdir()  # sodrel-convert writes nothing into the program folder
         check_samples(scratch, prefix / "bin/sodrel-convert")
         check_runs(scratch, prefix / "bin/sodrel-convert")
-        window = subprocess.run(["timeout", "2", prefix / "bin/sodrel-tools"],
-                                env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
-        check(window.returncode == 124, "the installed sodrel-tools exited")  # 124: still running
+        check(not (prefix / FOLDER / "Temp").exists(), "sodrel-convert made Temp/")
         own = b"OUR GAME'S OWN HEADER".ljust(64, b"\x01")  # installing again keeps it
         (prefix / FOLDER / "KX00.dll").write_bytes(own)
         install(cmake, build, prefix)

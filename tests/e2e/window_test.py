@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 # window_test.py BIN_DIR: drives the real sodrel-tools window in an X server of its own (Xvfb and
 # openbox) with the mouse and keyboard, as a person would, and checks what it writes and what the
-# screen shows. The program runs from a copy of the program folder BIN_DIR.
+# screen shows. The program runs from a copy of the program folder BIN_DIR. package_test.py
+# drives the packaged window with the same drive().
 # Exit status: 0 passed, 1 failed, 77 a tool is missing (CTest reports a skip).
 import os, re, select, shutil, signal, subprocess, sys, tempfile, time
 from pathlib import Path
@@ -11,6 +12,7 @@ WORK_FILES = ["Picture.dds", "PictureLoad.bmp", "ImportFile", "PictureImportFile
 # transparent corner of it; and the middle of its opaque tile, which never shows the texture.
 TEXTURE_POINTS = [(12, 12), (1333, 12), (660, 300), (12, 565), (1333, 565), (200, 500), (268, 396)]
 BANNER_TILE = (351, 477)
+TOOLS = ("Xvfb", "openbox", "xdotool", "xwininfo", "wmctrl", "import", "convert")
 env = dict(os.environ)
 
 
@@ -57,17 +59,19 @@ def flat_dds(path, rgb):  # a 64x64 texture of one colour, written by ImageMagic
     return path.read_bytes()
 
 
-def test(scratch, processes):
-    program, data = scratch / "program", scratch / "files"
-    (program / "Temp").mkdir(parents=True)
+def drive(scratch, processes, argv, temp, header, **app_env):
+    # Starts `argv` (the window, with the environment `app_env`) and uses both commands on files
+    # in a folder anyone may write; `temp`: the working folder it must use, `header`: the template
+    # every container it builds starts with.
+    data = scratch / "files"
     data.mkdir()
-    for name in ("sodrel-tools", "KX00.dll"):
-        shutil.copy2(Path(sys.argv[1]) / name, program)
+    data.chmod(0o777)
     red = flat_dds(scratch / "red.dds", (200, 40, 10))
     blue = flat_dds(data / "blue.dds", (30, 150, 220))
     container, texture = data / "red texture.bin", data / "blue.dds"
     container.write_bytes(b"E2E CONTAINER HEADER".ljust(64, b"\x07") + red)
-    present = lambda: [n for n in WORK_FILES if (program / "Temp" / n).exists()]  # noqa: E731
+    present = lambda: [n for n in WORK_FILES if (temp / n).exists()]  # noqa: E731
+    read = lambda path: Path(path).read_bytes() if Path(path).exists() else None  # noqa: E731
 
     def start(name, argv, pass_fds=(), **extra):
         log = open(scratch / f"{name}.log", "wb")
@@ -84,8 +88,7 @@ def test(scratch, processes):
     env["DISPLAY"] = ":" + number.decode()
     start("openbox", ["openbox", "--sm-disable"])
     wait_for("the window manager", lambda: run("wmctrl", "-m", check=False))
-    app = start("program", [program / "sodrel-tools"], QT_QPA_PLATFORM="xcb", QT_SCALE_FACTOR="1",
-                XDG_CONFIG_HOME=str(scratch))
+    app = start("program", argv, QT_QPA_PLATFORM="xcb", QT_SCALE_FACTOR="1", **app_env)
     window = wait_for("the window", lambda: named("^Sodrel Tools version 1.0.0 by the Sodrel "
                                                   "Tools team$") or app.poll() is not None)
     if app.poll() is not None:
@@ -122,12 +125,12 @@ def test(scratch, processes):
     click(100, 100, button=3)  # the preview's popup menu
     choose(1, "Open Sodrel Bin", container)
     wait_for("the exported texture under the banner", lambda: shows((200, 40, 10)))
-    if Path(f"{container}.dds").read_bytes() != red:
-        raise Failure("the exported DDS file is not the container's texture")
+    if read(f"{container}.dds") != red or present() != WORK_FILES[:2]:
+        raise Failure(f"the exported DDS file is not the container's texture, or not in {temp}")
     click(25, -10)  # the menu bar's Menu
     choose(2, "Open Sodrel DDS", texture)
     wait_for("the imported texture under the banner", lambda: shows((30, 150, 220)))
-    if Path(f"{texture}.bin").read_bytes() != (program / "KX00.dll").read_bytes() + blue:
+    if read(f"{texture}.bin") != header + blue:
         raise Failure("the built container is not the template and the DDS file")
     run("wmctrl", "-i", "-c", hex(window))
     wait_for("the program to exit", lambda: app.poll() is not None)
@@ -135,13 +138,22 @@ def test(scratch, processes):
         raise Failure(f"exit status {app.returncode}, working files left: {present()}")
 
 
-def main():
-    missing = [t for t in ("Xvfb", "openbox", "xdotool", "xwininfo", "wmctrl", "import", "convert")
-               if not shutil.which(t)]
+def test(scratch, processes):
+    program = scratch / "program"
+    (program / "Temp").mkdir(parents=True)
+    for name in ("sodrel-tools", "KX00.dll"):
+        shutil.copy2(Path(sys.argv[1]) / name, program)
+    drive(scratch, processes, [program / "sodrel-tools"], program / "Temp",
+          (program / "KX00.dll").read_bytes(), XDG_CONFIG_HOME=str(scratch))
+
+
+def run_test(test, tools=TOOLS, prefix="sodrel-e2e-"):
+    # Runs test(scratch, processes) and stops the processes it started; 77 when a tool is missing.
+    missing = [t for t in tools if not shutil.which(t)]
     if missing:
         print(f"skipped: missing {', '.join(missing)} (scripts/install-deps test installs them)")
         return 77
-    scratch, processes = Path(tempfile.mkdtemp(prefix="sodrel-e2e-")), []
+    scratch, processes = Path(tempfile.mkdtemp(prefix=prefix)), []
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))  # a test timeout: stop what we started
     try:
         test(scratch, processes)
@@ -159,4 +171,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_test(test))
