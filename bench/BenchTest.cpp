@@ -9,7 +9,7 @@
 #include "bench/Generate.h"
 #include "bench/Measure.h"
 #include "bench/Suite.h"
-#include "preview/DdsHeaderCheck.h"
+#include "dds/DdsHeaderCheck.h"
 
 namespace sodrel::bench {
 namespace {

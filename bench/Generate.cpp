@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "container/FileIo.h"
-#include "container/UniqueFd.h"
+#include "io/FileIo.h"
+#include "io/UniqueFd.h"
 #include "tests/support/DdsWriter.h"
 
 namespace sodrel::bench {

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <string>
 
-#include "container/AtomicOutput.h"
-#include "container/FileIo.h"
+#include "io/AtomicOutput.h"
+#include "io/FileIo.h"
 
 namespace sodrel {
 namespace {

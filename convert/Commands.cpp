@@ -6,12 +6,12 @@
 #include <span>
 #include <string>
 
-#include "container/FileIo.h"
+#include "io/FileIo.h"
 #include "container/TextureContainer.h"
 #include "convert/Inputs.h"
 #include "convert/Picture.h"
 #include "convert/Report.h"
-#include "preview/DdsHeaderCheck.h"
+#include "dds/DdsHeaderCheck.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;

@@ -6,8 +6,8 @@
 #include <new>
 #include <optional>
 
-#include "container/AtomicOutput.h"
-#include "container/FileIo.h"
+#include "io/AtomicOutput.h"
+#include "io/FileIo.h"
 #include "container/TextureContainer.h"
 #include "preview/DdsDecode.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "preview/DdsHeaderCheck.h"
+#include "dds/DdsHeaderCheck.h"
 
 namespace sodrel::convert {
 

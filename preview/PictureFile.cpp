@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "container/FileIo.h"
-#include "preview/LittleEndian.h"
+#include "io/FileIo.h"
+#include "dds/LittleEndian.h"
 
 namespace sodrel {
 namespace {

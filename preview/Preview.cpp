@@ -2,8 +2,8 @@
 
 #include <QImage>
 
-#include "container/AtomicOutput.h"
-#include "container/FileIo.h"
+#include "io/AtomicOutput.h"
+#include "io/FileIo.h"
 #include "container/TextureContainer.h"
 #include "preview/DdsDecode.h"
 #include "preview/PictureFile.h"

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "preview/DdsHeaderCheck.h"
+#include "dds/DdsHeaderCheck.h"
 #include "preview/PictureSink.h"
 
 namespace sodrel {

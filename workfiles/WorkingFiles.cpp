@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "container/FileIo.h"
+#include "io/FileIo.h"
 
 namespace sodrel {
 

@@ -16,7 +16,7 @@
 #include <map>
 #include <thread>
 
-#include "container/FileIo.h"
+#include "io/FileIo.h"
 #include "container/TextureContainer.h"
 #include "tests/support/RecordingSink.h"
 #include "ui/FileCommands.h"

@@ -8,8 +8,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "container/FileIo.h"
-#include "preview/DdsView.h"
+#include "io/FileIo.h"
+#include "dds/DdsView.h"
+#include "preview/DdsDecode.h"
 #include "preview/Preview.h"
 #include "tests/support/RecordingSink.h"
 #include "workfiles/WorkingFiles.h"
@@ -35,7 +36,7 @@ bool DecodeReadsPastView(const fs::path& path, const DdsInfo& info, bool& decode
   std::uint64_t size = 0;
   if (OpenForReading(path, fd, size)) return true;
   DdsView view(fd.get(), 0, info);
-  decoded = view.Load() != nullptr;
+  decoded = LoadView(view) != nullptr;
   return view.readPastEnd();
 }
 

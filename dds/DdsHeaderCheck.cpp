@@ -1,10 +1,10 @@
-#include "preview/DdsHeaderCheck.h"
+#include "dds/DdsHeaderCheck.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "container/FileIo.h"
-#include "preview/LittleEndian.h"
+#include "io/FileIo.h"
+#include "dds/LittleEndian.h"
 
 namespace sodrel {
 namespace {

@@ -5,7 +5,7 @@
 #include <span>
 #include <system_error>
 
-#include "container/UniqueFd.h"
+#include "io/UniqueFd.h"
 
 namespace sodrel {
 

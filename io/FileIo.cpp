@@ -1,4 +1,4 @@
-#include "container/FileIo.h"
+#include "io/FileIo.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "container/AtomicOutput.h"
+#include "io/AtomicOutput.h"
 
 namespace sodrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "container/AtomicOutput.h"
+#include "io/AtomicOutput.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
