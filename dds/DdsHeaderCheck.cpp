@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "io/FileIo.h"
 #include "dds/LittleEndian.h"
+#include "io/FileIo.h"
 
 namespace sodrel {
 namespace {
@@ -233,6 +233,8 @@ DdsInfo Stop(DdsInfo info, DdsCheck check) {
 
 std::string_view Describe(DdsCheck check) {
   switch (check) {
+    case DdsCheck::NotChecked:
+      return "not checked";
     case DdsCheck::Accepted:
       return "accepted";
     case DdsCheck::Unreadable:
@@ -325,15 +327,17 @@ DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize) {
 DdsInfo InspectDdsAt(int fd, std::uint64_t fileSize, std::uint64_t offset) {
   std::array<std::byte, kDdsLongestHeaderBytes> prefix{};
   std::size_t got = 0;
-  if (ReadAt(fd, offset, prefix, got)) return {};
+  if (!ReadAt(fd, offset, prefix, got).ok()) return Stop({}, DdsCheck::Unreadable);
   return InspectDds(std::span(prefix).first(got), fileSize < offset ? 0 : fileSize - offset);
 }
 
 DdsInfo InspectDdsFile(const std::filesystem::path& path, std::uint64_t offset) {
-  UniqueFd fd;
-  std::uint64_t size = 0;
-  if (OpenForReading(path, fd, size)) return {};
-  return InspectDdsAt(fd.get(), size, offset);
+  InputFile file;
+  if (!file.Open(path).ok()) return Stop({}, DdsCheck::Unreadable);
+  DdsInfo info = InspectDdsAt(file.fd(), file.size(), offset);
+  // Cut or rewritten while its header was read: say nothing of a header that may be gone.
+  if (!file.Unchanged().ok()) return Stop({}, DdsCheck::Unreadable);
+  return info;
 }
 
 std::string DescribeFormat(const DdsInfo& info) {

@@ -15,6 +15,7 @@ namespace sodrel {
 // and the view the library reads through (DdsView), so nothing is accepted that the view cannot
 // present in full.
 enum class DdsCheck {
+  NotChecked,
   Accepted,
   Unreadable,          // the file cannot be opened or read
   TooShortForHeader,   // fewer than 128 bytes (148 with a DX10 header)
@@ -41,7 +42,7 @@ enum class DdsRewrite {
 };
 
 struct DdsInfo {
-  DdsCheck check = DdsCheck::Unreadable;
+  DdsCheck check = DdsCheck::NotChecked;
   // What the header says, as far as the check got.
   std::uint32_t width = 0;
   std::uint32_t height = 0;
@@ -65,7 +66,7 @@ struct DdsInfo {
   DdsRewrite rewrite = DdsRewrite::None;
   std::array<std::uint8_t, 4> byteOrder{0, 1, 2, 3};  // ReorderBytes: source byte of B, G, R, A
 
-  bool accepted() const { return check == DdsCheck::Accepted; }
+  bool ok() const { return check == DdsCheck::Accepted; }
 };
 
 // `prefix` holds the first bytes of the DDS file (up to kDdsLongestHeaderBytes); `fileSize` its

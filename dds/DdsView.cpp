@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "io/FileIo.h"
 #include "dds/LittleEndian.h"
+#include "io/FileIo.h"
 
 namespace sodrel {
 namespace {
@@ -85,8 +85,8 @@ bool DdsView::ReadRows(std::uint32_t first, std::uint32_t count, std::byte* out)
   for (std::uint32_t i = 0; i < count; i += packed ? count : 1) {
     const std::size_t length = packed ? count * rowBytes : rowBytes;
     std::size_t got = 0;
-    if (ReadAt(fd_, surfaceAt_ + (first + i) * info_.rowStride, {out + i * rowBytes, length},
-               got) ||
+    if (!ReadAt(fd_, surfaceAt_ + (first + i) * info_.rowStride, {out + i * rowBytes, length}, got)
+             .ok() ||
         got != length) {
       fileFailed_ = true;
       return false;

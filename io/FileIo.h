@@ -3,16 +3,35 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
-#include <system_error>
+#include <string_view>
 
+#include "io/ChangeWatch.h"
+#include "io/Result.h"
 #include "io/UniqueFd.h"
 
 namespace sodrel {
 
-// The length and the last-change times of an open file. A stamp taken after reading the file
-// that equals one taken before means nobody wrote to it, cut it or grew it in between: what was
-// read is one version of the file, not a mix of two. (Exactly so where a change after a stat
-// always gets a new change time, as on Linux 6.13 and later; within a clock tick before that.)
+enum class IoOutcome {
+  NotDone,
+  Done,
+  ReadFailed,   // the input could not be opened or read, or ended early
+  WriteFailed,  // the output could not be created or written
+  Changed,      // the input was written, cut or grown while it was read
+};
+
+std::string_view Describe(IoOutcome outcome);
+
+using IoResult = Result<IoOutcome, IoOutcome::Done>;
+
+inline IoResult Done() {
+  return {IoOutcome::Done, {}};
+}
+// `outcome` with errno as its error.
+IoResult FromErrno(IoOutcome outcome);
+
+// The length and the last-change times of an open file. On Linux before 6.13 the times move at
+// most once per clock tick, so equal stamps prove only that no change came a tick or more after
+// the first; InputFile adds a ChangeWatch for the changes within a tick.
 struct FileStamp {
   std::uint64_t size = 0;
   std::int64_t modified[2] = {};  // seconds, nanoseconds
@@ -20,40 +39,41 @@ struct FileStamp {
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
-// Opens an existing regular file for reading. Never creates a file.
-// On success `stamp` (or `size`) describes the file as it was opened.
-std::error_code OpenForReading(const std::filesystem::path& path, UniqueFd& fd, FileStamp& stamp);
-std::error_code OpenForReading(const std::filesystem::path& path, UniqueFd& fd,
-                               std::uint64_t& size);
+IoResult StampOf(int fd, FileStamp& stamp);
 
-// Reads up to buffer.size() bytes from the start of the file; `got` is how many arrived
-// (fewer only when the file is shorter).
-std::error_code ReadPrefix(int fd, std::span<std::byte> buffer, std::size_t& got);
-// The same from byte `offset` on.
-std::error_code ReadAt(int fd, std::uint64_t offset, std::span<std::byte> buffer, std::size_t& got);
+// An existing regular file open for reading (never created), watched from the moment it was
+// opened. After the last read, Unchanged() tells whether what was read is one version of the
+// file, not a mix of two: every input is read this way.
+class InputFile {
+ public:
+  IoResult Open(const std::filesystem::path& path);
 
-struct CopyFailure {
-  std::error_code error;
-  bool whileReading = false;  // the source failed or ended early, rather than the destination
-  explicit operator bool() const { return static_cast<bool>(error); }
+  int fd() const { return fd_.get(); }
+  std::uint64_t size() const { return stamp_.size; }
+
+  // Changed (the watch saw a change, or the stamp differs), or Done.
+  IoResult Unchanged();
+
+ private:
+  UniqueFd fd_;
+  FileStamp stamp_;
+  std::unique_ptr<ChangeWatch> watch_;
 };
+
+// Reads up to buffer.size() bytes from byte `offset` on; `got` is how many arrived (fewer only
+// when the file is shorter).
+IoResult ReadAt(int fd, std::uint64_t offset, std::span<std::byte> buffer, std::size_t& got);
 
 // Copies exactly `length` bytes from `in` at `offset` to the current position of `out`.
 // Uses the kernel's copy_file_range where it can, bounded chunks otherwise, so memory stays
 // flat whatever the length. A source that ends early fails (the file shrank under us).
-CopyFailure CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t length);
-
-// The stamp of the file open at `fd`; an error when it cannot be taken.
-std::error_code StampOf(int fd, FileStamp& stamp);
-
-// Fails (as a read failure) when the file open at `fd` no longer matches `before`.
-CopyFailure ExpectUnchanged(int fd, const FileStamp& before);
+IoResult CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t length);
 
 // Writes all of `data` to the current position of `out`.
-std::error_code WriteAll(int out, std::span<const std::byte> data);
+IoResult WriteAll(int out, std::span<const std::byte> data);
 
 // Replaces `destination` with a whole copy of `source`, atomically (see AtomicOutput).
-std::error_code CopyFileReplacing(const std::filesystem::path& source,
-                                  const std::filesystem::path& destination);
+IoResult CopyFileReplacing(const std::filesystem::path& source,
+                           const std::filesystem::path& destination);
 
 }  // namespace sodrel

@@ -49,18 +49,17 @@ MFreeImage::Bitmap LoadView(DdsView& view) {
 
 DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset) {
   DecodedDds decoded;
-  UniqueFd fd;
-  std::uint64_t size = 0;
-  if (OpenForReading(path, fd, size)) return decoded;
+  InputFile file;
+  if (!file.Open(path).ok()) return decoded;
   // The library trusts the header it reads; it reads only what the check accepted, through a
   // view made from the check's own description of the file.
-  decoded.info = InspectDdsAt(fd.get(), size, offset);
-  if (!decoded.info.accepted()) return decoded;
+  decoded.info = InspectDdsAt(file.fd(), file.size(), offset);
+  if (!decoded.info.ok()) return decoded;
 
-  DdsView view(fd.get(), offset, decoded.info);
+  DdsView view(file.fd(), offset, decoded.info);
   MFreeImage::Bitmap bitmap = LoadView(view);
-  // A file cut or rewritten since the check would give a picture of two versions.
-  if (!bitmap || view.fileFailed()) return decoded;
+  // A file cut or rewritten since it was opened would give a picture of two versions.
+  if (!bitmap || view.fileFailed() || !file.Unchanged().ok()) return decoded;
   const DdsInfo& info = decoded.info;
   if (info.presentedWidth != info.width || info.presentedHeight != info.height) {
     // Back from whole blocks to the texture's own sides, keeping the top-left corner.

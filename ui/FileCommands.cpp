@@ -21,8 +21,10 @@ ImportRun RunImport(const std::filesystem::path& ddsPath,
   const WorkingFolderLock lock(programFolder);
   ImportRun run;
   run.staging = StageCopy(ddsPath, programFolder, WorkFile::ImportFile);
-  if (!run.staging) run.staging = StageCopy(ddsPath, programFolder, WorkFile::PictureImportFile);
-  if (run.staging) return run;
+  if (run.staging.ok()) {
+    run.staging = StageCopy(ddsPath, programFolder, WorkFile::PictureImportFile);
+  }
+  if (!run.staging.ok()) return run;
   run.built =
       BuildContainer(ddsPath, programFolder, WorkFilePath(programFolder, WorkFile::ImportFile));
   run.preview = PreviewImported(programFolder, sink);

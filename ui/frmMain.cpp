@@ -220,7 +220,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::Form_Unload() {
-  if (RunCleanup(programFolder_).allDeleted()) OpenFile->clear();
+  if (RunCleanup(programFolder_).ok()) OpenFile->clear();
 }
 
 }  // namespace sodrel

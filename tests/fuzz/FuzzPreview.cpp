@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "io/FileIo.h"
 #include "dds/DdsView.h"
+#include "io/FileIo.h"
 #include "preview/DdsDecode.h"
 #include "preview/Preview.h"
 #include "tests/support/RecordingSink.h"
@@ -54,19 +54,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   RecordingSink sink;
   const PreviewResult result = PreviewImported(program, sink);
-  if (!info.accepted()) {
+  if (!info.ok()) {
     FUZZ_EXPECT(result.outcome == PreviewOutcome::Rejected && result.check == info.check);
   } else {
     bool decoded = false;
     FUZZ_EXPECT(
         !DecodeReadsPastView(WorkFilePath(program, WorkFile::PictureImportFile), info, decoded));
     FUZZ_EXPECT(decoded == (result.outcome != PreviewOutcome::NotDecoded));
-    FUZZ_EXPECT(result.shown() || result.outcome == PreviewOutcome::NotDecoded);
+    FUZZ_EXPECT(result.ok() || result.outcome == PreviewOutcome::NotDecoded);
   }
-  FUZZ_EXPECT(sink.calls == int(result.shown()));
-  FUZZ_EXPECT(!result.shown() || sink.picture.size() == QSize(int(info.width), int(info.height)));
+  FUZZ_EXPECT(sink.calls == int(result.ok()));
+  FUZZ_EXPECT(!result.ok() || sink.picture.size() == QSize(int(info.width), int(info.height)));
   std::set<std::string> left{"PictureImportFile"};
-  if (result.shown()) left.insert("PictureLoad.bmp");
+  if (result.ok()) left.insert("PictureLoad.bmp");
   FUZZ_EXPECT(Entries(WorkingFolder(program)) == left);
   fs::remove_all(WorkingFolder(program)), fs::create_directory(WorkingFolder(program));
   return 0;

@@ -99,7 +99,7 @@ TEST_P(ShowsTexture, AtItsSizeWithEveryPixelsColour) {
   ProgramFolder program;
   WriteFile(WorkFilePath(program.path(), WorkFile::PictureImportFile), c.dds);
   RecordingSink sink;
-  ASSERT_TRUE(PreviewImported(program.path(), sink).shown());
+  ASSERT_TRUE(PreviewImported(program.path(), sink).ok());
   const QImage bmp(QString::fromStdString(WorkFilePath(program.path(), WorkFile::PictureLoadBmp)));
   const int width = int(c.dds[16]), height = int(c.dds[12]);
   ASSERT_EQ(bmp.size(), QSize(width, height));
