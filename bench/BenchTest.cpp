@@ -10,6 +10,7 @@
 #include "bench/Measure.h"
 #include "bench/Suite.h"
 #include "dds/DdsHeaderCheck.h"
+#include "dds/DdsNames.h"
 
 namespace sodrel::bench {
 namespace {

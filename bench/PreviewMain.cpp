@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "dds/DdsNames.h"
 #include "preview/PictureSink.h"
 #include "preview/Preview.h"
 

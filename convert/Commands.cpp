@@ -1,4 +1,5 @@
 #include "convert/Commands.h"
+#include "dds/DdsNames.h"
 
 #include <array>
 #include <cstdio>

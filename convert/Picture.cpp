@@ -1,4 +1,5 @@
 #include "convert/Picture.h"
+#include "dds/DdsNames.h"
 
 #include <algorithm>
 #include <array>

@@ -264,7 +264,8 @@ TEST(Thumbnail, IsThePreviewsPictureScaledToFit) {
       {Varied(Dxt1, 256, 256), 64, 64, 64},
       {Varied(Dxt5, 128, 128), 64, 64, 64},
       {Varied(Rgb32, 512, 128), 100, 100, 25},
-      {Concat(Dx10Header(64, 32, 71), Slice(Varied(Dxt1, 64, 32), 128)), 256, 64, 32}};
+      {Concat(Dx10Header(64, 32, DxgiFormat::Bc1Unorm), Slice(Varied(Dxt1, 64, 32), 128)), 256, 64,
+       32}};
   for (const auto& [dds, size, width, height] : cases) {
     ProgramFolder folder;
     const fs::path container = folder / "t.bin", file = folder / "t.bin.dds";
