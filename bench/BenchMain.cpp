@@ -33,7 +33,7 @@ int Usage() {
 }
 
 int Finish(const sodrel::ConvertResult& result) {
-  if (result.written()) return 0;
+  if (result.ok()) return 0;
   std::fprintf(stderr, "%s%s%s\n", std::string(sodrel::Describe(result.outcome)).c_str(),
                result.error ? ": " : "", result.error ? result.error.message().c_str() : "");
   return 1;

@@ -9,7 +9,8 @@
 #include "bench/Generate.h"
 #include "bench/Measure.h"
 #include "bench/Suite.h"
-#include "preview/DdsHeaderCheck.h"
+#include "dds/DdsHeaderCheck.h"
+#include "dds/DdsNames.h"
 
 namespace sodrel::bench {
 namespace {

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "container/FileIo.h"
-#include "container/UniqueFd.h"
+#include "io/FileIo.h"
+#include "io/UniqueFd.h"
 #include "tests/support/DdsWriter.h"
 
 namespace sodrel::bench {
@@ -37,7 +37,7 @@ std::error_code WriteGenerated(int fd, std::uint64_t size, Fill fill) {
   while (size > 0) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, kChunk));
     fill(std::span<std::byte>(chunk.data(), n));
-    if (std::error_code error = WriteAll(fd, {chunk.data(), n})) return error;
+    if (IoResult written = WriteAll(fd, {chunk.data(), n}); !written.ok()) return written.error;
     size -= n;
   }
   return {};
@@ -59,7 +59,9 @@ std::error_code WriteFilledFile(const std::filesystem::path& path,
   UniqueFd fd;
   if (std::error_code error = CreateFile(path, fd)) return error;
   const std::size_t head = static_cast<std::size_t>(std::min<std::uint64_t>(prefix.size(), size));
-  if (std::error_code error = WriteAll(fd.get(), prefix.first(head))) return error;
+  if (IoResult written = WriteAll(fd.get(), prefix.first(head)); !written.ok()) {
+    return written.error;
+  }
   SplitMix random{size};
   if (std::error_code error = WriteGenerated(fd.get(), size - head, [&](std::span<std::byte> out) {
         for (std::size_t i = 0; i < out.size(); i += 8) {
@@ -96,24 +98,27 @@ std::error_code WriteTexture(const std::filesystem::path& path, TextureFormat fo
   });
   UniqueFd fd;
   if (std::error_code error = CreateFile(path, fd)) return error;
-  if (std::error_code error = WriteAll(fd.get(), dds)) return error;
+  if (IoResult written = WriteAll(fd.get(), dds); !written.ok()) return written.error;
   return Close(fd);
 }
 
 bool SameContents(const std::filesystem::path& a, const std::filesystem::path& b,
                   std::error_code& error) {
-  UniqueFd fa, fb;
-  std::uint64_t sizeA = 0, sizeB = 0;
-  if ((error = OpenForReading(a, fa, sizeA)) || (error = OpenForReading(b, fb, sizeB))) {
+  InputFile fa, fb;
+  IoResult opened = fa.Open(a);
+  if (opened.ok()) opened = fb.Open(b);
+  if (!opened.ok()) {
+    error = opened.error;
     return false;
   }
+  const std::uint64_t sizeA = fa.size(), sizeB = fb.size();
   if (sizeA != sizeB) return false;
   std::vector<std::byte> bufA(kChunk), bufB(kChunk);
   for (std::uint64_t done = 0; done < sizeA;) {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(sizeA - done, kChunk));
-    const ssize_t gotA = ::pread(fa.get(), bufA.data(), want, static_cast<off_t>(done));
-    const ssize_t gotB = ::pread(fb.get(), bufB.data(), want, static_cast<off_t>(done));
+    const ssize_t gotA = ::pread(fa.fd(), bufA.data(), want, static_cast<off_t>(done));
+    const ssize_t gotB = ::pread(fb.fd(), bufB.data(), want, static_cast<off_t>(done));
     if (gotA < 0 || gotB < 0) {
       error = LastError();
       return false;

@@ -83,9 +83,9 @@ CaseSummary Summarize(std::string name, const std::vector<RunResult>& ours,
 
 std::string MachineLine(const CaseSummary& summary) {
   char line[256];
-  std::snprintf(line, sizeof line, "bench %s ours_ms=%.1f peer_ms=%.1f ratio=%.3f peak_rss_mib=%.1f",
-                summary.name.c_str(), summary.oursMs, summary.peerMs, summary.ratio,
-                summary.peakRssMiB);
+  std::snprintf(
+      line, sizeof line, "bench %s ours_ms=%.1f peer_ms=%.1f ratio=%.3f peak_rss_mib=%.1f",
+      summary.name.c_str(), summary.oursMs, summary.peerMs, summary.ratio, summary.peakRssMiB);
   return line;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "dds/DdsNames.h"
 #include "preview/PictureSink.h"
 #include "preview/Preview.h"
 
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
   }
   KeepingSink sink;
   const sodrel::PreviewResult result = sodrel::PreviewExported(argv[1], argv[2], sink);
-  if (!result.shown()) {
+  if (!result.ok()) {
     std::fprintf(stderr, "preview: %s", std::string(sodrel::Describe(result.outcome)).c_str());
     if (result.outcome == sodrel::PreviewOutcome::Rejected) {
       std::fprintf(stderr, " (%s)", std::string(sodrel::Describe(result.check)).c_str());

@@ -75,7 +75,7 @@ int Soak(int commands) {
       const fs::path container = program / "soak.bin";
       WriteFile(container, Concat(Pattern(64, i), dds));
       const ExportRun run = RunExport(container, program.path(), sink);
-      if (!Check(run.exported.written(), i, "not exported") ||
+      if (!Check(run.exported.ok(), i, "not exported") ||
           !Check(ReadFile(WithSuffix(container, kExportSuffix)) == dds, i, "wrong export")) {
         return 1;
       }
@@ -83,7 +83,7 @@ int Soak(int commands) {
       const fs::path file = program / "soak.dds";
       WriteFile(file, dds);
       const ImportRun run = RunImport(file, program.path(), sink);
-      if (!Check(run.built && run.built->written(), i, "not built") ||
+      if (!Check(run.built && run.built->ok(), i, "not built") ||
           !Check(ReadFile(WithSuffix(file, kBuildSuffix)) == Concat(header, dds), i,
                  "wrong container")) {
         return 1;

@@ -104,8 +104,7 @@ struct Suite {
     if (error) return Report("cannot make the program folder", error);
     fs::copy_file(options.headerTemplate, HeaderTemplatePath(programFolder), error);
     if (error) return Report("cannot copy the header template", error);
-    if (ConvertResult read = ReadHeader(HeaderTemplatePath(programFolder), header);
-        !read.written()) {
+    if (ConvertResult read = ReadHeader(HeaderTemplatePath(programFolder), header); !read.ok()) {
       return Report("cannot read the header template", read.error);
     }
     return true;
@@ -150,8 +149,8 @@ struct Suite {
     }
     // As the window does before it builds: the chosen file is staged into Temp/ImportFile.
     // Only the build itself (BuildContainer) is timed.
-    if ((error = StageCopy(dds, programFolder, WorkFile::ImportFile))) {
-      return Report(name + ": cannot stage the DDS file", error);
+    if (IoResult staged = StageCopy(dds, programFolder, WorkFile::ImportFile); !staged.ok()) {
+      return Report(name + ": cannot stage the DDS file", staged.error);
     }
     const Case c{
         name,

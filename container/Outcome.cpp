@@ -4,6 +4,8 @@ namespace sodrel {
 
 std::string_view Describe(ConvertOutcome outcome) {
   switch (outcome) {
+    case ConvertOutcome::NotDone:
+      return "not done";
     case ConvertOutcome::Written:
       return "written";
     case ConvertOutcome::InputMissing:

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <string_view>
-#include <system_error>
+
+#include "io/Result.h"
 
 namespace sodrel {
 
 // What a conversion did: wrote its output, or which step stopped it.
 enum class ConvertOutcome {
+  NotDone,
   Written,
   InputMissing,        // no readable file at the current path
   InputTooShort,       // a container of 64 bytes or fewer holds no texture
@@ -20,11 +22,6 @@ enum class ConvertOutcome {
 
 std::string_view Describe(ConvertOutcome outcome);
 
-struct ConvertResult {
-  ConvertOutcome outcome = ConvertOutcome::Written;
-  std::error_code error;  // the system error behind a failure, when there was one
-
-  bool written() const { return outcome == ConvertOutcome::Written; }
-};
+using ConvertResult = Result<ConvertOutcome, ConvertOutcome::Written>;
 
 }  // namespace sodrel

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <string>
 
-#include "container/AtomicOutput.h"
-#include "container/FileIo.h"
+#include "io/AtomicOutput.h"
+#include "io/FileIo.h"
 
 namespace sodrel {
 namespace {
@@ -15,9 +15,15 @@ ConvertResult Fail(ConvertOutcome outcome, std::error_code error = {}) {
   return {outcome, error};
 }
 
-ConvertResult Fail(const CopyFailure& failure) {
-  return Fail(failure.whileReading ? ConvertOutcome::ReadFailed : ConvertOutcome::OutputFailed,
+// A failed read or copy, as the conversion's outcome.
+ConvertResult Fail(const IoResult& failure) {
+  return Fail(failure.outcome == IoOutcome::WriteFailed ? ConvertOutcome::OutputFailed
+                                                        : ConvertOutcome::ReadFailed,
               failure.error);
+}
+
+ConvertResult Written() {
+  return {ConvertOutcome::Written, {}};
 }
 
 }  // namespace
@@ -33,60 +39,57 @@ std::filesystem::path HeaderTemplatePath(const std::filesystem::path& templateFo
 }
 
 ConvertResult ExportTexture(const std::filesystem::path& containerPath) {
-  UniqueFd in;
-  FileStamp before;
-  if (std::error_code error = OpenForReading(containerPath, in, before)) {
-    return Fail(ConvertOutcome::InputMissing, error);
+  InputFile in;
+  if (IoResult opened = in.Open(containerPath); !opened.ok()) {
+    return Fail(ConvertOutcome::InputMissing, opened.error);
   }
-  const std::uint64_t length = before.size;
+  const std::uint64_t length = in.size();
   if (length <= kContainerHeaderSize) return Fail(ConvertOutcome::InputTooShort);
 
   AtomicOutput output(WithSuffix(containerPath, kExportSuffix));
-  if (std::error_code error = output.Open()) return Fail(ConvertOutcome::OutputFailed, error);
-  if (CopyFailure failure =
-          CopyBytes(in.get(), kContainerHeaderSize, output.fd(), length - kContainerHeaderSize)) {
-    return Fail(failure);
+  if (IoResult created = output.Open(); !created.ok()) return Fail(created);
+  if (IoResult copied =
+          CopyBytes(in.fd(), kContainerHeaderSize, output.fd(), length - kContainerHeaderSize);
+      !copied.ok()) {
+    return Fail(copied);
   }
-  if (CopyFailure failure = ExpectUnchanged(in.get(), before)) return Fail(failure);
-  if (std::error_code error = output.Commit()) return Fail(ConvertOutcome::OutputFailed, error);
-  return {};
+  if (IoResult same = in.Unchanged(); !same.ok()) return Fail(same);
+  if (IoResult committed = output.Commit(); !committed.ok()) return Fail(committed);
+  return Written();
 }
 
 ConvertResult ReadHeader(const std::filesystem::path& path, ContainerHeader& header) {
   header.fill(std::byte{0});
-  UniqueFd in;
-  std::uint64_t length = 0;
-  if (std::error_code error = OpenForReading(path, in, length)) {
-    return Fail(ConvertOutcome::TemplateMissing, error);
+  InputFile in;
+  if (IoResult opened = in.Open(path); !opened.ok()) {
+    return Fail(ConvertOutcome::TemplateMissing, opened.error);
   }
   std::size_t got = 0;
-  if (std::error_code error = ReadPrefix(in.get(), header, got)) {
-    return Fail(ConvertOutcome::ReadFailed, error);
-  }
-  return {};
+  if (IoResult read = ReadAt(in.fd(), 0, header, got); !read.ok()) return Fail(read);
+  if (IoResult same = in.Unchanged(); !same.ok()) return Fail(same);
+  return Written();
 }
 
 ConvertResult WriteContainer(const ContainerHeader& header, const std::filesystem::path& bodyPath,
                              const std::filesystem::path& outputPath,
                              std::optional<std::uint64_t> expectedLength) {
-  UniqueFd body;
-  FileStamp before;
-  if (std::error_code error = OpenForReading(bodyPath, body, before)) {
-    return Fail(ConvertOutcome::InputMissing, error);
+  InputFile body;
+  if (IoResult opened = body.Open(bodyPath); !opened.ok()) {
+    return Fail(ConvertOutcome::InputMissing, opened.error);
   }
-  const std::uint64_t length = before.size;
+  const std::uint64_t length = body.size();
   if (expectedLength && length != *expectedLength) return Fail(ConvertOutcome::StagedCopyMismatch);
   if (length == 0) return Fail(ConvertOutcome::InputEmpty);
 
   AtomicOutput output(outputPath);
-  if (std::error_code error = output.Open()) return Fail(ConvertOutcome::OutputFailed, error);
-  if (std::error_code error = WriteAll(output.fd(), header)) {
-    return Fail(ConvertOutcome::OutputFailed, error);
+  if (IoResult created = output.Open(); !created.ok()) return Fail(created);
+  if (IoResult written = WriteAll(output.fd(), header); !written.ok()) return Fail(written);
+  if (IoResult copied = CopyBytes(body.fd(), 0, output.fd(), length); !copied.ok()) {
+    return Fail(copied);
   }
-  if (CopyFailure failure = CopyBytes(body.get(), 0, output.fd(), length)) return Fail(failure);
-  if (CopyFailure failure = ExpectUnchanged(body.get(), before)) return Fail(failure);
-  if (std::error_code error = output.Commit()) return Fail(ConvertOutcome::OutputFailed, error);
-  return {};
+  if (IoResult same = body.Unchanged(); !same.ok()) return Fail(same);
+  if (IoResult committed = output.Commit(); !committed.ok()) return Fail(committed);
+  return Written();
 }
 
 ConvertResult BuildContainer(const std::filesystem::path& ddsPath,
@@ -109,8 +112,7 @@ ConvertResult BuildContainer(const std::filesystem::path& ddsPath,
   if (length == 0) return Fail(ConvertOutcome::InputEmpty);
 
   ContainerHeader header{};
-  if (ConvertResult read = ReadHeader(HeaderTemplatePath(templateFolder), header);
-      !read.written()) {
+  if (ConvertResult read = ReadHeader(HeaderTemplatePath(templateFolder), header); !read.ok()) {
     return read;
   }
   ConvertResult result =

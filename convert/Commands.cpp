@@ -1,4 +1,5 @@
 #include "convert/Commands.h"
+#include "dds/DdsNames.h"
 
 #include <array>
 #include <cstdio>
@@ -6,12 +7,12 @@
 #include <span>
 #include <string>
 
-#include "container/FileIo.h"
 #include "container/TextureContainer.h"
 #include "convert/Inputs.h"
 #include "convert/Picture.h"
 #include "convert/Report.h"
-#include "preview/DdsHeaderCheck.h"
+#include "dds/DdsHeaderCheck.h"
+#include "io/FileIo.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
@@ -50,12 +51,12 @@ std::optional<ContainerHeader> LoadHeader(const Options& options, const fs::path
   };
 
   const InputCheck input = CheckInput(path);
-  if (!input.usable()) return fail(Describe(ConvertOutcome::TemplateMissing), input.detail);
+  if (!input.ok()) return fail(Describe(ConvertOutcome::TemplateMissing), input.detail);
   ContainerHeader header{};
   if (options.headerSource != HeaderSource::Container) {
     // Like the window: the first 64 bytes, a shorter template padded with zeros.
     const ConvertResult read = ReadHeader(path, header);
-    if (!read.written()) return fail(Describe(read.outcome), read.error.message());
+    if (!read.ok()) return fail(Describe(read.outcome), read.error.message());
     return header;
   }
 
@@ -65,12 +66,12 @@ std::optional<ContainerHeader> LoadHeader(const Options& options, const fs::path
     return fail("too short to hold a container header (" + std::to_string(input.size) + " bytes)",
                 {});
   }
-  UniqueFd fd;
-  std::uint64_t size = 0;
+  InputFile file;
   std::size_t got = 0;
-  std::error_code error = OpenForReading(path, fd, size);
-  if (!error) error = ReadPrefix(fd.get(), header, got);
-  if (error) return fail(Describe(ConvertOutcome::ReadFailed), error.message());
+  IoResult read = file.Open(path);
+  if (read.ok()) read = ReadAt(file.fd(), 0, header, got);
+  if (read.ok()) read = file.Unchanged();
+  if (!read.ok()) return fail(Describe(ConvertOutcome::ReadFailed), read.error.message());
   if (got < kContainerHeaderSize) return fail(Describe(ConvertOutcome::ReadFailed), {});
   if (StartsWithDdsMagic(header)) return fail("a DDS file, not a container", {});
   return header;
@@ -106,25 +107,26 @@ bool HeaderFieldsRead(DdsCheck check) {
 // only when the file cannot be read.
 bool ShowInfo(const fs::path& path, bool separate, Report& report) {
   const InputCheck input = CheckInput(path);
-  if (!input.usable()) {
+  if (!input.ok()) {
     report.Failed(path, Describe(input.result.outcome), input.detail);
     return false;
   }
-  UniqueFd fd;
-  std::uint64_t size = 0;
-  if (std::error_code error = OpenForReading(path, fd, size)) {
-    report.Failed(path, {ConvertOutcome::InputMissing, error});
+  InputFile file;
+  if (IoResult opened = file.Open(path); !opened.ok()) {
+    report.Failed(path, {ConvertOutcome::InputMissing, opened.error});
     return false;
   }
+  const std::uint64_t size = file.size();
   std::array<std::byte, kContainerHeaderSize + kDdsLongestHeaderBytes> prefix{};
   std::size_t got = 0;
-  if (std::error_code error = ReadPrefix(fd.get(), prefix, got)) {
-    report.Failed(path, {ConvertOutcome::ReadFailed, error});
-    return false;
-  }
+  IoResult read = ReadAt(file.fd(), 0, prefix, got);
   // Cut short after its size was taken: the bytes read no longer fit that size.
-  if (got < std::min<std::uint64_t>(size, prefix.size())) {
-    report.Failed(path, {ConvertOutcome::ReadFailed, {}});
+  if (read.ok() && got < std::min<std::uint64_t>(size, prefix.size())) {
+    read = {IoOutcome::Changed, {}};
+  }
+  if (read.ok()) read = file.Unchanged();
+  if (!read.ok()) {
+    report.Failed(path, {ConvertOutcome::ReadFailed, read.error});
     return false;
   }
   const std::span<const std::byte> bytes = std::span(prefix).first(got);
@@ -143,14 +145,14 @@ bool ShowInfo(const fs::path& path, bool separate, Report& report) {
     const DdsInfo info =
         isDds ? InspectDds(bytes.first(std::min(got, kDdsLongestHeaderBytes)), size)
               : InspectDds(bytes.subspan(kContainerHeaderSize), size - kContainerHeaderSize);
-    text += "  texture:  " +
-            (HeaderFieldsRead(info.check) ? DescribeFormat(info) + ", " + std::to_string(info.width) +
-                                                " x " + std::to_string(info.height)
-                                          : std::string("unknown")) +
-            "\n";
+    text +=
+        "  texture:  " +
+        (HeaderFieldsRead(info.check) ? DescribeFormat(info) + ", " + std::to_string(info.width) +
+                                            " x " + std::to_string(info.height)
+                                      : std::string("unknown")) +
+        "\n";
     text += "  preview:  " +
-            (info.accepted() ? std::string("yes") : "no, " + std::string(Describe(info.check))) +
-            "\n";
+            (info.ok() ? std::string("yes") : "no, " + std::string(Describe(info.check))) + "\n";
   }
   WriteOut(text);
   report.Succeeded();
@@ -166,7 +168,7 @@ int RunExport(const Options& options) {
   report.Start(files.size(), !options.dryRun);
   for (const fs::path& file : files) {
     const InputCheck input = CheckInput(file);
-    if (!input.usable()) {
+    if (!input.ok()) {
       report.Failed(file, Describe(input.result.outcome), input.detail);
     } else if (options.dryRun) {
       if (input.size <= kContainerHeaderSize) {
@@ -175,7 +177,7 @@ int RunExport(const Options& options) {
       }
       WriteOut(WithSuffix(file, kExportSuffix).native() + "\n");
       report.Succeeded();
-    } else if (const ConvertResult result = ExportTexture(file); !result.written()) {
+    } else if (const ConvertResult result = ExportTexture(file); !result.ok()) {
       std::optional<std::uint64_t> size;
       if (result.outcome == ConvertOutcome::InputTooShort) size = CheckInput(file).size;
       report.Failed(file, result, size);
@@ -196,7 +198,7 @@ int RunBuild(const Options& options, const fs::path& templateFolder) {
   for (const fs::path& file : files) {
     const InputCheck input = CheckInput(file);
     const fs::path output = WithSuffix(file, kBuildSuffix);
-    if (!input.usable()) {
+    if (!input.ok()) {
       report.Failed(file, Describe(input.result.outcome), input.detail);
     } else if (options.dryRun) {
       if (input.size == 0) {
@@ -205,8 +207,7 @@ int RunBuild(const Options& options, const fs::path& templateFolder) {
       }
       WriteOut(output.native() + "\n");
       report.Succeeded();
-    } else if (const ConvertResult result = WriteContainer(*header, file, output);
-               !result.written()) {
+    } else if (const ConvertResult result = WriteContainer(*header, file, output); !result.ok()) {
       report.Failed(file, result);
     } else {
       report.Succeeded();
@@ -228,10 +229,10 @@ int RunThumbnail(const Options& options) {
   const fs::path& input = options.paths[0];
   const InputCheck check = CheckInput(input);
   std::string line = input.native() + ": ";
-  if (!check.usable()) {
+  if (!check.ok()) {
     line += std::string(Describe(check.result.outcome)) + ": " + check.detail;
   } else if (const PictureResult result = WritePicture(input, options.paths[1], options.size);
-             !result.written()) {
+             !result.ok()) {
     line += std::string(Describe(result.outcome));
     if (const std::string detail = result.detail(); !detail.empty()) line += ": " + detail;
   } else {
@@ -250,12 +251,12 @@ int RunPng(const Options& options) {
   for (const fs::path& file : files) {
     const InputCheck input = CheckInput(file);
     const fs::path output = WithSuffix(file, kPngSuffix);
-    if (!input.usable()) {
+    if (!input.ok()) {
       report.Failed(file, Describe(input.result.outcome), input.detail);
     } else if (options.dryRun) {
       WriteOut(output.native() + "\n");
       report.Succeeded();
-    } else if (const PictureResult result = WritePicture(file, output, 0); !result.written()) {
+    } else if (const PictureResult result = WritePicture(file, output, 0); !result.ok()) {
       report.Failed(file, Describe(result.outcome), result.detail());
     } else {
       report.Succeeded();

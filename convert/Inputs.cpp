@@ -105,6 +105,7 @@ InputCheck CheckInput(const fs::path& path) {
     return check;
   }
   check.size = static_cast<std::uint64_t>(info.st_size);
+  check.result = {ConvertOutcome::Written, {}};
   return check;
 }
 

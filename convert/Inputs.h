@@ -26,11 +26,11 @@ inline std::vector<std::filesystem::path> CollectInputs(
 
 // What stat says of an input before anything opens it: it must be an existing regular file
 // (opening a pipe or a device could block or never end).
-struct InputCheck {
+struct [[nodiscard]] InputCheck {
   ConvertResult result;
   std::string detail;  // why it cannot be used, in plain words
   std::uint64_t size = 0;
-  bool usable() const { return result.written(); }
+  bool ok() const { return result.ok(); }
 };
 InputCheck CheckInput(const std::filesystem::path& path);
 

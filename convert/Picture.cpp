@@ -1,4 +1,5 @@
 #include "convert/Picture.h"
+#include "dds/DdsNames.h"
 
 #include <algorithm>
 #include <array>
@@ -6,9 +7,9 @@
 #include <new>
 #include <optional>
 
-#include "container/AtomicOutput.h"
-#include "container/FileIo.h"
 #include "container/TextureContainer.h"
+#include "io/AtomicOutput.h"
+#include "io/FileIo.h"
 #include "preview/DdsDecode.h"
 
 namespace sodrel::convert {
@@ -18,11 +19,13 @@ namespace {
 // Where the DDS file starts inside `path`: at 0 in a DDS file, after the header in a container.
 // Nullopt when neither holds "DDS " there, or when the file cannot be read (`error` says why).
 std::optional<std::uint64_t> TextureOffset(const fs::path& path, std::error_code& error) {
-  UniqueFd fd;
-  std::uint64_t size = 0;
+  InputFile file;
   std::array<std::byte, kContainerHeaderSize + 4> prefix{};
   std::size_t got = 0;
-  if ((error = OpenForReading(path, fd, size)) || (error = ReadPrefix(fd.get(), prefix, got))) {
+  IoResult read = file.Open(path);
+  if (read.ok()) read = ReadAt(file.fd(), 0, prefix, got);
+  if (!read.ok()) {
+    error = read.error ? read.error : std::make_error_code(std::errc::io_error);
     return std::nullopt;
   }
   const auto magicAt = [&](std::size_t at) {
@@ -39,7 +42,7 @@ PictureResult Write(const fs::path& input, const fs::path& output, std::uint32_t
   if (error) return {PictureOutcome::Unreadable, {}, error};
   if (!offset) return {PictureOutcome::NoTexture, {}, {}};
   DecodedDds decoded = DecodeDds(input, *offset);
-  if (!decoded.info.accepted()) return {PictureOutcome::Refused, decoded.info.check, {}};
+  if (!decoded.info.ok()) return {PictureOutcome::Refused, decoded.info.check, {}};
   if (!decoded.bitmap) return {PictureOutcome::NotDecoded, {}, {}};
 
   MFreeImage::Bitmap picture = std::move(decoded.bitmap);
@@ -59,18 +62,24 @@ PictureResult Write(const fs::path& input, const fs::path& output, std::uint32_t
   }
 
   AtomicOutput file(output);
-  if ((error = file.Open())) return {PictureOutcome::OutputFailed, {}, error};
+  if (IoResult created = file.Open(); !created.ok()) {
+    return {PictureOutcome::OutputFailed, {}, created.error};
+  }
   if (!MFreeImage::Save(FIF_PNG, picture.get(), file.temporaryPath().c_str(), PNG_Z_BEST_SPEED)) {
     return {PictureOutcome::OutputFailed, {}, {}};
   }
-  if ((error = file.Commit())) return {PictureOutcome::OutputFailed, {}, error};
-  return {};
+  if (IoResult committed = file.Commit(); !committed.ok()) {
+    return {PictureOutcome::OutputFailed, {}, committed.error};
+  }
+  return {PictureOutcome::Written, {}, {}};
 }
 
 }  // namespace
 
 std::string_view Describe(PictureOutcome outcome) {
   switch (outcome) {
+    case PictureOutcome::NotDone:
+      return "not done";
     case PictureOutcome::Written:
       return "written";
     case PictureOutcome::Unreadable:

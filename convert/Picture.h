@@ -6,12 +6,13 @@
 #include <string_view>
 #include <system_error>
 
-#include "preview/DdsHeaderCheck.h"
+#include "dds/DdsHeaderCheck.h"
 
 namespace sodrel::convert {
 
 // What writing the picture of a texture did: wrote the PNG, or which step stopped it.
 enum class PictureOutcome {
+  NotDone,
   Written,
   Unreadable,    // the input cannot be opened or read
   NoTexture,     // neither a DDS file nor a container holding one
@@ -24,12 +25,12 @@ enum class PictureOutcome {
 
 std::string_view Describe(PictureOutcome outcome);
 
-struct PictureResult {
-  PictureOutcome outcome = PictureOutcome::Written;
-  DdsCheck check = DdsCheck::Accepted;  // why the file was refused, when it was
-  std::error_code error;                // the system error behind a failure, when there was one
+struct [[nodiscard]] PictureResult {
+  PictureOutcome outcome = PictureOutcome::NotDone;
+  DdsCheck check = DdsCheck::NotChecked;  // why the file was refused, when it was
+  std::error_code error;                  // the system error behind a failure, when there was one
 
-  bool written() const { return outcome == PictureOutcome::Written; }
+  bool ok() const { return outcome == PictureOutcome::Written; }
   // What went wrong beyond the outcome itself ("the file ends before the texture does"), or "".
   std::string detail() const;
 };

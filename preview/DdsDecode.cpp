@@ -1,24 +1,65 @@
 #include "preview/DdsDecode.h"
 
-#include "container/FileIo.h"
-#include "preview/DdsView.h"
+#include <cstdio>
+
+#include "dds/DdsView.h"
+#include "io/FileIo.h"
 
 namespace sodrel {
+namespace {
+
+// FreeImage reads the view through these callbacks, at a position of its own.
+struct ViewReader {
+  DdsView& view;
+  std::uint64_t position = 0;
+
+  static unsigned DLL_CALLCONV Read(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+    auto& reader = *static_cast<ViewReader*>(handle);
+    if (size == 0 || count == 0) return 0;
+    const std::uint64_t want = std::uint64_t{size} * count;
+    const std::size_t got =
+        reader.view.Read(reader.position, {static_cast<std::byte*>(buffer), want});
+    reader.position += got;
+    return static_cast<unsigned>(got / size);
+  }
+
+  static int DLL_CALLCONV Seek(fi_handle handle, long offset, int origin) {
+    auto& reader = *static_cast<ViewReader*>(handle);
+    const std::int64_t base = origin == SEEK_SET   ? 0
+                              : origin == SEEK_CUR ? static_cast<std::int64_t>(reader.position)
+                              : origin == SEEK_END ? static_cast<std::int64_t>(reader.view.size())
+                                                   : -1;
+    if (base < 0 || offset < -base || offset > INT64_MAX - base) return -1;
+    reader.position = static_cast<std::uint64_t>(base + offset);
+    return 0;
+  }
+
+  static long DLL_CALLCONV Tell(fi_handle handle) {
+    return static_cast<long>(static_cast<ViewReader*>(handle)->position);
+  }
+};
+
+}  // namespace
+
+MFreeImage::Bitmap LoadView(DdsView& view) {
+  ViewReader reader{view};
+  FreeImageIO io{&ViewReader::Read, nullptr, &ViewReader::Seek, &ViewReader::Tell};
+  return MFreeImage::Bitmap(FreeImage_LoadFromHandle(FIF_DDS, &io, &reader, 0));
+}
 
 DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset) {
   DecodedDds decoded;
-  UniqueFd fd;
-  std::uint64_t size = 0;
-  if (OpenForReading(path, fd, size)) return decoded;
+  InputFile file;
+  if (!file.Open(path).ok()) return decoded;
   // The library trusts the header it reads; it reads only what the check accepted, through a
   // view made from the check's own description of the file.
-  decoded.info = InspectDdsAt(fd.get(), size, offset);
-  if (!decoded.info.accepted()) return decoded;
+  decoded.info = InspectDdsAt(file.fd(), file.size(), offset);
+  if (!decoded.info.ok()) return decoded;
 
-  DdsView view(fd.get(), offset, decoded.info);
-  MFreeImage::Bitmap bitmap = view.Load();
-  // A file cut or rewritten since the check would give a picture of two versions.
-  if (!bitmap || view.fileFailed()) return decoded;
+  DdsView view(file.fd(), offset, decoded.info);
+  MFreeImage::Bitmap bitmap = LoadView(view);
+  // A file cut or rewritten since it was opened would give a picture of two versions.
+  if (!bitmap || view.fileFailed() || !file.Unchanged().ok()) return decoded;
   const DdsInfo& info = decoded.info;
   if (info.presentedWidth != info.width || info.presentedHeight != info.height) {
     // Back from whole blocks to the texture's own sides, keeping the top-left corner.

@@ -3,8 +3,12 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "preview/DdsHeaderCheck.h"  // IWYU pragma: export
+#include "dds/DdsHeaderCheck.h"  // IWYU pragma: export
 #include "preview/MFreeImage.h"
+
+namespace sodrel {
+class DdsView;
+}
 
 namespace sodrel {
 
@@ -18,6 +22,9 @@ struct DecodedDds {
 // for the one inside a container) and, when the check accepts it, decodes it through FreeImage.
 // The bitmap is 8-bit grey (palettised), 24-bit or 32-bit with alpha, at the texture's size.
 // Never throws for a malformed file; may throw std::bad_alloc.
+// Decodes what `view` presents with FreeImage, reading through callbacks of ours.
+MFreeImage::Bitmap LoadView(DdsView& view);
+
 DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset = 0);
 
 }  // namespace sodrel

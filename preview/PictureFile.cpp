@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "container/FileIo.h"
-#include "preview/LittleEndian.h"
+#include "dds/LittleEndian.h"
+#include "io/FileIo.h"
 
 namespace sodrel {
 namespace {
@@ -25,39 +25,43 @@ std::uint32_t ReadU32(std::span<const std::byte> bytes, std::size_t at) {
 // Reads the rows of the BMP at `path` into `dib`'s pixels when the file holds uncompressed rows
 // of exactly `dib`'s size, depth and row length (both keep the bottom row first); false, with
 // `dib` to be discarded, otherwise.
-bool ReadRowsInto(const std::filesystem::path& path, FIBITMAP* dib) {
+IoResult ReadRowsInto(const std::filesystem::path& path, FIBITMAP* dib) {
   const unsigned bits = FreeImage_GetBPP(dib);
-  if (bits != 24 && bits != 32) return false;  // palettes are left to FreeImage
-  UniqueFd fd;
-  std::uint64_t size = 0;
+  const IoResult other{IoOutcome::ReadFailed, {}};
+  if (bits != 24 && bits != 32) return other;  // palettes are left to FreeImage
+  InputFile file;
   std::array<std::byte, kBmpHeadersBytes> headers{};
   std::size_t got = 0;
-  if (OpenForReading(path, fd, size) || ReadPrefix(fd.get(), headers, got) ||
-      got != headers.size() || headers[0] != std::byte{'B'} || headers[1] != std::byte{'M'}) {
-    return false;
+  if (IoResult opened = file.Open(path); !opened.ok()) return opened;
+  if (IoResult read = ReadAt(file.fd(), 0, headers, got); !read.ok()) return read;
+  if (got != headers.size() || headers[0] != std::byte{'B'} || headers[1] != std::byte{'M'}) {
+    return other;
   }
+  const std::uint64_t size = file.size();
   const std::uint64_t width = FreeImage_GetWidth(dib);
   const std::uint64_t height = FreeImage_GetHeight(dib);
   const std::uint64_t rowBytes = (width * bits + 31) / 32 * 4;
   if (ReadU32(headers, kInfoSizeAt) < 40 || ReadU32(headers, kWidthAt) != width ||
       ReadU32(headers, kHeightAt) != height || (ReadU32(headers, kBitCountAt) & 0xFFFF) != bits ||
       ReadU32(headers, kCompressionAt) != kUncompressed || FreeImage_GetPitch(dib) != rowBytes) {
-    return false;
+    return other;
   }
   const std::uint64_t pixelsAt = ReadU32(headers, kPixelsAt);
   const std::uint64_t length = rowBytes * height;
-  if (pixelsAt < kBmpHeadersBytes || pixelsAt > size || size - pixelsAt < length) return false;
+  if (pixelsAt < kBmpHeadersBytes || pixelsAt > size || size - pixelsAt < length) return other;
   got = 0;
-  return !ReadAt(fd.get(), pixelsAt, {reinterpret_cast<std::byte*>(FreeImage_GetBits(dib)), length},
-                 got) &&
-         got == length;
+  const IoResult read = ReadAt(file.fd(), pixelsAt,
+                               {reinterpret_cast<std::byte*>(FreeImage_GetBits(dib)), length}, got);
+  if (!read.ok()) return read;
+  if (got != length) return other;
+  return file.Unchanged();
 }
 
 }  // namespace
 
 QImage ReadPicture(const std::filesystem::path& path, MFreeImage::Bitmap written) {
   MFreeImage::Bitmap bmp = std::move(written);
-  if (!bmp || !ReadRowsInto(path, bmp.get())) {
+  if (!bmp || !ReadRowsInto(path, bmp.get()).ok()) {
     bmp.reset();  // never two pictures' worth of memory at once
     bmp = MFreeImage::Load(FIF_BMP, path.c_str(), 0);
   }

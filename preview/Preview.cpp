@@ -2,9 +2,9 @@
 
 #include <QImage>
 
-#include "container/AtomicOutput.h"
-#include "container/FileIo.h"
 #include "container/TextureContainer.h"
+#include "io/AtomicOutput.h"
+#include "io/FileIo.h"
 #include "preview/DdsDecode.h"
 #include "preview/PictureFile.h"
 #include "workfiles/WorkingFiles.h"
@@ -14,13 +14,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Replaces `bmp` with `bitmap`; false when it could not. The BMP is written under a temporary
-// name and renamed over `bmp` only once the library says it is complete: a failed save leaves
-// the previous BMP as it was, and a link planted at `bmp` is replaced rather than followed.
-bool WriteBmp(FIBITMAP* bitmap, const fs::path& bmp) {
+// Replaces `bmp` with `bitmap`. The BMP is written under a temporary name and renamed over
+// `bmp` only once the library says it is complete: a failed save leaves the previous BMP as it
+// was, and a link planted at `bmp` is replaced rather than followed.
+IoResult WriteBmp(FIBITMAP* bitmap, const fs::path& bmp) {
   AtomicOutput output(bmp);
-  return !output.Open() && MFreeImage::Save(FIF_BMP, bitmap, output.temporaryPath().c_str(), 0) &&
-         !output.Commit();
+  if (IoResult created = output.Open(); !created.ok()) return created;
+  if (!MFreeImage::Save(FIF_BMP, bitmap, output.temporaryPath().c_str(), 0)) {
+    return {IoOutcome::WriteFailed, {}};
+  }
+  return output.Commit();
 }
 
 // Checks the DDS file `dds` in the working folder, decodes it into PictureLoad.bmp and shows
@@ -30,18 +33,18 @@ PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, 
   PreviewOutcome failure = PreviewOutcome::NotDecoded;
   try {
     DecodedDds decoded = DecodeDds(dds);
-    if (!decoded.info.accepted()) return {PreviewOutcome::Rejected, decoded.info.check};
+    if (!decoded.info.ok()) return {PreviewOutcome::Rejected, decoded.info.check};
     if (!decoded.bitmap) return {PreviewOutcome::NotDecoded};
 
     failure = PreviewOutcome::SaveFailed;
     const fs::path bmp = WorkFilePath(programFolder, WorkFile::PictureLoadBmp);
-    if (!WriteBmp(decoded.bitmap.get(), bmp)) return {PreviewOutcome::SaveFailed};
+    if (!WriteBmp(decoded.bitmap.get(), bmp).ok()) return {PreviewOutcome::SaveFailed};
 
     failure = PreviewOutcome::PictureUnreadable;
     const QImage picture = ReadPicture(bmp, std::move(decoded.bitmap));
     if (picture.isNull()) return {PreviewOutcome::PictureUnreadable};
     sink.ShowPicture(picture);
-    return {};
+    return {PreviewOutcome::Shown};
   } catch (...) {
     // Whatever the library, Qt or the sink throws, std::bad_alloc included.
     return {failure};
@@ -52,6 +55,8 @@ PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, 
 
 std::string_view Describe(PreviewOutcome outcome) {
   switch (outcome) {
+    case PreviewOutcome::NotDone:
+      return "not done";
     case PreviewOutcome::Shown:
       return "shown";
     case PreviewOutcome::CopyFailed:
@@ -73,7 +78,8 @@ PreviewResult PreviewExported(const fs::path& currentPath, const fs::path& progr
   try {
     // An empty path would name ".dds" in whatever the current folder happens to be.
     if (currentPath.empty()) return {PreviewOutcome::CopyFailed};
-    if (StageCopy(WithSuffix(currentPath, kExportSuffix), programFolder, WorkFile::PictureDds)) {
+    if (!StageCopy(WithSuffix(currentPath, kExportSuffix), programFolder, WorkFile::PictureDds)
+             .ok()) {
       return {PreviewOutcome::CopyFailed};
     }
   } catch (...) {

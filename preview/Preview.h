@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "preview/DdsHeaderCheck.h"
+#include "dds/DdsHeaderCheck.h"
 #include "preview/PictureSink.h"
 
 namespace sodrel {
@@ -11,6 +11,7 @@ namespace sodrel {
 // What a preview did: showed the picture, or which step stopped it (the picture shown before
 // stays in every case but Shown).
 enum class PreviewOutcome {
+  NotDone,
   Shown,
   CopyFailed,         // the exported DDS file could not be copied into the working folder
   Rejected,           // the DDS header check refused the file; the library never saw it
@@ -21,10 +22,10 @@ enum class PreviewOutcome {
 
 std::string_view Describe(PreviewOutcome outcome);
 
-struct PreviewResult {
-  PreviewOutcome outcome = PreviewOutcome::Shown;
-  DdsCheck check = DdsCheck::Accepted;  // why the file was rejected, when it was
-  bool shown() const { return outcome == PreviewOutcome::Shown; }
+struct [[nodiscard]] PreviewResult {
+  PreviewOutcome outcome = PreviewOutcome::NotDone;
+  DdsCheck check = DdsCheck::NotChecked;  // why the file was rejected, when it was
+  bool ok() const { return outcome == PreviewOutcome::Shown; }
 };
 
 // Copies `currentPath` + ".dds" to Temp/Picture.dds, decodes it into Temp/PictureLoad.bmp and

@@ -1,31 +1,27 @@
-#!/usr/bin/env python3
-"""Regenerates the binary resources of Sodrel Tools.
+#!/usr/bin/python3
+"""Draws the pictures of Sodrel Tools with Pillow (Debian's python3-pil).
 
-Writes, next to this script:
-  sodrel-tools.ico  application / window icon, eight images:
-                    32x32 4bpp, 16x16 4bpp, 48x48 8bpp, 32x32 8bpp,
-                    16x16 8bpp, 48x48 32bpp, 32x32 32bpp, 16x16 32bpp
-  sodrel-tools.png  256x256 RGBA picture of the same drawing (desktop icon)
-  banner.gif        727x170 GIF89a, one frame, 256-colour global table,
-                    index 255 is the transparent colour
-  KX00.dll          64-byte header template (a data file, not a library)
+    resources/make-pictures.py [FOLDER]
 
-Only the Python 3 standard library is used, and the output is deterministic,
-so re-running the script reproduces the committed files byte for byte.
+writes into FOLDER (by default the folder of this script):
+  sodrel-tools.ico  the application and window icon, eight images in this order:
+                    32x32 4bpp, 16x16 4bpp, 48x48 8bpp, 32x32 8bpp, 16x16 8bpp,
+                    48x48 32bpp, 32x32 32bpp, 16x16 32bpp
+  sodrel-tools.png  the same drawing, 256x256 RGBA (the desktop icon)
+  banner.gif        727x170 GIF89a of 47348 bytes, one frame, 256-colour global
+                    palette whose index 255 is the transparent colour
 
-    python3 resources/make-pictures.py
+The output is the same byte for byte on every run; tests/resources checks that the
+committed files are what this script makes.
 """
 
+import io
 import math
-import os
 import struct
-import zlib
+import sys
+from pathlib import Path
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-
-# --------------------------------------------------------------------------
-# Colours
-# --------------------------------------------------------------------------
+from PIL import Image, ImageDraw, ImageFilter, ImageFont, ImageOps
 
 NAVY = (0x1D, 0x35, 0x57)
 TILE_A = (0x45, 0x7B, 0x9D)
@@ -34,510 +30,207 @@ GOLD_TOP = (0xFF, 0xF3, 0xB0)
 GOLD_BOTTOM = (0xFF, 0xA6, 0x1A)
 SHADOW = (0x0B, 0x14, 0x22)
 TAGLINE = (0xD8, 0xEC, 0xFF)
-RULE_LEFT = (0x5F, 0xA8, 0xD3)
-RULE_RIGHT = (0xFF, 0xA6, 0x1A)
+
+BANNER_SIZE = (727, 170)
+BANNER_BYTES = 47348
+TRANSPARENT = 255  # the banner's transparent palette index
 
 
-def mix(c0, c1, t):
-    t = min(1.0, max(0.0, t))
-    return tuple(a + (b - a) * t for a, b in zip(c0, c1))
+def ramp(size, c0, c1, across=False):
+    """An RGB gradient from c0 to c1, top to bottom (left to right when across)."""
+    g = Image.linear_gradient("L")
+    if across:
+        g = g.transpose(Image.Transpose.TRANSPOSE)
+    return ImageOps.colorize(g.resize(size, Image.Resampling.BILINEAR), c0, c1)
 
 
-# --------------------------------------------------------------------------
-# The drawing: a rounded texture tile (checkerboard) carrying a bold "S"
-# --------------------------------------------------------------------------
-
-def _arc_distance(px, py, cx, cy, r, a0, a1):
-    """Distance from (px, py) to a circular arc running from angle a0 to a1
-    (degrees, a0 < a1, y axis pointing down)."""
-    dx, dy = px - cx, py - cy
-    phi = math.degrees(math.atan2(dy, dx))
-    while phi < a0:
-        phi += 360.0
-    while phi >= a0 + 360.0:
-        phi -= 360.0
-    if phi <= a1:
-        return abs(math.hypot(dx, dy) - r)
-    best = float("inf")
-    for a in (a0, a1):
-        ex = cx + r * math.cos(math.radians(a))
-        ey = cy + r * math.sin(math.radians(a))
-        best = min(best, math.hypot(px - ex, py - ey))
-    return best
-
-
-def _s_distance(u, v):
-    # Upper bowl: from the middle, round the left side and over the top,
-    # ending at the upper right.  Lower bowl: from the middle, round the
-    # right side and under the bottom, ending at the lower left.
-    r = 0.15
-    d1 = _arc_distance(u, v, 0.5, 0.35, r, -270.0, -30.0)
-    d2 = _arc_distance(u, v, 0.5, 0.65, r, -90.0, 150.0)
-    return min(d1, d2)
-
-
-def _rounded_rect_inside(u, v, x0, y0, x1, y1, rad):
-    if u < x0 or u > x1 or v < y0 or v > y1:
-        return False
-    cx = min(max(u, x0 + rad), x1 - rad)
-    cy = min(max(v, y0 + rad), y1 - rad)
-    return (u - cx) ** 2 + (v - cy) ** 2 <= rad * rad
-
-
-def icon_sample(u, v, size):
-    """Colour (r, g, b) or None (transparent) of the drawing at unit
-    coordinates (u, v)."""
-    small = size <= 16
-    if not _rounded_rect_inside(u, v, 0.04, 0.04, 0.96, 0.96, 0.16):
-        return None
-    fill_hw = 0.082 if small else 0.075
-    line_hw = fill_hw + (0.045 if small else 0.04)
-    ds = _s_distance(u, v)
-    if ds <= fill_hw:
-        return mix(GOLD_TOP, GOLD_BOTTOM, (v - 0.15) / 0.7)
-    if ds <= line_hw:
-        return NAVY
-    inner = _rounded_rect_inside(u, v, 0.10, 0.10, 0.90, 0.90, 0.10)
-    if not inner:
-        return NAVY
-    cells = 2 if small else 4
-    cu = int((u - 0.10) / 0.80 * cells)
-    cv = int((v - 0.10) / 0.80 * cells)
-    base = TILE_A if (cu + cv) % 2 == 0 else TILE_B
-    # a soft light from the upper left
-    shade = 1.12 - 0.24 * (u + v) / 2.0
-    return tuple(min(255.0, c * shade) for c in base)
-
-
-def render_icon(size, ss):
-    """Returns size*size RGBA tuples (0..255 ints), rows top to bottom."""
-    out = []
-    n = ss * ss
-    for y in range(size):
-        for x in range(size):
-            r = g = b = a = 0.0
-            for j in range(ss):
-                for i in range(ss):
-                    u = (x + (i + 0.5) / ss) / size
-                    v = (y + (j + 0.5) / ss) / size
-                    c = icon_sample(u, v, size)
-                    if c is not None:
-                        r += c[0]
-                        g += c[1]
-                        b += c[2]
-                        a += 1.0
-            if a == 0:
-                out.append((0, 0, 0, 0))
-            else:
-                out.append((int(round(r / a)), int(round(g / a)),
-                            int(round(b / a)), int(round(255.0 * a / n))))
-    return out
-
-
-# --------------------------------------------------------------------------
-# Palette reduction (median cut)
-# --------------------------------------------------------------------------
-
-def median_cut(histogram, count):
-    """histogram: dict colour -> pixel count.  Returns at most `count`
-    colours."""
-    colours = sorted(histogram.items())
-    if len(colours) <= count:
-        return [c for c, _ in colours]
-    boxes = [colours]
-    while len(boxes) < count:
-        best, best_score, best_ch = None, -1, 0
-        for idx, box in enumerate(boxes):
-            if len(box) < 2:
-                continue
-            for ch in range(3):
-                lo = min(c[ch] for c, _ in box)
-                hi = max(c[ch] for c, _ in box)
-                weight = sum(n for _, n in box)
-                score = (hi - lo) * math.sqrt(weight)
-                if score > best_score:
-                    best, best_score, best_ch = idx, score, ch
-        if best is None or best_score <= 0:
-            break
-        box = sorted(boxes.pop(best), key=lambda e: (e[0][best_ch], e[0]))
-        total = sum(n for _, n in box)
-        acc, cut = 0, 1
-        for k, (_, n) in enumerate(box):
-            acc += n
-            if acc * 2 >= total:
-                cut = min(max(k + 1, 1), len(box) - 1)
-                break
-        boxes.append(box[:cut])
-        boxes.append(box[cut:])
-    palette = []
-    for box in boxes:
-        w = sum(n for _, n in box)
-        palette.append(tuple(int(round(sum(c[ch] * n for c, n in box) / w))
-                             for ch in range(3)))
-    return palette
-
-
-def nearest_index(colour, palette, cache):
-    hit = cache.get(colour)
-    if hit is not None:
-        return hit
-    best, best_d = 0, None
-    for i, p in enumerate(palette):
-        d = ((colour[0] - p[0]) ** 2 * 3 + (colour[1] - p[1]) ** 2 * 4 +
-             (colour[2] - p[2]) ** 2 * 2)
-        if best_d is None or d < best_d:
-            best, best_d = i, d
-    cache[colour] = best
-    return best
-
-
-# --------------------------------------------------------------------------
-# ICO writer
-# --------------------------------------------------------------------------
-
-def _row_bytes(width, bpp):
-    return ((width * bpp + 31) // 32) * 4
-
-
-def _and_mask(pixels, size, opaque):
-    stride = _row_bytes(size, 1)
-    data = bytearray()
-    for y in range(size - 1, -1, -1):
-        row = bytearray(stride)
-        for x in range(size):
-            if not opaque(pixels[y * size + x]):
-                row[x // 8] |= 0x80 >> (x % 8)
-        data += row
-    return bytes(data)
-
-
-def dib_entry(pixels, size, bpp):
-    """One ICO image: BITMAPINFOHEADER (height doubled), palette,
-    bottom-up XOR bitmap, 1-bpp AND mask."""
-    if bpp == 32:
-        xor = bytearray()
-        for y in range(size - 1, -1, -1):
-            for x in range(size):
-                r, g, b, a = pixels[y * size + x]
-                if a == 0:
-                    r = g = b = 0
-                xor += bytes((b, g, r, a))
-        mask = _and_mask(pixels, size, lambda p: p[3] > 0)
-        palette_bytes = b""
-    else:
-        ncolours = 1 << bpp
-        opaque = lambda p: p[3] >= 128
-        hist = {}
-        for p in pixels:
-            if opaque(p):
-                c = p[:3]
-                hist[c] = hist.get(c, 0) + 1
-        # index 0 stays black: it is what transparent pixels hold
-        palette = [(0, 0, 0)] + median_cut(hist, ncolours - 1)
-        palette += [(0, 0, 0)] * (ncolours - len(palette))
-        cache = {}
-        stride = _row_bytes(size, bpp)
-        xor = bytearray()
-        for y in range(size - 1, -1, -1):
-            row = bytearray(stride)
-            for x in range(size):
-                p = pixels[y * size + x]
-                idx = nearest_index(p[:3], palette[1:], cache) + 1 \
-                    if opaque(p) else 0
-                if bpp == 8:
-                    row[x] = idx
-                else:
-                    row[x // 2] |= idx << (4 if x % 2 == 0 else 0)
-            xor += row
-        mask = _and_mask(pixels, size, opaque)
-        palette_bytes = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, bpp, 0,
-                         len(xor) + len(mask), 0, 0, 0, 0)
-    return header + palette_bytes + bytes(xor) + mask
-
-
-def write_ico(path, entries):
-    """entries: list of (size, bpp, pixels)."""
-    blobs = [dib_entry(px, size, bpp) for size, bpp, px in entries]
-    out = bytearray(struct.pack("<HHH", 0, 1, len(entries)))
-    offset = 6 + 16 * len(entries)
-    for (size, bpp, _), blob in zip(entries, blobs):
-        colour_count = (1 << bpp) if bpp < 8 else 0
-        out += struct.pack("<BBBBHHII", size % 256, size % 256, colour_count,
-                           0, 1, bpp, len(blob), offset)
-        offset += len(blob)
-    for blob in blobs:
-        out += blob
-    with open(path, "wb") as f:
-        f.write(out)
-
-
-# --------------------------------------------------------------------------
-# PNG writer
-# --------------------------------------------------------------------------
-
-def write_png(path, pixels, width, height):
-    raw = bytearray()
-    for y in range(height):
-        raw.append(0)
-        for x in range(width):
-            raw += bytes(pixels[y * width + x])
-
-    def chunk(tag, data):
-        body = tag + data
-        return struct.pack(">I", len(data)) + body + \
-            struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-
-    png = b"\x89PNG\r\n\x1a\n"
-    png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
-    png += chunk(b"IDAT", zlib.compress(bytes(raw), 9))
-    png += chunk(b"IEND", b"")
-    with open(path, "wb") as f:
-        f.write(png)
-
-
-# --------------------------------------------------------------------------
-# A small 5x7 bitmap font (only the glyphs the banner needs)
-# --------------------------------------------------------------------------
-
-FONT = {
-    " ": [".....", ".....", ".....", ".....", ".....", ".....", "....."],
-    "S": [".###.", "#...#", "#....", ".###.", "....#", "#...#", ".###."],
-    "T": ["#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."],
-    "D": ["####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."],
-    "a": [".....", ".....", ".###.", "....#", ".####", "#...#", ".####"],
-    "c": [".....", ".....", ".###.", "#....", "#....", "#...#", ".###."],
-    "d": ["....#", "....#", ".####", "#...#", "#...#", "#...#", ".####"],
-    "e": [".....", ".....", ".###.", "#...#", "#####", "#....", ".###."],
-    "i": ["..#..", ".....", ".##..", "..#..", "..#..", "..#..", ".###."],
-    "l": [".##..", "..#..", "..#..", "..#..", "..#..", "..#..", ".###."],
-    "n": [".....", ".....", "#.##.", "##..#", "#...#", "#...#", "#...#"],
-    "o": [".....", ".....", ".###.", "#...#", "#...#", "#...#", ".###."],
-    "r": [".....", ".....", "#.##.", "##..#", "#....", "#....", "#...."],
-    "s": [".....", ".....", ".####", "#....", ".###.", "....#", "####."],
-    "t": [".#...", ".#...", "####.", ".#...", ".#...", ".#..#", "..##."],
-    "u": [".....", ".....", "#...#", "#...#", "#...#", "#..##", ".##.#"],
-    "x": [".....", ".....", "#...#", ".#.#.", "..#..", ".#.#.", "#...#"],
-    "<": ["...#.", "..#..", ".#...", "#....", ".#...", "..#..", "...#."],
-    ">": [".#...", "..#..", "...#.", "....#", "...#.", "..#..", ".#..."],
-    "-": [".....", ".....", ".....", "#####", ".....", ".....", "....."],
-}
-
-
-def text_cells(text):
-    """Set of (col, row) font cells lit for `text` (6 columns per glyph)."""
-    cells = set()
-    for n, ch in enumerate(text):
-        glyph = FONT[ch]
-        for row, line in enumerate(glyph):
-            for col, mark in enumerate(line):
-                if mark == "#":
-                    cells.add((n * 6 + col, row))
-    return cells
-
-
-def text_width(text, scale):
-    return (len(text) * 6 - 1) * scale
-
-
-# --------------------------------------------------------------------------
-# Banner
-# --------------------------------------------------------------------------
-
-BANNER_W, BANNER_H = 727, 170
-
-
-class Canvas:
-    def __init__(self, w, h):
-        self.w, self.h = w, h
-        self.px = [None] * (w * h)      # None = transparent, else (r, g, b)
-
-    def put(self, x, y, colour):
-        if 0 <= x < self.w and 0 <= y < self.h:
-            self.px[y * self.w + x] = tuple(int(round(c)) for c in colour)
-
-
-def text_mask(text, x0, y0, scale):
-    mask = set()
-    for col, row in text_cells(text):
-        for dy in range(scale):
-            for dx in range(scale):
-                mask.add((x0 + col * scale + dx, y0 + row * scale + dy))
+def s_mask(n, half_width):
+    """The S on an n x n canvas: two bowls of radius 0.15 with round ends, stroked
+    half_width either side (both in units of n)."""
+    mask = Image.new("L", (n, n))
+    d = ImageDraw.Draw(mask)
+    r, w = 0.15 * n, half_width * n
+    # upper bowl from the middle round the left and over the top; lower bowl from the
+    # middle round the right and under the bottom (angles clockwise from 3 o'clock)
+    for cy, start, end in ((0.35 * n, 90, 330), (0.65 * n, 270, 510)):
+        cx = 0.5 * n
+        d.arc((cx - r - w, cy - r - w, cx + r + w, cy + r + w), start, end, 255, round(2 * w))
+        for a in (math.radians(start), math.radians(end)):
+            x, y = cx + r * math.cos(a), cy + r * math.sin(a)
+            d.ellipse((x - w, y - w, x + w, y + w), 255)
     return mask
 
 
-def dilate(mask, radius):
-    out = set()
-    offsets = [(dx, dy) for dy in range(-radius, radius + 1)
-               for dx in range(-radius, radius + 1)
-               if dx * dx + dy * dy <= radius * radius + radius]
-    for x, y in mask:
-        for dx, dy in offsets:
-            out.add((x + dx, y + dy))
-    return out
+def draw_icon(size, ss):
+    """The drawing, a rounded checkered tile carrying a gold S, as a size x size RGBA
+    image (drawn ss times larger and scaled down, which smooths the edges)."""
+    n, small = size * ss, size <= 16
+    box = lambda u0, v0, u1, v1: (u0 * n, v0 * n, u1 * n, v1 * n)
+    icon = Image.new("RGBA", (n, n))
+    ImageDraw.Draw(icon).rounded_rectangle(box(0.04, 0.04, 0.96, 0.96), 0.16 * n, NAVY)
+
+    # the checkerboard, lit from the upper left (x1.12 there, x0.88 at the lower right)
+    cells = 2 if small else 4
+    step = 0.8 / cells
+    board = Image.new("RGB", (n, n), TILE_A)
+    d = ImageDraw.Draw(board)
+    for cv in range(cells):
+        for cu in range(cv % 2 == 0, cells, 2):
+            u, v = 0.1 + cu * step, 0.1 + cv * step
+            d.rectangle(box(u, v, u + step, v + step), TILE_B)
+    g = Image.linear_gradient("L").resize((n, n))
+    light = ImageOps.invert(Image.blend(g, g.transpose(Image.Transpose.TRANSPOSE), 0.5))
+    board = Image.composite(board.point(lambda c: c * 1.12), board.point(lambda c: c * 0.88), light)
+    inner = Image.new("L", (n, n))
+    ImageDraw.Draw(inner).rounded_rectangle(box(0.1, 0.1, 0.9, 0.9), 0.1 * n, 255)
+    icon.paste(board, mask=inner)
+
+    # the S: a navy outline, then the gold from light (v = 0.15) to deep (v = 0.85)
+    fill = 0.082 if small else 0.075
+    icon.paste(NAVY, mask=s_mask(n, fill + (0.045 if small else 0.04)))
+    gold = Image.new("RGB", (n, n), GOLD_TOP)
+    gold.paste(ramp((n, round(0.7 * n)), GOLD_TOP, GOLD_BOTTOM), (0, round(0.15 * n)))
+    gold.paste(GOLD_BOTTOM, (0, round(0.85 * n), n, n))
+    icon.paste(gold, mask=s_mask(n, fill))
+    return icon.resize((size, size), Image.Resampling.BOX)
 
 
-def draw_text(canvas, text, x0, y0, scale, fill, outline, shadow_offset):
-    glyphs = text_mask(text, x0, y0, scale)
-    ring = dilate(glyphs, max(1, scale // 4))
-    if shadow_offset:
-        for x, y in ring:
-            canvas.put(x + shadow_offset, y + shadow_offset, SHADOW)
-    for x, y in ring:
-        canvas.put(x, y, outline)
-    height = 7 * scale
-    for x, y in glyphs:
-        canvas.put(x, y, fill((y - y0) / max(1, height - 1)))
+# ---- the icon file: Pillow writes no 4-bit icon images, so the container is ours ----
 
 
-def make_banner():
-    c = Canvas(BANNER_W, BANNER_H)
-
-    # the icon drawing, 130 px, edges cut at half coverage
-    size, ix, iy = 130, 22, 20
-    icon = render_icon(size, 3)
-    for y in range(size):
-        for x in range(size):
-            r, g, b, a = icon[y * size + x]
-            if a >= 128:
-                c.put(ix + x, iy + y, (r, g, b))
-
-    left, right = 176, BANNER_W - 14
-    area = right - left
-
-    title = "Sodrel Tools"
-    ts = 7
-    tx = left + (area - text_width(title, ts)) // 2
-    draw_text(c, title, tx, 30, ts,
-              lambda t: mix(GOLD_TOP, GOLD_BOTTOM, t), NAVY, 3)
-
-    # a rule under the title, blue fading to gold
-    rx0, rx1 = tx, tx + text_width(title, ts)
-    for x in range(rx0, rx1):
-        col = mix(RULE_LEFT, RULE_RIGHT, (x - rx0) / (rx1 - rx0))
-        for y in range(98, 102):
-            c.put(x, y, NAVY if y in (98, 101) else col)
-
-    tag = "Texture containers <-> DDS"
-    gs = 3
-    gx = left + (area - text_width(tag, gs)) // 2
-    draw_text(c, tag, gx, 116, gs, lambda t: TAGLINE, NAVY, 0)
-    return c
+def bottom_up_rows(data, row_bytes):
+    """Rows of a top-down image, bottom row first, each padded to 4 bytes."""
+    rows = [data[i : i + row_bytes] for i in range(0, len(data), row_bytes)]
+    return b"".join(row + bytes(-row_bytes % 4) for row in reversed(rows))
 
 
-def lzw_encode(indices, min_code_size=8):
-    clear = 1 << min_code_size
-    eoi = clear + 1
-    out = bytearray()
-    bitbuf = 0
-    nbits = 0
-
-    def emit(code, width):
-        nonlocal bitbuf, nbits
-        bitbuf |= code << nbits
-        nbits += width
-        while nbits >= 8:
-            out.append(bitbuf & 0xFF)
-            bitbuf >>= 8
-            nbits -= 8
-
-    def fresh():
-        return {(i,): i for i in range(clear)}
-
-    table = fresh()
-    next_code = eoi + 1
-    width = min_code_size + 1
-    emit(clear, width)
-    current = ()
-    for idx in indices:
-        candidate = current + (idx,)
-        if candidate in table:
-            current = candidate
-            continue
-        emit(table[current], width)
-        if next_code < 4096:
-            table[candidate] = next_code
-            next_code += 1
-            if next_code > (1 << width) and width < 12:
-                width += 1
-        else:
-            emit(clear, width)
-            table = fresh()
-            next_code = eoi + 1
-            width = min_code_size + 1
-        current = (idx,)
-    if current:
-        emit(table[current], width)
-    emit(eoi, width)
-    if nbits:
-        out.append(bitbuf & 0xFF)
-    return bytes(out)
+def ico_image(rgba, bpp):
+    """One icon image: its header (height doubled for the mask), palette, colour
+    bitmap and AND mask (1 = transparent), rows bottom up."""
+    size = rgba.width
+    alpha = rgba.getchannel("A")
+    if bpp == 32:
+        palette, xor = b"", bottom_up_rows(rgba.tobytes("raw", "BGRA"), size * 4)
+        hidden = alpha.point(lambda a: 255 * (a == 0))
+    else:
+        # colours - 1 colours for the drawing; index 0, black, is what hidden pixels hold
+        colours = 1 << bpp
+        hidden = alpha.point(lambda a: 255 * (a < 128))
+        rgb = Image.new("RGB", rgba.size, NAVY)
+        rgb.paste(rgba.convert("RGB"), mask=ImageOps.invert(hidden))
+        q = rgb.quantize(colours - 1, Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+        rgb_palette = bytes(3) + bytes(q.getpalette()[: 3 * (colours - 1)])
+        rgb_palette += bytes(3 * colours - len(rgb_palette))
+        palette = Image.frombytes("RGB", (colours, 1), rgb_palette).tobytes("raw", "BGRX")
+        index = bytes(0 if h else i + 1 for i, h in zip(q.tobytes(), hidden.tobytes()))
+        packed = Image.frombytes("P", rgba.size, index).tobytes("raw", "P;4" if bpp == 4 else "P")
+        xor = bottom_up_rows(packed, size * bpp // 8)
+    mask = bottom_up_rows(hidden.convert("1").tobytes(), (size + 7) // 8)
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, bpp, 0, len(xor) + len(mask),
+                         0, 0, 0, 0)
+    return header + palette + xor + mask
 
 
-def write_gif(path, canvas):
-    transparent = 255
-    hist = {}
-    for p in canvas.px:
-        if p is not None:
-            hist[p] = hist.get(p, 0) + 1
-    palette = median_cut(hist, 255)
-    cache = {}
-    indices = [transparent if p is None else nearest_index(p, palette, cache)
-               for p in canvas.px]
-    # 255 opaque colours at most; unused slots black, slot 255 is the key
-    palette = palette + [(0, 0, 0)] * (255 - len(palette))
-    palette.append((0xFF, 0xFF, 0xFF))
-    assert len(palette) == 256
-
-    out = bytearray(b"GIF89a")
-    # logical screen: global table present, colour resolution 8 bits,
-    # table size 2^(7+1) = 256; background = the transparent index
-    out += struct.pack("<HHBBB", canvas.w, canvas.h, 0xF7, transparent, 0)
-    for r, g, b in palette:
-        out += bytes((r, g, b))
-    # graphic control extension: transparency flag, transparent index 255
-    out += bytes((0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, transparent, 0x00))
-    # image descriptor: whole screen, no local table, not interlaced
-    out += b"\x2C" + struct.pack("<HHHHB", 0, 0, canvas.w, canvas.h, 0)
-    out.append(8)
-    data = lzw_encode(indices, 8)
-    for i in range(0, len(data), 255):
-        block = data[i:i + 255]
-        out.append(len(block))
-        out += block
-    out.append(0)
-    out.append(0x3B)
-    with open(path, "wb") as f:
-        f.write(out)
+def ico_bytes(images):
+    """images: (RGBA picture, bits per pixel) in file order."""
+    blobs = [ico_image(im, bpp) for im, bpp in images]
+    out = struct.pack("<HHH", 0, 1, len(blobs))
+    offset = len(out) + 16 * len(blobs)
+    for (im, bpp), blob in zip(images, blobs):
+        colours = 1 << bpp if bpp < 8 else 0
+        out += struct.pack("<BBBBHHII", im.width, im.height, colours, 0, 1, bpp, len(blob), offset)
+        offset += len(blob)
+    return out + b"".join(blobs)
 
 
-# --------------------------------------------------------------------------
-# Header template
-# --------------------------------------------------------------------------
+# ---- the banner ----
 
-def make_header_template():
-    """64 bytes: an ASCII tag, then a non-zero, non-repeating byte run."""
-    tag = b"SODREL-HEADER-TEMPLATE"
-    tail = bytes(((i * 29 + 0x41) & 0xFF) for i in range(64 - len(tag)))
-    data = tag + tail
-    assert len(data) == 64 and 0 not in data
-    return data
+
+def letter_masks(text, scale):
+    """Masks of the whole text and of each letter in Pillow's built-in font (6 x 11
+    pixel cells), all in one frame cut to the text's ink, each pixel a scale x scale
+    block."""
+
+    def mask(s, cell):
+        im = Image.new("L", (6 * len(text), 11))
+        ImageDraw.Draw(im).text((6 * cell, 0), s, 255, ImageFont.load_default())
+        return im
+
+    box = mask(text, 0).getbbox()
+    size = ((box[2] - box[0]) * scale, (box[3] - box[1]) * scale)
+    big = lambda im: im.crop(box).resize(size, Image.Resampling.NEAREST)
+    return big(mask(text, 0)), [big(mask(c, i)) for i, c in enumerate(text) if c != " "]
+
+
+def draw_text(banner, text, scale, top, fill, shadow=0):
+    """Centres the text over the banner right of the icon, with a navy outline one
+    pixel wide and a drop shadow when shadow > 0. Returns the text's box."""
+    whole, letters = letter_masks(text, scale)
+    left, right = 176, banner.width - 14
+    x = left + (right - left - whole.width) // 2
+    ring = lambda m: ImageOps.expand(m, 1).filter(ImageFilter.MaxFilter(3))
+    if shadow:
+        banner.paste(SHADOW, (x - 1 + shadow, top - 1 + shadow), ring(whole))
+    # letter by letter, each outline over the letter before: touching letters stay apart
+    paint = fill(whole.size)
+    for letter in letters:
+        banner.paste(NAVY, (x - 1, top - 1), ring(letter))
+        banner.paste(paint, (x, top), letter)
+    return x, top, x + whole.width, top + whole.height
+
+
+def draw_banner():
+    """The banner as RGBA: opaque where drawn, transparent elsewhere."""
+    banner = Image.new("RGBA", BANNER_SIZE)
+    icon = draw_icon(130, 3)
+    banner.paste(icon, (22, 20), icon.getchannel("A").point(lambda a: 255 * (a >= 128)))
+
+    gold = lambda size: ramp(size, GOLD_TOP, GOLD_BOTTOM)
+    x0, _, x1, _ = draw_text(banner, "Sodrel Tools", 7, 30, gold, shadow=3)
+    # a rule under the title, blue fading to gold between navy lines
+    banner.paste(NAVY, (x0, 98, x1, 102))
+    banner.paste(ramp((x1 - x0, 2), TILE_B, GOLD_BOTTOM, across=True), (x0, 99))
+    draw_text(banner, "Texture containers <-> DDS", 3, 116, lambda s: Image.new("RGB", s, TAGLINE))
+    return banner
+
+
+def gif_bytes(banner):
+    """One frame, 255 colours for the drawing and index 255 transparent, padded with
+    a comment block to exactly BANNER_BYTES."""
+    opaque = banner.getchannel("A")
+    rgb = Image.new("RGB", banner.size, NAVY)
+    rgb.paste(banner, mask=opaque)
+    q = rgb.quantize(255, Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+    palette = q.getpalette()[: 3 * 255]
+    q.putpalette(palette + [0] * (3 * 255 - len(palette)) + [255, 255, 255])
+    q.paste(TRANSPARENT, mask=ImageOps.invert(opaque))
+    out = io.BytesIO()
+    q.save(out, "GIF", transparency=TRANSPARENT, background=TRANSPARENT, interlace=False)
+    gif = out.getvalue()
+    assert gif.endswith(b";"), "a GIF ends with its trailer"
+    # the comment block: 0x21 0xFE, sub-blocks of at most 255 bytes each after a
+    # length byte, a zero byte; sized so that the file has BANNER_BYTES
+    room = BANNER_BYTES - len(gif) - 3
+    assert room >= 2, f"the banner is {len(gif)} bytes, too big to pad"
+    blocks = -(-room // 256)
+    text, comment = b"Sodrel Tools banner " * (room // 20 + 1), b"\x21\xfe"
+    for n in ((room - blocks + k) // blocks for k in range(blocks)):  # 1 to 255 each
+        comment += bytes([n]) + text[:n]
+        text = text[n:]
+    gif = gif[:-1] + comment + b"\0;"
+    assert len(gif) == BANNER_BYTES
+    return gif
 
 
 def main():
-    icons = {}
-    for size in (16, 32, 48):
-        icons[size] = render_icon(size, 6)
-    write_ico(os.path.join(HERE, "sodrel-tools.ico"), [
-        (32, 4, icons[32]), (16, 4, icons[16]),
-        (48, 8, icons[48]), (32, 8, icons[32]), (16, 8, icons[16]),
-        (48, 32, icons[48]), (32, 32, icons[32]), (16, 32, icons[16]),
-    ])
-    write_png(os.path.join(HERE, "sodrel-tools.png"), render_icon(256, 3),
-              256, 256)
-    write_gif(os.path.join(HERE, "banner.gif"), make_banner())
-    with open(os.path.join(HERE, "KX00.dll"), "wb") as f:
-        f.write(make_header_template())
+    folder = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).resolve().parent
+    icons = {size: draw_icon(size, 8) for size in (16, 32, 48)}
+    order = [(32, 4), (16, 4), (48, 8), (32, 8), (16, 8), (48, 32), (32, 32), (16, 32)]
+    (folder / "sodrel-tools.ico").write_bytes(ico_bytes([(icons[s], bpp) for s, bpp in order]))
+    png = io.BytesIO()
+    draw_icon(256, 4).save(png, "PNG", optimize=True)
+    (folder / "sodrel-tools.png").write_bytes(png.getvalue())
+    (folder / "banner.gif").write_bytes(gif_bytes(draw_banner()))
 
 
 if __name__ == "__main__":

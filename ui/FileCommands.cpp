@@ -22,8 +22,8 @@ ImportRun RunImport(const std::filesystem::path& ddsPath, const WorkPlaces& plac
   const WorkingFolderLock lock(work);
   ImportRun run;
   run.staging = StageCopy(ddsPath, work, WorkFile::ImportFile);
-  if (!run.staging) run.staging = StageCopy(ddsPath, work, WorkFile::PictureImportFile);
-  if (run.staging) return run;
+  if (run.staging.ok()) run.staging = StageCopy(ddsPath, work, WorkFile::PictureImportFile);
+  if (!run.staging.ok()) return run;
   run.built =
       BuildContainer(ddsPath, places.templateFolder, WorkFilePath(work, WorkFile::ImportFile));
   run.preview = PreviewImported(work, sink);

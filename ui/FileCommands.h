@@ -27,7 +27,7 @@ ExportRun RunExport(const std::filesystem::path& containerPath, const WorkPlaces
                     PictureSink& sink);
 
 struct ImportRun {
-  std::error_code staging;               // why a staged copy could not be made, when one could not
+  IoResult staging;                      // the staged copies; why one could not be made
   std::optional<ConvertResult> built;    // building `path` + ".bin", once both copies were made
   std::optional<PreviewResult> preview;  // previewing Temp/PictureImportFile, likewise
 };

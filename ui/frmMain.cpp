@@ -220,7 +220,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::Form_Unload() {
-  if (RunCleanup(places_).allDeleted()) OpenFile->clear();
+  if (RunCleanup(places_).ok()) OpenFile->clear();
 }
 
 }  // namespace sodrel

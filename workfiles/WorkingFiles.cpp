@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "container/FileIo.h"
+#include "io/FileIo.h"
 
 namespace sodrel {
 
@@ -30,8 +30,8 @@ std::filesystem::path WorkFilePath(const std::filesystem::path& programFolder, W
   return WorkingFolder(programFolder) / WorkFileName(file);
 }
 
-std::error_code StageCopy(const std::filesystem::path& source,
-                          const std::filesystem::path& programFolder, WorkFile file) {
+IoResult StageCopy(const std::filesystem::path& source, const std::filesystem::path& programFolder,
+                   WorkFile file) {
   return CopyFileReplacing(source, WorkFilePath(programFolder, file));
 }
 

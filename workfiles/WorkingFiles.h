@@ -5,6 +5,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "io/FileIo.h"
+
 namespace sodrel {
 
 // The working folder "Temp" and its four fixed file names. Each kind of working file has exactly
@@ -30,13 +32,13 @@ std::filesystem::path WorkingFolder(const std::filesystem::path& programFolder);
 std::filesystem::path WorkFilePath(const std::filesystem::path& programFolder, WorkFile file);
 
 // Replaces the working file `file` with a whole copy of `source`.
-std::error_code StageCopy(const std::filesystem::path& source,
-                          const std::filesystem::path& programFolder, WorkFile file);
+IoResult StageCopy(const std::filesystem::path& source, const std::filesystem::path& programFolder,
+                   WorkFile file);
 
-struct CleanupResult {
+struct [[nodiscard]] CleanupResult {
   int deleted = 0;        // how many files went, in kCleanupOrder
   std::error_code error;  // why the next one could not be deleted, when one could not
-  bool allDeleted() const { return deleted == static_cast<int>(kCleanupOrder.size()); }
+  bool ok() const { return deleted == static_cast<int>(kCleanupOrder.size()); }
 };
 
 // Deletes the four working files in kCleanupOrder and stops at the first one that cannot be

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "container/UniqueFd.h"
+#include "io/UniqueFd.h"
 
 namespace sodrel {
 

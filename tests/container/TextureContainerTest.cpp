@@ -25,11 +25,11 @@ TEST_P(RoundTrip, ExportDropsTheHeaderAndABuildPutsTheTemplateBack) {
   WriteFile(program.templatePath(), Pattern(templateSize, 11));
   const Bytes dds = Pattern(size, 7);
   WriteFile(program / "a.bin", Concat(Pattern(64, 99), dds));
-  ASSERT_TRUE(ExportTexture(program / "a.bin").written());
+  ASSERT_TRUE(ExportTexture(program / "a.bin").ok());
   EXPECT_EQ(ReadFile(program / "a.bin.dds"), dds);
-  ASSERT_FALSE(StageCopy(program / "a.bin.dds", program.path(), WorkFile::ImportFile));
+  ASSERT_TRUE(StageCopy(program / "a.bin.dds", program.path(), WorkFile::ImportFile).ok());
   ASSERT_TRUE(
-      BuildContainer(program / "a.bin.dds", program.path(), program.work("ImportFile")).written());
+      BuildContainer(program / "a.bin.dds", program.path(), program.work("ImportFile")).ok());
   Bytes header = Slice(Pattern(templateSize, 11), 0, 64);
   header.resize(64, std::byte{0});
   EXPECT_EQ(ReadFile(program / "a.bin.dds.bin"), Concat(header, dds));
@@ -134,7 +134,7 @@ TEST(ExportTexture, AContainerOfMoreThan2GiBExportsWhole) {
   TempFolder folder;
   const std::uint64_t payload = (std::uint64_t{1} << 31) + 4096;
   std::ofstream(folder / "big.bin").seekp(std::streamoff(64 + payload - 3)).write("end", 3);
-  ASSERT_TRUE(ExportTexture(folder / "big.bin").written());
+  ASSERT_TRUE(ExportTexture(folder / "big.bin").ok());
   ASSERT_EQ(fs::file_size(folder / "big.bin.dds"), payload);
   std::string tail(3, ' ');
   std::ifstream(folder / "big.bin.dds").seekg(std::streamoff(payload - 3)).read(tail.data(), 3);
@@ -177,7 +177,7 @@ TEST_P(Cleanup, DeletesInOrderAndStopsAtTheFirstItCannotDelete) {
   }
   const CleanupResult result = ClearWorkingFiles(program.path());
   EXPECT_EQ(result.deleted, GetParam().deleted);
-  EXPECT_EQ(result.allDeleted(), GetParam().deleted == 4);
+  EXPECT_EQ(result.ok(), GetParam().deleted == 4);
   EXPECT_EQ(static_cast<bool>(result.error), GetParam().deleted != 4);
   EXPECT_EQ(Entries(program / "Temp"), Named(GetParam().remaining));
 }

@@ -114,10 +114,10 @@ TEST(Batches, WriteWhatTheWindowWritesByteForByte) {
     }
     const std::vector<std::string> converted = Words(inputs, {});
     for (const std::string& name : converted) {
-      ASSERT_FALSE(build && StageCopy(refData / name, ref.path(), WorkFile::ImportFile));
+      ASSERT_TRUE(!build || StageCopy(refData / name, ref.path(), WorkFile::ImportFile).ok());
       ASSERT_TRUE((build ? BuildContainer(refData / name, ref.path(), ref.work("ImportFile"))
                          : ExportTexture(refData / name))
-                      .written());
+                      .ok());
     }
     EXPECT_EQ(
         InProcess(args, cliData.path(), program.path()),
@@ -264,14 +264,15 @@ TEST(Thumbnail, IsThePreviewsPictureScaledToFit) {
       {Varied(Dxt1, 256, 256), 64, 64, 64},
       {Varied(Dxt5, 128, 128), 64, 64, 64},
       {Varied(Rgb32, 512, 128), 100, 100, 25},
-      {Concat(Dx10Header(64, 32, 71), Slice(Varied(Dxt1, 64, 32), 128)), 256, 64, 32}};
+      {Concat(Dx10Header(64, 32, DxgiFormat::Bc1Unorm), Slice(Varied(Dxt1, 64, 32), 128)), 256, 64,
+       32}};
   for (const auto& [dds, size, width, height] : cases) {
     ProgramFolder folder;
     const fs::path container = folder / "t.bin", file = folder / "t.bin.dds";
     WriteFile(file, dds);
     WriteFile(container, Concat(Pattern(64), dds));
     RecordingSink sink;
-    ASSERT_TRUE(PreviewExported(container, folder.path(), sink).shown());
+    ASSERT_TRUE(PreviewExported(container, folder.path(), sink).ok());
     const MFreeImage::Bitmap bmp =
         MFreeImage::Load(FIF_BMP, folder.work("PictureLoad.bmp").c_str(), 0);
     const MFreeImage::Bitmap scaled(FreeImage_Rescale(bmp.get(), width, height, FILTER_BOX));

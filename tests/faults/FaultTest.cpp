@@ -16,8 +16,8 @@
 #include <map>
 #include <thread>
 
-#include "container/FileIo.h"
 #include "container/TextureContainer.h"
+#include "io/FileIo.h"
 #include "tests/support/RecordingSink.h"
 #include "ui/FileCommands.h"
 
@@ -25,19 +25,32 @@ using namespace sodrel;
 using namespace sodrel::test;
 namespace fs = std::filesystem;
 
-// What a command did: whether the import made both staged copies, the ConvertOutcome of the
-// export or the build, the PreviewOutcome (-1: not run) and how many pictures the sink got. An
-// array, so that a child process can hand it back through a pipe.
-using Outcome = std::array<int, 4>;
+// What a command did: whether the import made both staged copies, the outcome of the export or
+// the build and of the preview (NotDone: not run), and how many pictures the sink got. Plain
+// values, so that a child process can hand it back through shared memory.
+struct Outcome {
+  bool finished = false;  // false: the command crashed before it could say
+  bool staged = false;
+  ConvertOutcome converted = ConvertOutcome::NotDone;
+  PreviewOutcome preview = PreviewOutcome::NotDone;
+  int pictures = 0;
+  friend bool operator==(const Outcome&, const Outcome&) = default;
+  friend void PrintTo(const Outcome& o, std::ostream* out) {
+    *out << (o.finished ? "" : "crashed, ") << (o.staged ? "staged" : "not staged")
+         << ", converted: " << Describe(o.converted) << ", preview: " << Describe(o.preview) << ", "
+         << o.pictures << " picture(s)";
+  }
+};
 using enum ConvertOutcome;
-using enum PreviewOutcome;
-constexpr Outcome kAllDone{1, int(Written), int(Shown), 1}, kNothingStaged{0, -1, -1, 0};
+constexpr PreviewOutcome Shown = PreviewOutcome::Shown, CopyFailed = PreviewOutcome::CopyFailed,
+                         SaveFailed = PreviewOutcome::SaveFailed;
+constexpr Outcome kAllDone{true, true, Written, Shown, 1}, kNothingStaged{true};
 // The output failed; the preview shows the earlier output of the same input (see RunExport).
-constexpr Outcome kOutputFails{1, int(OutputFailed), int(Shown), 1};
-constexpr Outcome kTooShort{1, int(InputTooShort), int(Shown), 1};
-constexpr Outcome kNothingShown{1, int(InputTooShort), int(CopyFailed), 0};
-constexpr Outcome kCopyFails{1, int(Written), int(CopyFailed), 0};
-constexpr Outcome kSaveFails{1, int(Written), int(SaveFailed), 0};
+constexpr Outcome kOutputFails{true, true, OutputFailed, Shown, 1};
+constexpr Outcome kTooShort{true, true, InputTooShort, Shown, 1};
+constexpr Outcome kNothingShown{true, true, InputTooShort, CopyFailed, 0};
+constexpr Outcome kCopyFails{true, true, Written, CopyFailed, 0};
+constexpr Outcome kSaveFails{true, true, Written, SaveFailed, 0};
 
 const Bytes kEarlier = MakeDds(DdsFormat::Dxt1, 8, 8, kGreen);  // what the earlier run took
 const Bytes kLarge = MakeDds(DdsFormat::Dxt1, 256, 256, kRed);  // 32,896 bytes; its BMP 256 KiB
@@ -49,11 +62,11 @@ Outcome RunCommand(const ProgramFolder& program, bool exporting, const Bytes& dd
   if (!dds.empty()) WriteFile(input, exporting ? Concat(Pattern(64, 5), dds) : dds);
   if (exporting) {
     const ExportRun run = RunExport(input, program.path(), sink);
-    return {1, int(run.exported.outcome), int(run.preview.outcome), sink.calls};
+    return {true, true, run.exported.outcome, run.preview.outcome, sink.calls};
   }
   const ImportRun run = RunImport(input, program.path(), sink);
-  if (!run.built) return {!run.staging, -1, -1, sink.calls};
-  return {!run.staging, int(run.built->outcome), int(run.preview->outcome), sink.calls};
+  if (!run.built) return {true, run.staging.ok(), NotDone, PreviewOutcome::NotDone, sink.calls};
+  return {true, run.staging.ok(), run.built->outcome, run.preview->outcome, sink.calls};
 }
 
 // Runs `run` in a child process that may write no file past `limit` bytes, as on a disk that
@@ -61,7 +74,7 @@ Outcome RunCommand(const ProgramFolder& program, bool exporting, const Bytes& dd
 Outcome InChildWithFileSizeLimit(rlim_t limit, const std::function<Outcome()>& run) {
   void* shared =
       ::mmap(nullptr, sizeof(Outcome), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-  auto& outcome = *new (shared) Outcome{-2, -2, -2, -2};  // what a child that crashed leaves
+  auto& outcome = *new (shared) Outcome{};  // what a child that crashed leaves
   if (::fork() == 0) {
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit rl{limit, limit};
@@ -126,7 +139,7 @@ TEST_P(CommandFault, StopsTheCommandWithoutPartialFilesAndTheNextOneWorks) {
 
   // Nothing partial: each file holds what it held before or the whole new content.
   EXPECT_EQ(TemporaryFilesUnder(program.path()), std::vector<std::string>{});
-  const bool done = outcome[1] == int(Written);
+  const bool done = outcome.converted == Written;
   EXPECT_EQ(fs::exists(output) ? ReadFile(output) : Bytes{},
             !done         ? earlier[output]
             : c.exporting ? Slice(placed, 64)
@@ -138,7 +151,7 @@ TEST_P(CommandFault, StopsTheCommandWithoutPartialFilesAndTheNextOneWorks) {
     const Bytes now = ReadFile(path);
     if (path.extension() != ".bmp") {
       EXPECT_TRUE(now == before || now == kLarge) << path << " is partial";
-    } else if (outcome[2] != int(Shown)) {
+    } else if (outcome.preview != Shown) {
       EXPECT_EQ(now, before) << path;
     }
   }
@@ -168,10 +181,10 @@ TEST(TwoInstances, EachBuildsAndShowsOnlyItsOwnTextures) {
     int failures = 0;
     for (int round = 0; round < 300; ++round) {
       RecordingSink sink;
-      failures += !RunExport(bin, program.path(), sink).preview.shown() ||
+      failures += !RunExport(bin, program.path(), sink).preview.ok() ||
                   ReadFile(WithSuffix(bin, kExportSuffix)) != dds || sink.colour() != colour;
       const ImportRun run = RunImport(texture, program.path(), sink);
-      failures += run.staging || !run.built->written() || !run.preview->shown() ||
+      failures += !run.staging.ok() || !run.built->ok() || !run.preview->ok() ||
                   sink.colour() != colour ||
                   ReadFile(WithSuffix(texture, kBuildSuffix)) !=
                       Concat(ReadFile(program.templatePath()), dds);
@@ -197,8 +210,8 @@ TEST(SourceEndingEarly, FailsAsAReadFailure) {
     UniqueFd in(::open((folder / "in").c_str(), O_RDONLY | O_CLOEXEC));
     UniqueFd out(::open((folder / "out").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     ::lseek(out.get(), off_t(position), SEEK_SET);
-    const CopyFailure failure = CopyBytes(in.get(), offset, out.get(), length);
-    EXPECT_TRUE(failure && failure.whileReading) << offset << " " << position << " " << length;
+    const IoResult copied = CopyBytes(in.get(), offset, out.get(), length);
+    EXPECT_EQ(copied.outcome, IoOutcome::ReadFailed) << offset << " " << position << " " << length;
   }
 }
 
@@ -213,8 +226,8 @@ TEST_P(ChangingInput, IsCopiedWholeOrNotAtAll) {
   const fs::path output = GetParam() ? program / "input.dds" : program.work("ImportFile");
   const std::size_t skipped = GetParam() ? 64 : 0;  // bytes of the input the output leaves out
   const auto copy = [&] {                           // true: written
-    return GetParam() ? ExportTexture(input).written()
-                      : !StageCopy(input, program.path(), WorkFile::ImportFile);
+    return GetParam() ? ExportTexture(input).ok()
+                      : StageCopy(input, program.path(), WorkFile::ImportFile).ok();
   };
   const Bytes whole = Pattern(64 + (8 << 20), 8);
   const std::size_t cut = 64 + (1 << 20) + 3;
@@ -246,8 +259,9 @@ TEST_P(ChangingInput, IsCopiedWholeOrNotAtAll) {
 INSTANTIATE_TEST_SUITE_P(Copies, ChangingInput, testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Export" : "Staging"; });
 
-// What the copies above rely on: a file's stamp tells any change made after it was taken.
-TEST(StampAfterAChange, DiffersExactlyWhenTheFileChanged) {
+// A change made within a clock tick of the stamp leaves size and times equal on kernels before
+// 6.13: the stamp promises only to see a change made a tick or more after it was taken.
+TEST(StampAfterAChange, DiffersWhenTheFileChangedATickLater) {
   const std::pair<void (*)(int), bool> cases[] = {
       {[](int fd) { ::pread(fd, std::array<char, 1>{}.data(), 1, 10); }, false},
       {[](int fd) { ::pwrite(fd, "x", 1, 10); }, true},  // one byte rewritten in place
@@ -257,9 +271,65 @@ TEST(StampAfterAChange, DiffersExactlyWhenTheFileChanged) {
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     WriteFile(folder / "f", Pattern(5000));
     UniqueFd fd(::open((folder / "f").c_str(), O_RDWR | O_CLOEXEC));
-    FileStamp before;
-    ASSERT_FALSE(StampOf(fd.get(), before));
+    FileStamp before, after;
+    ASSERT_TRUE(StampOf(fd.get(), before).ok());
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // a tick is 1 to 10 ms
     cases[i].first(fd.get());
-    EXPECT_EQ(bool(ExpectUnchanged(fd.get(), before)), cases[i].second) << "case " << i;
+    ASSERT_TRUE(StampOf(fd.get(), after).ok());
+    EXPECT_EQ(after != before, cases[i].second) << "case " << i;
   }
+}
+
+// Changes made at once, within the same tick: the watch alone must see each one.
+const std::pair<const char*, void (*)(int)> kChanges[] = {
+    {"rewrite one byte in place", [](int fd) { ::pwrite(fd, "x", 1, 10); }},
+    {"cut", [](int fd) { ::ftruncate(fd, 100); }},
+    {"regrow to the same length", [](int fd) { ::ftruncate(fd, 100), ::ftruncate(fd, 5000); }},
+    {"change the mode", [](int fd) { ::fchmod(fd, 0600); }},
+};
+
+TEST(ChangeWatch, SeesEveryChangeAndNothingElse) {
+  TempFolder folder;
+  for (const auto& [name, change] : kChanges) {
+    WriteFile(folder / "f", Pattern(5000));
+    UniqueFd reader(::open((folder / "f").c_str(), O_RDONLY | O_CLOEXEC));
+    ChangeWatch watch(reader.get());
+    ASSERT_TRUE(watch.active());
+    std::array<char, 64> buffer{};
+    ::pread(reader.get(), buffer.data(), buffer.size(), 0);  // our own reads are no change
+    EXPECT_FALSE(watch.Changed()) << name;
+    UniqueFd writer(::open((folder / "f").c_str(), O_RDWR | O_CLOEXEC));
+    change(writer.get());
+    EXPECT_TRUE(watch.Changed()) << name;
+  }
+}
+
+// The whole check through the export: a change injected between the last read and the check is
+// refused, whether the watch sees it or, where no watch can be had, the stamp (a tick later).
+TEST(ChangeWhileExporting, IsRefusedWithTheEarlierOutputKept) {
+  static fs::path input;
+  ProgramFolder program;
+  input = program / "a.bin";
+  const fs::path output = WithSuffix(input, kExportSuffix);
+  for (const bool withWatch : {true, false}) {
+    for (const auto& [name, change] : kChanges) {
+      static void (*injected)(int) = nullptr;
+      injected = change;
+      WriteFile(input, Pattern(5000, 3));
+      WriteFile(output, Pattern(10, 4));
+      ChangeWatchHooks::noWatch = !withWatch;
+      ChangeWatchHooks::beforeDrain = [](int) {
+        if (ChangeWatchHooks::noWatch) std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        UniqueFd writer(::open(input.c_str(), O_RDWR | O_CLOEXEC));
+        injected(writer.get());
+      };
+      const ConvertResult result = ExportTexture(input);
+      ChangeWatchHooks::beforeDrain = nullptr;
+      EXPECT_EQ(result.outcome, ReadFailed) << name << (withWatch ? "" : ", no watch");
+      EXPECT_EQ(ReadFile(output), Pattern(10, 4)) << name;
+    }
+    WriteFile(input, Pattern(5000, 3));
+    EXPECT_TRUE(ExportTexture(input).ok()) << "unchanged" << (withWatch ? "" : ", no watch");
+  }
+  ChangeWatchHooks::noWatch = false;
 }

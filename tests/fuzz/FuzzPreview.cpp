@@ -8,8 +8,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "container/FileIo.h"
-#include "preview/DdsView.h"
+#include "dds/DdsView.h"
+#include "io/FileIo.h"
+#include "preview/DdsDecode.h"
 #include "preview/Preview.h"
 #include "tests/support/RecordingSink.h"
 #include "workfiles/WorkingFiles.h"
@@ -35,7 +36,7 @@ bool DecodeReadsPastView(const fs::path& path, const DdsInfo& info, bool& decode
   std::uint64_t size = 0;
   if (OpenForReading(path, fd, size)) return true;
   DdsView view(fd.get(), 0, info);
-  decoded = view.Load() != nullptr;
+  decoded = LoadView(view) != nullptr;
   return view.readPastEnd();
 }
 
@@ -53,19 +54,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   RecordingSink sink;
   const PreviewResult result = PreviewImported(program, sink);
-  if (!info.accepted()) {
+  if (!info.ok()) {
     FUZZ_EXPECT(result.outcome == PreviewOutcome::Rejected && result.check == info.check);
   } else {
     bool decoded = false;
     FUZZ_EXPECT(
         !DecodeReadsPastView(WorkFilePath(program, WorkFile::PictureImportFile), info, decoded));
     FUZZ_EXPECT(decoded == (result.outcome != PreviewOutcome::NotDecoded));
-    FUZZ_EXPECT(result.shown() || result.outcome == PreviewOutcome::NotDecoded);
+    FUZZ_EXPECT(result.ok() || result.outcome == PreviewOutcome::NotDecoded);
   }
-  FUZZ_EXPECT(sink.calls == int(result.shown()));
-  FUZZ_EXPECT(!result.shown() || sink.picture.size() == QSize(int(info.width), int(info.height)));
+  FUZZ_EXPECT(sink.calls == int(result.ok()));
+  FUZZ_EXPECT(!result.ok() || sink.picture.size() == QSize(int(info.width), int(info.height)));
   std::set<std::string> left{"PictureImportFile"};
-  if (result.shown()) left.insert("PictureLoad.bmp");
+  if (result.ok()) left.insert("PictureLoad.bmp");
   FUZZ_EXPECT(Entries(WorkingFolder(program)) == left);
   fs::remove_all(WorkingFolder(program)), fs::create_directory(WorkingFolder(program));
   return 0;

@@ -18,9 +18,9 @@ int main(int argc, char** argv) {
       {"luminance8", Concat(UncompressedHeader(5, 3, 0x20000, 8, {0xFF}), Pattern(15))},
       {"r8g8b8a8",
        Concat(UncompressedHeader(5, 3, 0x41, 32, kRgba), Pixels(5, 3, 32, kRgba, quarters))},
-      {"dx10-bc1", Concat(Dx10Header(6, 6, 71), Blocks(Dxt1, 6, 6, quarters))},
-      {"dx10-bc3-cube", Concat(Dx10Header(4, 4, 77, 4), Pattern(6 * 16))},
-      {"dx10-rgba8", Concat(Dx10Header(3, 3, 28), Pattern(36))},
+      {"dx10-bc1", Concat(Dx10Header(6, 6, DxgiFormat::Bc1Unorm), Blocks(Dxt1, 6, 6, quarters))},
+      {"dx10-bc3-cube", Concat(Dx10Header(4, 4, DxgiFormat::Bc3Unorm, 4), Pattern(6 * 16))},
+      {"dx10-rgba8", Concat(Dx10Header(3, 3, DxgiFormat::R8G8B8A8Unorm), Pattern(36))},
       {"dxt5-any-endpoints", Concat(MakeDdsHeader(Dxt5, 8, 8), Pattern(64))}};
   for (const auto& [name, dds] : seeds) WriteFile(out / (std::string(name) + ".dds"), dds);
   return 0;

@@ -43,11 +43,13 @@ Bytes UncompressedHeader(std::uint32_t width, std::uint32_t height, std::uint32_
   return h;
 }
 
-Bytes Dx10Header(std::uint32_t width, std::uint32_t height, std::uint32_t dxgiFormat,
+Bytes Dx10Header(std::uint32_t width, std::uint32_t height, DxgiFormat format,
                  std::uint32_t miscFlag, std::uint32_t dimension) {
   Bytes h = With(MakeDdsHeader(DdsFormat::Dxt1, width, height), 84, 0x30315844);  // "DX10"
   h.resize(148);
-  return With(With(With(With(h, 128, dxgiFormat), 132, dimension), 136, miscFlag), 140, 1);
+  return With(
+      With(With(With(h, 128, static_cast<std::uint32_t>(format)), 132, dimension), 136, miscFlag),
+      140, 1);
 }
 
 Bytes Pixels(std::uint32_t width, std::uint32_t height, std::uint32_t bits, const Masks& masks,

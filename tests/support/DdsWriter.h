@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "dds/DxgiFormat.h"
 #include "tests/support/TestFiles.h"
 
 namespace sodrel::test {
@@ -40,7 +41,7 @@ Bytes UncompressedHeader(std::uint32_t width, std::uint32_t height, std::uint32_
                          std::uint32_t bits, const Masks& masks);
 
 // A header with FourCC "DX10" and its 20-byte extension (dimension 3: a 2D texture).
-Bytes Dx10Header(std::uint32_t width, std::uint32_t height, std::uint32_t dxgiFormat,
+Bytes Dx10Header(std::uint32_t width, std::uint32_t height, DxgiFormat format,
                  std::uint32_t miscFlag = 0, std::uint32_t dimension = 3);
 
 // Packed rows of `bits`-bit pixels, each channel's value scaled into its mask, alpha opaque.

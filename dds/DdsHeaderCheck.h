@@ -5,16 +5,17 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
-#include <string>
-#include <string_view>
+
+#include "dds/DxgiFormat.h"
 
 namespace sodrel {
 
-// Whether the preview can show a DDS file, and if so how its top surface is handed to FreeImage.
-// Decodes nothing: it reads the header only, and the same description drives both the verdict
-// and the view the library reads through (DdsView), so nothing is accepted that the view cannot
-// present in full.
+// The verdict: whether the preview can show a DDS file, and if so how its top surface is handed to
+// FreeImage. Decodes nothing: it reads the header only, and the same description drives both the
+// verdict and the view the library reads through (DdsView), so nothing is accepted that the view
+// cannot present in full.
 enum class DdsCheck {
+  NotChecked,
   Accepted,
   Unreadable,          // the file cannot be opened or read
   TooShortForHeader,   // fewer than 128 bytes (148 with a DX10 header)
@@ -25,8 +26,6 @@ enum class DdsCheck {
   UnsupportedFormat,   // a layout the preview cannot show (see DescribeFormat for which)
   TruncatedSurface,    // the file ends before the top surface does
 };
-
-std::string_view Describe(DdsCheck check);
 
 inline constexpr std::size_t kDdsHeaderBytes = 128;  // "DDS " + the 124-byte header
 inline constexpr std::size_t kDx10HeaderBytes = 20;  // the extension after FourCC "DX10"
@@ -40,14 +39,14 @@ enum class DdsRewrite {
   ReorderBytes,     // 24/32-bit: each pixel's bytes put into B, G, R(, A) order
 };
 
-struct DdsInfo {
-  DdsCheck check = DdsCheck::Unreadable;
+struct [[nodiscard]] DdsInfo {
+  DdsCheck check = DdsCheck::NotChecked;
   // What the header says, as far as the check got.
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::uint32_t fourCC = 0;      // 0 for uncompressed files
-  std::uint32_t dxgiFormat = 0;  // for files with a DX10 header
-  std::uint32_t bitCount = 0;    // for uncompressed files
+  std::uint32_t fourCC = 0;                     // 0 for uncompressed files
+  DxgiFormat dxgiFormat = DxgiFormat::Unknown;  // for files with a DX10 header
+  std::uint32_t bitCount = 0;                   // for uncompressed files
   bool luminance = false;
 
   // Where the top surface lies after the header, and what of it the library reads.
@@ -65,7 +64,7 @@ struct DdsInfo {
   DdsRewrite rewrite = DdsRewrite::None;
   std::array<std::uint8_t, 4> byteOrder{0, 1, 2, 3};  // ReorderBytes: source byte of B, G, R, A
 
-  bool accepted() const { return check == DdsCheck::Accepted; }
+  bool ok() const { return check == DdsCheck::Accepted; }
 };
 
 // `prefix` holds the first bytes of the DDS file (up to kDdsLongestHeaderBytes); `fileSize` its
@@ -76,8 +75,5 @@ DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize);
 DdsInfo InspectDdsAt(int fd, std::uint64_t fileSize, std::uint64_t offset);
 // The same for the file at `path`.
 DdsInfo InspectDdsFile(const std::filesystem::path& path, std::uint64_t offset = 0);
-
-// "DXT5", "DX10 BC7_UNORM", "uncompressed, 32 bits", ...: the format as the header names it.
-std::string DescribeFormat(const DdsInfo& info);
 
 }  // namespace sodrel

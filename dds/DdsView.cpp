@@ -1,11 +1,10 @@
-#include "preview/DdsView.h"
+#include "dds/DdsView.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
-#include "container/FileIo.h"
-#include "preview/LittleEndian.h"
+#include "dds/LittleEndian.h"
+#include "io/FileIo.h"
 
 namespace sodrel {
 namespace {
@@ -27,31 +26,6 @@ void PutColourBlockInOrder(std::byte* colour) {
 }
 
 }  // namespace
-
-unsigned DLL_CALLCONV DdsView::ReadProc(void* buffer, unsigned size, unsigned count,
-                                        fi_handle handle) {
-  auto& view = *static_cast<DdsView*>(handle);
-  if (size == 0 || count == 0) return 0;
-  const std::uint64_t want = std::uint64_t{size} * count;
-  const std::size_t got = view.Read(view.position_, {static_cast<std::byte*>(buffer), want});
-  view.position_ += got;
-  return static_cast<unsigned>(got / size);
-}
-
-int DLL_CALLCONV DdsView::SeekProc(fi_handle handle, long offset, int origin) {
-  auto& view = *static_cast<DdsView*>(handle);
-  const std::int64_t base = origin == SEEK_SET   ? 0
-                            : origin == SEEK_CUR ? static_cast<std::int64_t>(view.position_)
-                            : origin == SEEK_END ? static_cast<std::int64_t>(view.size())
-                                                 : -1;
-  if (base < 0 || offset < -base || offset > INT64_MAX - base) return -1;
-  view.position_ = static_cast<std::uint64_t>(base + offset);
-  return 0;
-}
-
-long DLL_CALLCONV DdsView::TellProc(fi_handle handle) {
-  return static_cast<long>(static_cast<DdsView*>(handle)->position_);
-}
 
 DdsView::DdsView(int fd, std::uint64_t offset, const DdsInfo& info)
     : fd_(fd), surfaceAt_(offset + info.dataOffset), info_(info) {}
@@ -111,8 +85,8 @@ bool DdsView::ReadRows(std::uint32_t first, std::uint32_t count, std::byte* out)
   for (std::uint32_t i = 0; i < count; i += packed ? count : 1) {
     const std::size_t length = packed ? count * rowBytes : rowBytes;
     std::size_t got = 0;
-    if (ReadAt(fd_, surfaceAt_ + (first + i) * info_.rowStride, {out + i * rowBytes, length},
-               got) ||
+    if (!ReadAt(fd_, surfaceAt_ + (first + i) * info_.rowStride, {out + i * rowBytes, length}, got)
+             .ok() ||
         got != length) {
       fileFailed_ = true;
       return false;
@@ -140,12 +114,6 @@ void DdsView::Rewrite(std::byte* rows, std::size_t length) const {
       return;
     }
   }
-}
-
-MFreeImage::Bitmap DdsView::Load() {
-  position_ = 0;
-  FreeImageIO io{&ReadProc, nullptr, &SeekProc, &TellProc};
-  return MFreeImage::Bitmap(FreeImage_LoadFromHandle(FIF_DDS, &io, this, 0));
 }
 
 }  // namespace sodrel

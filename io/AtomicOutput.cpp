@@ -1,4 +1,4 @@
-#include "container/AtomicOutput.h"
+#include "io/AtomicOutput.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,10 +10,6 @@
 
 namespace sodrel {
 namespace {
-
-std::error_code LastError() {
-  return {errno, std::generic_category()};
-}
 
 std::string RandomSuffix() {
   static std::mt19937_64 generator{std::random_device{}()};
@@ -33,7 +29,7 @@ AtomicOutput::~AtomicOutput() {
   if (!committed_) Discard();
 }
 
-std::error_code AtomicOutput::Open() {
+IoResult AtomicOutput::Open() {
   std::filesystem::path folder = destination_.parent_path();
   if (folder.empty()) folder = ".";
   const std::string stem = "." + destination_.filename().string() + ".part-";
@@ -48,27 +44,24 @@ std::error_code AtomicOutput::Open() {
       if (::lstat(destination_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         ::fchmod(fd, existing.st_mode & 07777);
       }
-      return {};
+      return Done();
     }
-    if (errno != EEXIST) return LastError();
+    if (errno != EEXIST) return FromErrno(IoOutcome::WriteFailed);
   }
-  return std::make_error_code(std::errc::file_exists);
+  return {IoOutcome::WriteFailed, std::make_error_code(std::errc::file_exists)};
 }
 
-std::error_code AtomicOutput::Commit() {
-  if (!fd_.valid()) return std::make_error_code(std::errc::bad_file_descriptor);
-  if (::close(fd_.release()) != 0) {
-    std::error_code error = LastError();
-    Discard();
-    return error;
+IoResult AtomicOutput::Commit() {
+  if (!fd_.valid()) {
+    return {IoOutcome::WriteFailed, std::make_error_code(std::errc::bad_file_descriptor)};
   }
-  if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
-    std::error_code error = LastError();
+  if (::close(fd_.release()) != 0 || ::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+    const IoResult failed = FromErrno(IoOutcome::WriteFailed);
     Discard();
-    return error;
+    return failed;
   }
   committed_ = true;
-  return {};
+  return Done();
 }
 
 void AtomicOutput::Discard() {

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <filesystem>
-#include <system_error>
-
-#include "container/UniqueFd.h"
+#include "io/FileIo.h"
 
 namespace sodrel {
 
@@ -19,12 +17,12 @@ class AtomicOutput {
   ~AtomicOutput();
 
   // Creates the temporary file. Must succeed before fd() is used.
-  std::error_code Open();
+  IoResult Open();
   int fd() const { return fd_.get(); }
   const std::filesystem::path& temporaryPath() const { return temporary_; }
 
   // Closes the temporary file and renames it over the destination.
-  std::error_code Commit();
+  IoResult Commit();
 
  private:
   void Discard();

@@ -5,8 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "preview/DdsHeaderCheck.h"
-#include "preview/MFreeImage.h"
+#include "dds/DdsHeaderCheck.h"
 
 namespace sodrel {
 
@@ -27,26 +26,18 @@ class DdsView {
   // fewer than asked only past the end or when the file could not be read.
   std::size_t Read(std::uint64_t position, std::span<std::byte> out);
 
-  // Decodes the view with FreeImage, reading through callbacks of ours.
-  MFreeImage::Bitmap Load();
-
   // The library asked for bytes past the end of the view.
   bool readPastEnd() const { return readPastEnd_; }
   // A read of the file failed or came short: the file changed since it was checked.
   bool fileFailed() const { return fileFailed_; }
 
  private:
-  static unsigned DLL_CALLCONV ReadProc(void* buffer, unsigned size, unsigned count,
-                                        fi_handle handle);
-  static int DLL_CALLCONV SeekProc(fi_handle handle, long offset, int origin);
-  static long DLL_CALLCONV TellProc(fi_handle handle);
   bool ReadRows(std::uint32_t first, std::uint32_t count, std::byte* out);
   void Rewrite(std::byte* rows, std::size_t length) const;
 
   int fd_;
   std::uint64_t surfaceAt_;  // where the surface starts in the file
   const DdsInfo& info_;
-  std::uint64_t position_ = 0;  // of the library's reads
   std::vector<std::byte> row_;  // the row a partial read was served from
   std::uint32_t rowHeld_ = UINT32_MAX;
   bool readPastEnd_ = false;

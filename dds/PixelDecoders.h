@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace sodrel {
+
+// Decoders of the uncompressed layouts the image library cannot read, one row of pixels at a
+// time into 4 bytes a pixel in the order B, G, R, A.
+enum class PixelLayout {
+  L8A8,               // grey and alpha
+  A8,                 // alpha only: shown as grey levels, opaque (see DecodePixelRow)
+  P8,                 // an index into the 256-entry palette after the header
+  R8,                 // red only
+  R8G8,               // red and green
+  R10G10B10A2,        // 10-bit colour, 2-bit alpha
+  R16G16B16A16Unorm,  // 16-bit channels
+  R16G16B16A16Float,  // half floats
+  R32G32B32A32Float,  // floats
+};
+
+// Bytes of one pixel (0 for a value outside the enum).
+std::size_t PixelBytes(PixelLayout layout);
+
+// The `width` pixels at `row` into `bgra` (width * 4 bytes). `palette` is used by P8 only: the
+// 256 four-byte entries R, G, B, flags that follow the DDS header.
+void DecodePixelRow(PixelLayout layout, const std::byte* row, std::uint32_t width,
+                    const std::byte* palette, std::uint8_t* bgra);
+
+}  // namespace sodrel

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "io/UniqueFd.h"
+
+namespace sodrel {
+
+// Notices a change made by anyone to an open file while it is watched: a write, a cut, an
+// attribute change, its deletion or renaming. A file's times move only once per clock tick on
+// older kernels, so a stamp alone misses a change made within a tick of it; the kernel's own
+// change notices do not. The file itself is watched, through /proc/self/fd/N, never a path that
+// someone could replace. Where no watch can be had (the per-user limit of watches, a system
+// without them) active() is false and the caller relies on the stamp alone. Filesystems whose
+// changes are made elsewhere (network filesystems) send no notices: the stamp is all there is.
+class ChangeWatch {
+ public:
+  explicit ChangeWatch(int fd);
+
+  bool active() const { return notices_.valid(); }
+  // Drains the notices so far: true when any tells of a change (or some were lost).
+  bool Changed();
+
+ private:
+  UniqueFd notices_;
+};
+
+// Test seams, never set by the program: `noWatch` makes every ChangeWatch inactive, as when the
+// limit is reached; `beforeDrain` runs between the last read of an input and its check.
+struct ChangeWatchHooks {
+  static inline bool noWatch = false;
+  static inline void (*beforeDrain)(int fd) = nullptr;
+};
+
+}  // namespace sodrel
