@@ -42,6 +42,7 @@ INSTANTIATE_TEST_SUITE_P(SizesAndTemplates, RoundTrip,
 using P = const fs::path&;
 struct ExportCase {
   const char* name;
+  friend void PrintTo(const ExportCase& c, std::ostream* out) { *out << c.name; }
   std::size_t size;
   ConvertOutcome outcome;
   void (*plant)(P in, P out) = [](P, P) {};
@@ -91,6 +92,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Export, testing::ValuesIn(kExports),
 // `plant` gets the chosen file and the staged copy, both of 400 bytes, and the template.
 struct BuildCase {
   const char* name;
+  friend void PrintTo(const BuildCase& c, std::ostream* out) { *out << c.name; }
   void (*plant)(P dds, P staged, P templ);
   ConvertOutcome outcome;
   std::errc error = {};
@@ -152,6 +154,7 @@ std::set<std::string> Named(const std::string& letters) {
 
 struct CleanupCase {
   const char* name;
+  friend void PrintTo(const CleanupCase& c, std::ostream* out) { *out << c.name; }
   std::string present, remaining;
   int deleted;
 };
