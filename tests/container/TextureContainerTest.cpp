@@ -44,6 +44,7 @@ INSTANTIATE_TEST_SUITE_P(SizesAndTemplates, RoundTrip,
 using P = const fs::path&;
 struct ExportCase {
   const char* name;
+  friend void PrintTo(const ExportCase& c, std::ostream* out) { *out << c.name; }
   std::size_t size;
   ConvertOutcome outcome;
   void (*plant)(P in, P out) = [](P, P) {};
@@ -93,6 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Export, testing::ValuesIn(kExports),
 // `plant` gets the chosen file and the staged copy, both of 400 bytes, and the template.
 struct BuildCase {
   const char* name;
+  friend void PrintTo(const BuildCase& c, std::ostream* out) { *out << c.name; }
   void (*plant)(P dds, P staged, P templ);
   ConvertOutcome outcome;
   std::errc error = {};
@@ -141,45 +143,40 @@ TEST(ExportTexture, AContainerOfMoreThan2GiBExportsWhole) {
   EXPECT_EQ(tail, "end");
 }
 
-// The entries of Temp/ before and after a clean-up, a letter each: Picture.dds, PictureLoad.bmp,
-// ImportFile, PictureImportFile and a file not the program's; "I" is a folder named ImportFile.
-std::set<std::string> Named(const std::string& letters) {
-  const char* names[] = {"Picture.dds", "PictureLoad.bmp", "ImportFile", "PictureImportFile",
-                         "notes.txt"};
-  std::set<std::string> named;
-  for (const char c : letters)
-    named.insert(names[std::string_view("dbipn").find(char(std::tolower(c)))]);
-  return named;
-}
+const std::string kDds = "Picture.dds", kBmp = "PictureLoad.bmp", kImport = "ImportFile",
+                  kPictureImport = "PictureImportFile", kNotOurs = "notes.txt";
 
 struct CleanupCase {
   const char* name;
-  std::string present, remaining;
+  friend void PrintTo(const CleanupCase& c, std::ostream* out) { *out << c.name; }
+  std::set<std::string> present, remaining;  // the entries of Temp/ before and after
   int deleted;
+  bool folderAtImportFile = false;
 };
 
 // The clean-up deletes in its order and stops at the first name it cannot delete.
 const CleanupCase kCleanups[] = {
-    {"ExportsOnly", "db", "", 2},
-    {"ImportsOnly", "bip", "bip", 0},
-    {"GapInTheMiddle", "dbp", "p", 2},
-    {"AFolderStopsIt", "dbIp", "ip", 2},
-    {"AllAndAFileNotOurs", "dbipn", "n", 4},
+    {"ExportsOnly", {kDds, kBmp}, {}, 2},
+    {"ImportsOnly", {kBmp, kImport, kPictureImport}, {kBmp, kImport, kPictureImport}, 0},
+    {"GapInTheMiddle", {kDds, kBmp, kPictureImport}, {kPictureImport}, 2},
+    {"AFolderStopsIt", {kDds, kBmp, kImport, kPictureImport}, {kImport, kPictureImport}, 2, true},
+    {"AllAndAFileNotOurs", {kDds, kBmp, kImport, kPictureImport, kNotOurs}, {kNotOurs}, 4},
 };
 
 class Cleanup : public testing::TestWithParam<CleanupCase> {};
 
 TEST_P(Cleanup, DeletesInOrderAndStopsAtTheFirstItCannotDelete) {
+  const CleanupCase& c = GetParam();
   ProgramFolder program;
-  for (const std::string& name : Named(GetParam().present)) WriteFile(program.work(name), {});
-  if (GetParam().present.find('I') != std::string::npos) {
-    fs::remove(program.work("ImportFile")), fs::create_directories(program.work("ImportFile/a"));
+  for (const std::string& name : c.present) WriteFile(program.work(name), {});
+  if (c.folderAtImportFile) {
+    fs::remove(program.work(kImport)), fs::create_directories(program.work(kImport + "/a"));
   }
   const CleanupResult result = ClearWorkingFiles(program.path());
-  EXPECT_EQ(result.deleted, GetParam().deleted);
-  EXPECT_EQ(result.ok(), GetParam().deleted == 4);
-  EXPECT_EQ(static_cast<bool>(result.error), GetParam().deleted != 4);
-  EXPECT_EQ(Entries(program / "Temp"), Named(GetParam().remaining));
+  EXPECT_EQ(result.deleted, c.deleted);
+  EXPECT_EQ(result.ok(), c.deleted == 4);
+  EXPECT_EQ(static_cast<bool>(result.error), c.deleted != 4);
+  EXPECT_EQ(Entries(program / "Temp"), c.remaining);
 }
 
 INSTANTIATE_TEST_SUITE_P(WhatIsThere, Cleanup, testing::ValuesIn(kCleanups),

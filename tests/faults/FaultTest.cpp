@@ -93,6 +93,7 @@ using enum Fault;
 
 struct FaultCase {
   const char* name;
+  friend void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
   bool exporting;
   Fault fault;
   const char* at;  // under Temp/: the entry faulted

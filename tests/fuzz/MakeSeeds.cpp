@@ -3,6 +3,7 @@
 #include "tests/support/DdsWriter.h"
 
 using namespace sodrel::test;
+using sodrel::DxgiFormat;
 using enum DdsFormat;
 
 int main(int argc, char** argv) {
