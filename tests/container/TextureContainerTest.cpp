@@ -187,6 +187,7 @@ INSTANTIATE_TEST_SUITE_P(WhatIsThere, Cleanup, testing::ValuesIn(kCleanups),
 // and the home folder h. A nullptr variable is unset; an empty or relative one is ignored.
 struct PlacesCase {
   const char* name;
+  friend void PrintTo(const PlacesCase& c, std::ostream* out) { *out << c.name; }
   bool tempIsAFile, window;  // the window makes its folders; sodrel-convert makes nothing
   const char *cache, *config, *userTemplate, *work, *templ;  // folders: P, or X/sodrel-tools
 };
