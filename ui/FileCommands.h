@@ -34,8 +34,8 @@ struct ImportRun {
 
 // "Import and Bulit New Bin": stages the DDS file at `ddsPath` as Temp/ImportFile and
 // Temp/PictureImportFile, builds the container from the first (with the template of `places`)
-// and previews the second. Without
-// both staged copies it stops there, so that no earlier import's file is built or shown.
+// and previews the second. Without both staged copies it stops there, so that no earlier
+// import's file is built or shown.
 ImportRun RunImport(const std::filesystem::path& ddsPath, const WorkPlaces& places,
                     PictureSink& sink);
 
