@@ -15,8 +15,9 @@ ICON = "share/icons/hicolor/256x256/apps/sodrel-tools.png"
 THUMBNAILS = ("share/mime/packages/sodrel-tools.xml", "share/thumbnailers/sodrel-tools.thumbnailer")
 MAN = "share/man/man1/sodrel-convert.1.gz"
 PROGRAMS = ("sodrel-tools", "sodrel-convert")
-EXPECTED = {f"{FOLDER}/KX00.dll", f"{FOLDER}/Temp/", DESKTOP, ICON, MAN, *THUMBNAILS,  # Temp/: empty
-            *(f"{FOLDER}/{name}" for name in PROGRAMS), *(f"bin/{name}" for name in PROGRAMS)}
+EXPECTED = {f"{FOLDER}/KX00.dll", f"{FOLDER}/Temp/", DESKTOP, ICON, MAN,  # Temp/: empty
+            *THUMBNAILS, *(f"{FOLDER}/{name}" for name in PROGRAMS),
+            *(f"bin/{name}" for name in PROGRAMS)}
 failures = []
 
 
