@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "io/UniqueFd.h"
 
 namespace sodrel {
@@ -14,13 +16,17 @@ namespace sodrel {
 class ChangeWatch {
  public:
   explicit ChangeWatch(int fd);
+  ChangeWatch(const ChangeWatch&) = delete;
+  ChangeWatch& operator=(const ChangeWatch&) = delete;
+  ~ChangeWatch();
 
-  bool active() const { return notices_.valid(); }
-  // Drains the notices so far: true when any tells of a change (or some were lost).
+  bool active() const { return wd_ >= 0; }
+  // True when a notice of a change (or a lost notice) came since the watch started.
   bool Changed();
 
  private:
-  UniqueFd notices_;
+  int wd_ = -1;
+  std::uint64_t start_ = 0;
 };
 
 // Test seams, never set by the program: `noWatch` makes every ChangeWatch inactive, as when the
