@@ -4,7 +4,9 @@
 //   sodrel-bench suite --work DIR [--quick] [--runs N] [--warmups N] [--only PREFIX]
 //   sodrel-bench export CONTAINER          one export, as the window's export command does it
 //   sodrel-bench build DDS PROGRAM_FOLDER  one build from the staged Temp/ImportFile
-//   sodrel-bench texture PATH dxt1|dxt5|rgba32 SIDE   writes a test texture, for profiling
+//   sodrel-bench texture PATH dxt1|dxt5|rgba32 SIDE [mips]   writes a test texture (with its
+//                                                             mip chain), for the suite and for
+//                                                             profiling
 //
 // Each timed run of ours is one start of this program doing one operation, so it pays process
 // start-up like the peer commands do. This program links only the container code; the preview
@@ -28,7 +30,7 @@ int Usage() {
                "[--only PREFIX] [--template PATH]\n"
                "       sodrel-bench export CONTAINER\n"
                "       sodrel-bench build DDS PROGRAM_FOLDER\n"
-               "       sodrel-bench texture PATH dxt1|dxt5|rgba32 SIDE\n");
+               "       sodrel-bench texture PATH dxt1|dxt5|rgba32 SIDE [mips]\n");
   return 2;
 }
 
@@ -47,14 +49,14 @@ bool ParseCount(const char* text, int& value) {
   return true;
 }
 
-int Texture(const char* path, std::string_view name, const char* sideText) {
+int Texture(const char* path, std::string_view name, const char* sideText, bool mips) {
   using sodrel::bench::TextureFormat;
   int side = 0;
   if (!ParseCount(sideText, side) || side == 0) return Usage();
   for (TextureFormat format : {TextureFormat::Dxt1, TextureFormat::Dxt5, TextureFormat::Rgba32}) {
     if (name != sodrel::bench::FormatName(format)) continue;
     const auto size = static_cast<std::uint32_t>(side);
-    if (std::error_code error = sodrel::bench::WriteTexture(path, format, size, size)) {
+    if (std::error_code error = sodrel::bench::WriteTexture(path, format, size, size, mips)) {
       std::fprintf(stderr, "sodrel-bench: %s\n", error.message().c_str());
       return 1;
     }
@@ -111,7 +113,9 @@ int main(int argc, char** argv) {
     return Finish(sodrel::BuildContainer(
         argv[2], argv[3], sodrel::WorkFilePath(argv[3], sodrel::WorkFile::ImportFile)));
   }
-  if (command == "texture" && argc == 5) return Texture(argv[2], argv[3], argv[4]);
+  if (command == "texture" && (argc == 5 || (argc == 6 && argv[5] == std::string_view("mips")))) {
+    return Texture(argv[2], argv[3], argv[4], argc == 6);
+  }
   if (command == "suite") return Suite(argc, argv);
   return Usage();
 }

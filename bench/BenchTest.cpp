@@ -139,6 +139,20 @@ TEST(Summarize, TakesTheMedianOfPairwiseRatiosAndTheHighestPeak) {
   EXPECT_DOUBLE_EQ(s.ratio, 2);
   EXPECT_DOUBLE_EQ(s.peakRssMiB, 9);
   EXPECT_EQ(MachineLine(s), "bench x ours_ms=30.0 peer_ms=15.0 ratio=2.000 peak_rss_mib=9.0");
+  CaseSummary counted = s;
+  counted.bytesRead = 472;
+  EXPECT_EQ(MachineLine(counted), MachineLine(s) + " bytes_read=472");
+}
+
+// Reads of other files, and of a descriptor after it was closed and reused, are not counted.
+TEST(BytesRead, CountsWhatTheCommandReadOfItsInputOnly) {
+  Folder folder;
+  ASSERT_FALSE(WriteFilledFile(folder / "input", {}, 5000));
+  ASSERT_FALSE(WriteFilledFile(folder / "other", {}, 300));
+  const Command sums{{"md5sum", (folder / "input").string(), (folder / "other").string()},
+                     folder / "out"};
+  EXPECT_EQ(BytesRead(sums, folder / "input", folder / "log"), 5000u);
+  EXPECT_EQ(BytesRead({{"false"}, {}}, folder / "input", folder / "log"), std::nullopt);
 }
 
 // A run that "succeeds" without the right output must fail the whole benchmark, or the table

@@ -87,15 +87,24 @@ std::string_view FormatName(TextureFormat format) {
 }
 
 std::error_code WriteTexture(const std::filesystem::path& path, TextureFormat format,
-                             std::uint32_t width, std::uint32_t height) {
+                             std::uint32_t width, std::uint32_t height, bool mips) {
   using namespace sodrel::test;
   const DdsFormat written = format == TextureFormat::Dxt1   ? DdsFormat::Dxt1
                             : format == TextureFormat::Dxt5 ? DdsFormat::Dxt5
                                                             : DdsFormat::Rgb32;
   // A colour that follows the place and is never black, so every colour block has c0 > c1.
-  const Bytes dds = MakeDds(written, width, height, [](std::uint32_t x, std::uint32_t y) {
+  const ColourAt colour = [](std::uint32_t x, std::uint32_t y) {
     return Rgb{int(8 + x % 248), int(8 + y % 248), int(8 + (x ^ y) % 248)};
-  });
+  };
+  Bytes dds = MakeDds(written, width, height, colour);
+  std::uint32_t levels = 1;
+  for (std::uint32_t w = width, h = height; mips && (w > 1 || h > 1); ++levels) {
+    w = std::max(1u, w / 2);
+    h = std::max(1u, h / 2);
+    const Bytes level = Blocks(written, w, h, colour);
+    dds.insert(dds.end(), level.begin(), level.end());
+  }
+  if (mips) dds = With(With(dds, 8, 0x21007), 28, levels);  // the mip count and its flag
   UniqueFd fd;
   if (std::error_code error = CreateFile(path, fd)) return error;
   if (IoResult written = WriteAll(fd.get(), dds); !written.ok()) return written.error;

@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <regex>
+#include <set>
 
 extern char** environ;
 
@@ -86,7 +89,38 @@ std::string MachineLine(const CaseSummary& summary) {
   std::snprintf(
       line, sizeof line, "bench %s ours_ms=%.1f peer_ms=%.1f ratio=%.3f peak_rss_mib=%.1f",
       summary.name.c_str(), summary.oursMs, summary.peerMs, summary.ratio, summary.peakRssMiB);
-  return line;
+  if (!summary.bytesRead) return line;
+  return line + (" bytes_read=" + std::to_string(*summary.bytesRead));
+}
+
+std::optional<std::uint64_t> BytesRead(const Command& command, const std::filesystem::path& input,
+                                       const std::filesystem::path& log) {
+  Command traced{{"strace", "-f", "-qq", "-e", "trace=openat,close,read,pread64", "-o", log}, {}};
+  traced.argv.insert(traced.argv.end(), command.argv.begin(), command.argv.end());
+  if (!RunTimed(traced).succeeded) return std::nullopt;
+  // "[pid] call(arguments) = result", one a line; the arguments of a read start with its
+  // descriptor, those of an openat hold the path in quotes.
+  static const std::regex kCall(R"(^(?:\d+ +)?(openat|close|read|pread64)\((.*)\) += (-?\d+).*)");
+  const std::string quoted = "\"" + input.string() + "\"";
+  std::set<long> open;
+  std::uint64_t total = 0;
+  std::ifstream lines(log);
+  bool tracedAny = false;
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch call;
+    if (!std::regex_match(line, call, kCall)) continue;
+    tracedAny = true;
+    const long result = std::stol(call[3]);
+    if (call[1] == "openat") {
+      if (result >= 0 && call[2].str().find(quoted) != std::string::npos) open.insert(result);
+    } else if (call[1] == "close") {
+      open.erase(std::stol(call[2]));
+    } else if (result > 0 && open.count(std::stol(call[2])) != 0) {
+      total += static_cast<std::uint64_t>(result);
+    }
+  }
+  if (!tracedAny) return std::nullopt;
+  return total;
 }
 
 }  // namespace sodrel::bench

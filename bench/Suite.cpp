@@ -13,6 +13,7 @@
 #include "bench/Generate.h"
 #include "bench/Measure.h"
 #include "container/TextureContainer.h"
+#include "dds/DdsHeaderCheck.h"
 #include "workfiles/WorkingFiles.h"
 
 namespace sodrel::bench {
@@ -88,6 +89,17 @@ struct Suite {
   bool failed = false;
 
   bool Wanted(const std::string& name) const { return name.rfind(options.only, 0) == 0; }
+
+  // Textures are made by a run of sodrel-bench of their own, so that this process stays small:
+  // a child it starts reports its peak memory as at least this process's (posix_spawn's child
+  // uses this process's memory until it starts the program).
+  bool MakeTexture(const fs::path& path, TextureFormat format, std::uint32_t side, bool mips) {
+    Command make{{options.benchProgram.string(), "texture", path.string(),
+                  std::string(FormatName(format)), std::to_string(side)},
+                 {}};
+    if (mips) make.argv.push_back("mips");
+    return RunTimed(make).succeeded;
+  }
 
   bool Record(const Case& c, const std::function<bool()>& check) {
     std::optional<CaseSummary> summary = Time(c, options.warmups, options.runs);
@@ -175,7 +187,7 @@ struct Suite {
     const fs::path peer = folder / "peer.bmp";
     std::error_code error;
     fs::create_directories(folder, error);
-    if (error || (error = WriteTexture(dds, format, side, side))) {
+    if (error || !MakeTexture(dds, format, side, false)) {
       return Report(name + ": cannot make the texture", error);
     }
     const std::string sideText = std::to_string(side);
@@ -196,10 +208,13 @@ struct Suite {
     return ok;
   }
 
-  // sodrel-convert thumbnail against ImageMagick's, both writing a PNG of at most `size` pixels.
-  bool Thumbnail(TextureFormat format, std::uint32_t side, std::uint32_t size) {
-    const std::string name =
-        "thumbnail_" + std::string(FormatName(format)) + "_" + std::to_string(side);
+  // sodrel-convert thumbnail against ImageMagick's, both writing a PNG of at most `size` pixels;
+  // then one more run of ours, untimed, under strace: what it read of the texture must not pass
+  // the two header reads (the container probe, the check), the level drawn from (the top without
+  // `mips`) and one row of its blocks.
+  bool Thumbnail(TextureFormat format, std::uint32_t side, std::uint32_t size, bool mips) {
+    const std::string name = "thumbnail_" + std::string(FormatName(format)) + "_" +
+                             std::to_string(side) + (mips ? "_mips" : "");
     if (!Wanted(name)) return true;
     const fs::path folder = options.work / "thumbnail";
     const fs::path dds = folder / "texture.dds";
@@ -207,9 +222,16 @@ struct Suite {
     const fs::path peer = folder / "peer.png";
     std::error_code error;
     fs::create_directories(folder, error);
-    if (error || (error = WriteTexture(dds, format, side, side))) {
+    if (error || !MakeTexture(dds, format, side, mips)) {
       return Report(name + ": cannot make the texture", error);
     }
+    std::uint32_t level = side;
+    while (mips && level / 2 >= size) level /= 2;
+    const std::uint64_t blockRow = (level + 3) / 4 * (format == TextureFormat::Dxt1 ? 8 : 16);
+    const std::uint64_t row = format == TextureFormat::Rgba32 ? 4ull * level : blockRow;
+    const std::uint64_t rows = format == TextureFormat::Rgba32 ? level : (level + 3) / 4;
+    const std::uint64_t allowed =
+        kContainerHeaderSize + 4 + kDdsLongestHeaderBytes + rows * row + row;
     const std::string sizeText = std::to_string(size);
     const Case c{
         name,
@@ -234,8 +256,14 @@ struct Suite {
       }
       return fs::file_size(peer, sizeError) > 0 || Report(name + ": no picture from the peer");
     });
+    const std::optional<std::uint64_t> read =
+        ok ? BytesRead(c.ours.command, dds, folder / "strace.log") : std::nullopt;
+    if (read) results.back().bytesRead = read;
     fs::remove_all(folder, error);
-    return ok;
+    if (!ok) return false;
+    if (!read) return Report(name + ": cannot count the bytes read (is strace installed?)");
+    return *read <= allowed || Report(name + ": read " + std::to_string(*read) + " bytes of the " +
+                                      "texture, more than " + std::to_string(allowed));
   }
 
   void Print() const {
@@ -244,12 +272,14 @@ struct Suite {
         " ratio: median of the pairwise ours / peer.\n",
         options.runs, options.warmups);
     std::printf(
-        "\n| case | ours (ms) | peer (ms) | ours / peer | peak RSS of ours (MiB) | peer |\n");
-    std::printf("|---|---:|---:|---:|---:|---|\n");
+        "\n| case | ours (ms) | peer (ms) | ours / peer | peak RSS of ours (MiB) | bytes read by "
+        "ours | peer |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---|\n");
     for (std::size_t i = 0; i < results.size(); ++i) {
       const CaseSummary& r = results[i];
-      std::printf("| %s | %.1f | %.1f | %.3f | %.1f | `%s` |\n", r.name.c_str(), r.oursMs, r.peerMs,
-                  r.ratio, r.peakRssMiB, peerLabels[i].c_str());
+      const std::string read = r.bytesRead ? std::to_string(*r.bytesRead) : "";
+      std::printf("| %s | %.1f | %.1f | %.3f | %.1f | %s | `%s` |\n", r.name.c_str(), r.oursMs,
+                  r.peerMs, r.ratio, r.peakRssMiB, read.c_str(), peerLabels[i].c_str());
     }
     std::printf("\n");
     for (const CaseSummary& r : results) std::printf("%s\n", MachineLine(r).c_str());
@@ -272,7 +302,9 @@ int RunSuite(const SuiteOptions& options) {
   for (TextureFormat format : {TextureFormat::Dxt1, TextureFormat::Dxt5, TextureFormat::Rgba32}) {
     ok = suite.Preview(format, side) && ok;
   }
-  ok = suite.Thumbnail(TextureFormat::Dxt5, side, options.quick ? 16 : 256) && ok;
+  for (const bool mips : {false, true}) {
+    ok = suite.Thumbnail(TextureFormat::Dxt5, side, options.quick ? 16 : 256, mips) && ok;
+  }
   suite.Print();
   if (suite.results.empty()) {
     Report("no case was measured");

@@ -16,7 +16,7 @@ constexpr char kDescription[] =
     "  export FILE|DIR...  write each container's texture to its name + \".dds\"\n"
     "  build FILE|DIR...   write each DDS file into a container named after it + \".bin\"\n"
     "  info FILE...        show a file's size, first 64 bytes and DDS format\n"
-    "  thumbnail [--size N] INPUT OUTPUT.png\n"
+    "  thumbnail [--size N] [--top-level] INPUT OUTPUT.png\n"
     "                      write the texture of a container or DDS file as a PNG picture\n"
     "  png FILE|DIR...     write each container's or DDS file's texture to its name + \".png\"\n"
     "\n"
@@ -58,7 +58,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   const QCommandLineOption size(
       "size", "thumbnail: fit the picture in N x N pixels (default 256; 0 keeps the full size).",
       "N");
-  parser.addOptions({recursive, templateFile, headerFrom, dryRun, size});
+  const QCommandLineOption topLevel(
+      "top-level", "thumbnail: scale the full-size texture, not its smaller copy (mip level).");
+  parser.addOptions({recursive, templateFile, headerFrom, dryRun, size, topLevel});
 
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << FromBytes(argv[i]);
@@ -112,8 +114,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       }
       options.size = value;
     }
-  } else if (parser.isSet(size)) {
-    return UsageError("--size applies to thumbnail only");
+    options.topLevel = parser.isSet(topLevel);
+  } else if (parser.isSet(size) || parser.isSet(topLevel)) {
+    return UsageError("--size and --top-level apply to thumbnail only");
   }
   const bool hasTemplate = parser.isSet(templateFile);
   const bool hasHeaderFrom = parser.isSet(headerFrom);

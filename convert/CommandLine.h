@@ -24,6 +24,7 @@ struct Options {
   HeaderSource headerSource = HeaderSource::ProgramTemplate;
   std::filesystem::path headerPath;  // for TemplateFile and Container
   std::uint32_t size = 256;          // thumbnail: the picture fits size x size; 0 keeps it whole
+  bool topLevel = false;             // thumbnail: from the top surface, not a stored mip level
 };
 
 struct CommandLine {

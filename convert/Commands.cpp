@@ -231,7 +231,8 @@ int RunThumbnail(const Options& options) {
   std::string line = input.native() + ": ";
   if (!check.ok()) {
     line += std::string(Describe(check.result.outcome)) + ": " + check.detail;
-  } else if (const PictureResult result = WritePicture(input, options.paths[1], options.size);
+  } else if (const PictureResult result =
+                 WritePicture(input, options.paths[1], options.size, options.topLevel);
              !result.ok()) {
     line += std::string(Describe(result.outcome));
     if (const std::string detail = result.detail(); !detail.empty()) line += ": " + detail;

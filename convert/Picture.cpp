@@ -16,10 +16,11 @@ namespace sodrel::convert {
 namespace fs = std::filesystem;
 namespace {
 
-// Where the DDS file starts inside `path`: at 0 in a DDS file, after the header in a container.
-// Nullopt when neither holds "DDS " there, or when the file cannot be read (`error` says why).
-std::optional<std::uint64_t> TextureOffset(const fs::path& path, std::error_code& error) {
-  InputFile file;
+// Opens `path` as `file` and tells where its DDS file starts: at 0 in a DDS file, after the
+// header in a container. Nullopt when neither holds "DDS " there, or when the file cannot be read
+// (`error` says why).
+std::optional<std::uint64_t> TextureOffset(const fs::path& path, InputFile& file,
+                                           std::error_code& error) {
   std::array<std::byte, kContainerHeaderSize + 4> prefix{};
   std::size_t got = 0;
   IoResult read = file.Open(path);
@@ -36,25 +37,30 @@ std::optional<std::uint64_t> TextureOffset(const fs::path& path, std::error_code
   return std::nullopt;
 }
 
-PictureResult Write(const fs::path& input, const fs::path& output, std::uint32_t size) {
+PictureResult Write(const fs::path& input, const fs::path& output, std::uint32_t size,
+                    bool topLevel) {
   std::error_code error;
-  const std::optional<std::uint64_t> offset = TextureOffset(input, error);
+  InputFile in;  // opened once: each open file is watched, and a watch costs its close
+  const std::optional<std::uint64_t> offset = TextureOffset(input, in, error);
   if (error) return {PictureOutcome::Unreadable, {}, error};
   if (!offset) return {PictureOutcome::NoTexture, {}, {}};
-  DecodedDds decoded = DecodeDds(input, *offset);
+  DecodedDds decoded = DecodeDds(in, *offset, topLevel ? 0 : size);
   if (!decoded.info.ok()) return {PictureOutcome::Refused, decoded.info.check, {}};
   if (!decoded.bitmap) return {PictureOutcome::NotDecoded, {}, {}};
 
   MFreeImage::Bitmap picture = std::move(decoded.bitmap);
-  const std::uint64_t width = FreeImage_GetWidth(picture.get());
-  const std::uint64_t height = FreeImage_GetHeight(picture.get());
-  if (size != 0 && std::max(width, height) > size) {
+  // The picture's sides follow the top surface's, whichever level it is drawn from.
+  const std::uint64_t width = decoded.info.topWidth;
+  const std::uint64_t height = decoded.info.topHeight;
+  const auto fit = [&](std::uint64_t side) {
+    return static_cast<int>(std::max<std::uint64_t>(
+        1, (side * size + std::max(width, height) / 2) / std::max(width, height)));
+  };
+  if (size != 0 && std::max(width, height) > size &&
+      (FreeImage_GetWidth(picture.get()) != unsigned(fit(width)) ||
+       FreeImage_GetHeight(picture.get()) != unsigned(fit(height)))) {
     // The long side becomes `size`, the short one keeps the ratio, rounded, at least 1. The box
     // filter averages exactly the texels under each pixel, and is the fastest of the library's.
-    const auto fit = [&](std::uint64_t side) {
-      return static_cast<int>(std::max<std::uint64_t>(
-          1, (side * size + std::max(width, height) / 2) / std::max(width, height)));
-    };
     MFreeImage::Bitmap scaled(
         FreeImage_Rescale(picture.get(), fit(width), fit(height), FILTER_BOX));
     if (!scaled) return {PictureOutcome::ScaleFailed, {}, {}};
@@ -105,9 +111,10 @@ std::string PictureResult::detail() const {
   return error ? error.message() : std::string();
 }
 
-PictureResult WritePicture(const fs::path& input, const fs::path& output, std::uint32_t size) {
+PictureResult WritePicture(const fs::path& input, const fs::path& output, std::uint32_t size,
+                           bool topLevel) {
   try {
-    return Write(input, output, size);
+    return Write(input, output, size, topLevel);
   } catch (const std::bad_alloc&) {
     return {PictureOutcome::OutOfMemory, {}, {}};
   } catch (...) {

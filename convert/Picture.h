@@ -40,9 +40,10 @@ inline constexpr std::uint32_t kLargestPictureSide = kDdsMaxSide;
 
 // Decodes the texture of the DDS file or container at `input` exactly as the preview does,
 // scales it to fit `size` x `size` keeping its aspect ratio (a smaller texture keeps its size;
-// 0 keeps the full size) and writes it to `output` as PNG, alpha kept, atomically.
-// Never throws.
+// 0 keeps the full size) and writes it to `output` as PNG, alpha kept, atomically. Unless
+// `topLevel`, the picture is scaled from the smallest mip level stored whole in the file whose
+// long side is at least `size`, not from the top surface. Never throws.
 PictureResult WritePicture(const std::filesystem::path& input, const std::filesystem::path& output,
-                           std::uint32_t size);
+                           std::uint32_t size, bool topLevel = false);
 
 }  // namespace sodrel::convert

@@ -2,6 +2,7 @@
 
 #include "dds/DdsFields.h"
 #include "dds/DdsLayout.h"
+#include "dds/DdsMipChain.h"
 #include "io/FileIo.h"
 
 namespace sodrel {
@@ -15,7 +16,8 @@ DdsInfo Stop(DdsInfo info, DdsCheck check) {
 
 }  // namespace
 
-DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize) {
+DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize,
+                   std::uint32_t levelSide) {
   DdsInfo info;
   if (prefix.size() < kDdsHeaderBytes || fileSize < kDdsHeaderBytes) {
     return Stop(info, DdsCheck::TooShortForHeader);
@@ -79,14 +81,17 @@ DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize) {
   if (fileSize - info.dataOffset < info.surfaceBytes) {
     return Stop(info, DdsCheck::TruncatedSurface);
   }
+  ChooseLevel(format, prefix, fileSize, levelSide, info);
   return Stop(info, DdsCheck::Accepted);
 }
 
-DdsInfo InspectDdsAt(int fd, std::uint64_t fileSize, std::uint64_t offset) {
+DdsInfo InspectDdsAt(int fd, std::uint64_t fileSize, std::uint64_t offset,
+                     std::uint32_t levelSide) {
   std::array<std::byte, kDdsLongestHeaderBytes> prefix{};
   std::size_t got = 0;
   if (!ReadAt(fd, offset, prefix, got).ok()) return Stop({}, DdsCheck::Unreadable);
-  return InspectDds(std::span(prefix).first(got), fileSize < offset ? 0 : fileSize - offset);
+  return InspectDds(std::span(prefix).first(got), fileSize < offset ? 0 : fileSize - offset,
+                    levelSide);
 }
 
 DdsInfo InspectDdsFile(const std::filesystem::path& path, std::uint64_t offset) {

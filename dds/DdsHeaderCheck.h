@@ -49,8 +49,8 @@ struct [[nodiscard]] DdsInfo {
   std::uint32_t bitCount = 0;                   // for uncompressed files
   bool luminance = false;
 
-  // Where the top surface lies after the header, and what of it the library reads.
-  std::uint64_t dataOffset = 0;    // 128, or 148 after a DX10 header
+  // Where the surface lies in the file, and what of it the library reads.
+  std::uint64_t dataOffset = 0;    // 128, or 148 after a DX10 header, for the top surface
   std::uint64_t surfaceBytes = 0;  // the file must hold this many bytes after dataOffset
   std::uint32_t rows = 0;          // pixel rows, or rows of 4x4 blocks
   std::uint32_t rowBytes = 0;      // bytes of one row, as stored and as presented
@@ -64,15 +64,23 @@ struct [[nodiscard]] DdsInfo {
   DdsRewrite rewrite = DdsRewrite::None;
   std::array<std::uint8_t, 4> byteOrder{0, 1, 2, 3};  // ReorderBytes: source byte of B, G, R, A
 
+  // The sides of the top surface, the preview's. Those above are the sides of the mip level
+  // described, when InspectDds chose a smaller one (see ChooseLevel).
+  std::uint32_t topWidth = 0;
+  std::uint32_t topHeight = 0;
+
   bool ok() const { return check == DdsCheck::Accepted; }
 };
 
 // `prefix` holds the first bytes of the DDS file (up to kDdsLongestHeaderBytes); `fileSize` its
-// length.
-DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize);
+// length. With `levelSide` other than 0 an accepted file is described by its smallest stored mip
+// level whose long side is at least `levelSide` (DdsMipChain.h); the verdict is the same.
+DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize,
+                   std::uint32_t levelSide = 0);
 
 // The DDS file that starts `offset` bytes into the file open at `fd`, `fileSize` bytes long.
-DdsInfo InspectDdsAt(int fd, std::uint64_t fileSize, std::uint64_t offset);
+DdsInfo InspectDdsAt(int fd, std::uint64_t fileSize, std::uint64_t offset,
+                     std::uint32_t levelSide = 0);
 // The same for the file at `path`.
 DdsInfo InspectDdsFile(const std::filesystem::path& path, std::uint64_t offset = 0);
 

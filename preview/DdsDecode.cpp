@@ -47,13 +47,18 @@ MFreeImage::Bitmap LoadView(DdsView& view) {
   return MFreeImage::Bitmap(FreeImage_LoadFromHandle(FIF_DDS, &io, &reader, 0));
 }
 
-DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset) {
-  DecodedDds decoded;
+DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset,
+                     std::uint32_t levelSide) {
   InputFile file;
-  if (!file.Open(path).ok()) return decoded;
+  if (!file.Open(path).ok()) return {};
+  return DecodeDds(file, offset, levelSide);
+}
+
+DecodedDds DecodeDds(InputFile& file, std::uint64_t offset, std::uint32_t levelSide) {
+  DecodedDds decoded;
   // The library trusts the header it reads; it reads only what the check accepted, through a
   // view made from the check's own description of the file.
-  decoded.info = InspectDdsAt(file.fd(), file.size(), offset);
+  decoded.info = InspectDdsAt(file.fd(), file.size(), offset, levelSide);
   if (!decoded.info.ok()) return decoded;
 
   DdsView view(file.fd(), offset, decoded.info);

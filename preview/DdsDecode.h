@@ -8,7 +8,8 @@
 
 namespace sodrel {
 class DdsView;
-}
+class InputFile;
+}  // namespace sodrel
 
 namespace sodrel {
 
@@ -25,6 +26,11 @@ struct DecodedDds {
 // Decodes what `view` presents with FreeImage, reading through callbacks of ours.
 MFreeImage::Bitmap LoadView(DdsView& view);
 
-DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset = 0);
+// DecodeDds with `levelSide` other than 0 decodes the stored mip level InspectDds chooses for it
+// instead, at that level's size, reading no other level.
+DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset = 0,
+                     std::uint32_t levelSide = 0);
+// The same for the file open as `file`, which must be unchanged when the decode ends.
+DecodedDds DecodeDds(InputFile& file, std::uint64_t offset, std::uint32_t levelSide);
 
 }  // namespace sodrel

@@ -10,6 +10,7 @@
 
 #include "container/TextureContainer.h"
 #include "convert/Commands.h"
+#include "preview/DdsDecode.h"
 #include "preview/MFreeImage.h"
 #include "preview/Preview.h"
 #include "tests/support/RecordingSink.h"
@@ -283,6 +284,77 @@ TEST(Thumbnail, IsThePreviewsPictureScaledToFit) {
         EXPECT_EQ(Bgra(MFreeImage::Load(FIF_PNG, (folder / "o.png").c_str(), 0).get()),
                   Bgra(fit ? scaled.get() : bmp.get()))
             << args;
+      }
+    }
+  }
+}
+
+// Level k of a generated mip chain, in image `image` of an array: a red of its own, so that a
+// picture drawn from the wrong level or image shows.
+ColourAt LevelColour(std::uint32_t k, std::uint32_t image = 0) {
+  return [=](auto x, auto y) {
+    return Rgb{int((k + 16 * image) * 97 % 256), int(x * 16 % 256), int(y * 16 % 256)};
+  };
+}
+
+struct MipCase {
+  const char* name;
+  DdsFormat format;
+  std::uint32_t width, height, levels;  // levels: the header's mip count
+  std::uint32_t stored;                 // levels held whole; then half of the next, if any
+  std::vector<std::pair<const char*, std::uint32_t>> chosen;  // thumbnail options, the level
+  std::optional<DxgiFormat> arrayOfTwo = {};                  // a DX10 array of two images
+};
+
+// The thumbnail of a texture with a mip chain, as a DDS file and in a container, is the level
+// that should be chosen, written alone as a DDS file, decoded and box-scaled to the picture's
+// sides.
+TEST(Thumbnail, IsTheSmallestStoredLevelAtLeastItsSizeScaledToFit) {
+  // clang-format off
+  const MipCase cases[] = {
+      {"Dxt1_1000x600", Dxt1, 1000, 600, 10, 10, {{"--size 256", 1}, {"--size 16", 5},
+          {"--size 1", 9}, {"--size 600", 0}, {"--size 0", 0}, {"--top-level --size 256", 0}}},
+      {"Dxt5_3x5", Dxt5, 3, 5, 3, 3, {{"--size 2", 1}, {"--size 1", 2}, {"--size 3", 0}}},
+      {"Rgba32PartChain", Rgb32, 64, 32, 4, 4, {{"--size 10", 2}, {"--size 4", 3}, {"--size 33", 0}}},
+      {"Dx10Array", Dxt5, 256, 128, 9, 9, {{"--size 64", 2}, {"--size 1", 8}}, DxgiFormat::Bc3Unorm},
+      {"Dxt5ChainCutInLevel3", Dxt5, 256, 256, 9, 3, {{"--size 16", 2}, {"--size 128", 1}}},
+  };
+  // clang-format on
+  for (const MipCase& c : cases) {
+    Bytes dds = c.arrayOfTwo ? With(Dx10Header(c.width, c.height, *c.arrayOfTwo), 140, 2)
+                             : MakeDdsHeader(c.format, c.width, c.height);
+    // The mip count, and a pitch: the top's rows (32-bit), not those of the levels after it.
+    dds = With(With(With(dds, 8, 0x2100F), 20, c.width * 4), 28, c.levels);
+    const auto side = [](std::uint32_t s, std::uint32_t k) { return std::max(1u, s >> k); };
+    for (std::uint32_t image = 0; image < (c.arrayOfTwo ? 2 : 1); ++image) {
+      for (std::uint32_t k = 0; k < c.levels; ++k) {
+        const Bytes level =
+            Blocks(c.format, side(c.width, k), side(c.height, k), LevelColour(k, image));
+        dds = Concat(dds, k < c.stored ? level : Slice(level, 0, level.size() / 2));
+        if (k >= c.stored) break;
+      }
+    }
+    TempFolder dir;
+    WriteFile(dir / "t.dds", dds);
+    WriteFile(dir / "t.bin", Concat(Pattern(64), dds));
+    for (const auto& [options, k] : c.chosen) {
+      WriteFile(dir / "level.dds",
+                MakeDds(c.format, side(c.width, k), side(c.height, k), LevelColour(k)));
+      MFreeImage::Bitmap want = std::move(DecodeDds(dir / "level.dds").bitmap);
+      for (const char* input : {"t.dds", "t.bin"}) {
+        const std::string args = "thumbnail " + std::string(options) + " " + input + " o.png";
+        ASSERT_EQ(InProcess("thumbnail --top-level " + args.substr(10), dir.path()), "exit 0");
+        const MFreeImage::Bitmap top = MFreeImage::Load(FIF_PNG, (dir / "o.png").c_str(), 0);
+        ASSERT_EQ(InProcess(args, dir.path()), "exit 0") << c.name << ": " << args;
+        const MFreeImage::Bitmap got = MFreeImage::Load(FIF_PNG, (dir / "o.png").c_str(), 0);
+        const unsigned w = FreeImage_GetWidth(got.get()), h = FreeImage_GetHeight(got.get());
+        EXPECT_EQ(std::pair(w, h),
+                  std::pair(FreeImage_GetWidth(top.get()), FreeImage_GetHeight(top.get())))
+            << c.name << ": " << args << ": the sides of the top level's thumbnail";
+        if (w != FreeImage_GetWidth(want.get()) || h != FreeImage_GetHeight(want.get())) {
+          want.reset(FreeImage_Rescale(want.get(), int(w), int(h), FILTER_BOX));
+        }
+        EXPECT_EQ(Bgra(got.get()), Bgra(want.get())) << c.name << ": " << args;
       }
     }
   }

@@ -5,8 +5,10 @@
 # and alone shows its progress bar on a terminal.
 # (Not cpack: it would build the project first, which must not happen while tests run.)
 # install_test.py BUILD_DIR CMAKE thumbnailer: installs the build and uses its MIME package
-# (through GLib, as file managers do) and its thumbnailer entry's Exec line as a file manager would.
-import os, re, shlex, shutil, struct, subprocess, sys, tempfile
+# (through GLib, as file managers do) and its thumbnailer entry's Exec line as a file manager would,
+# then has Xfce's thumbnail service, tumbler, draw the cached thumbnails of a container and a DDS
+# file through the installed entry.
+import hashlib, os, re, shlex, shutil, struct, subprocess, sys, tempfile
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
@@ -112,6 +114,35 @@ def check_thumbnailer(scratch, prefix):
         png = output.read_bytes() if output.exists() else b""
         # The width and height in the PNG's header.
         check(png[16:24] == bytes([0, 0, 0, 64, 0, 0, 0, 64]), f"{words}: no picture of {name}")
+    check_tumbler(scratch, env)
+
+
+TUMBLER = "org.freedesktop.thumbnails.Thumbnailer1"
+
+
+def check_tumbler(scratch, env):
+    # tumblerd on a session bus of its own; its signals go to the caller alone, whom gdbus call
+    # does not outlive, so dbus-monitor (a bus monitor) sees them.
+    env = dict(env, XDG_CACHE_HOME=str(scratch / "cache"))
+    uris = [(scratch / name).as_uri() for name in ("sample.bin", "sample.dds")]
+    queue = ["gdbus", "call", "--session", "--dest", TUMBLER, "--object-path",
+             "/" + TUMBLER.replace(".", "/"), "--method", TUMBLER + ".Queue", str(uris),
+             "['application/x-sodrel-texture', 'image/x-dds']", "normal", "default", "0"]
+    owned = ["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+             "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner", TUMBLER]
+    script = f"""/usr/lib/x86_64-linux-gnu/tumbler-1/tumblerd & tumbler=$!
+    until {shlex.join(owned)} | grep -q true; do sleep 0.1; done
+    dbus-monitor --session "type='signal',interface='{TUMBLER}'" > "$0" & monitor=$!
+    until grep -q member=NameLost "$0"; do sleep 0.1; done  # the monitor is listening
+    {shlex.join(queue)} >/dev/null && until grep -q member=Finished "$0"; do sleep 0.1; done
+    kill $tumbler $monitor"""
+    signals = scratch / "signals"
+    subprocess.run(["timeout", "60", "dbus-run-session", "--", "sh", "-c", script, signals], env=env)
+    errors = re.findall(r"int32 \d+\n +string (.*)", signals.read_text() if signals.exists() else "")
+    for uri in uris:
+        png = scratch / "cache/thumbnails/normal" / (hashlib.md5(uri.encode()).hexdigest() + ".png")
+        check(png.exists() and png.read_bytes()[16:24] == bytes([0, 0, 0, 128, 0, 0, 0, 128]),
+              f"tumbler cached no picture of {uri}: {errors}")
 
 
 def main():
