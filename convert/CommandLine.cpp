@@ -13,15 +13,16 @@ constexpr char kDescription[] =
     "Converts texture containers and DDS files in batches, with the same routines as the window.\n"
     "\n"
     "Commands:\n"
-    "  export FILE|DIR...  write each container's texture to its name + \".dds\"\n"
+    "  export FILE|DIR...  write each container's DDS file to its name + \".dds\"\n"
     "  build FILE|DIR...   write each DDS file into a container named after it + \".bin\"\n"
-    "  info FILE...        show a file's size, first 64 bytes and DDS format\n"
+    "  png FILE|DIR...     write each container's or DDS file's texture to its name + \".png\"\n"
+    "  info FILE...        show what a file is: size, first 64 bytes, DDS format\n"
     "  thumbnail [--size N] INPUT OUTPUT.png\n"
     "                      write the texture of a container or DDS file as a PNG picture\n"
-    "  png FILE|DIR...     write each container's or DDS file's texture to its name + \".png\"\n"
     "\n"
     "A folder stands for the .bin (export), .dds (build) or both (png) files directly in it.\n"
-    "Exit status: 0 when every file succeeded, 1 when any failed, 2 for a usage error.";
+    "Files are told apart by their content. Exit status: 0 when no file failed, 1 when any\n"
+    "failed, 2 for a usage error.";
 
 // Latin-1 maps every byte to one character and back, so file names that are not valid UTF-8
 // survive the trip through QString unchanged.
@@ -41,7 +42,7 @@ CommandLine UsageError(std::string text) {
 CommandLine ParseCommandLine(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription(kDescription);
-  parser.addPositionalArgument("command", "export, build, info, thumbnail or png.", "<command>");
+  parser.addPositionalArgument("command", "export, build, png, info or thumbnail.", "<command>");
   parser.addPositionalArgument("paths", "Files, or folders of files, to convert or show.",
                                "FILE|DIR...");
   const QCommandLineOption help = parser.addHelpOption();
@@ -53,12 +54,14 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       "FILE");
   const QCommandLineOption headerFrom(
       "header-from", "build: take the header of the existing container CONTAINER.", "CONTAINER");
+  const QCommandLineOption raw(
+      "raw", "export, build: copy the bytes whatever the file holds (for unknown layouts).");
   const QCommandLineOption dryRun(
       "dry-run", "List the files that would be written, one per line, and write nothing.");
   const QCommandLineOption size(
       "size", "thumbnail: fit the picture in N x N pixels (default 256; 0 keeps the full size).",
       "N");
-  parser.addOptions({recursive, templateFile, headerFrom, dryRun, size});
+  parser.addOptions({recursive, templateFile, headerFrom, raw, dryRun, size});
 
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << FromBytes(argv[i]);
@@ -94,15 +97,22 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (positional.isEmpty()) return UsageError(command.toStdString() + ": no file given");
   for (const QString& path : positional) options.paths.push_back(ToPath(path));
 
+  const bool batch = options.command == Command::Export || options.command == Command::Build ||
+                     options.command == Command::Png;
   options.recursive = parser.isSet(recursive);
   options.dryRun = parser.isSet(dryRun);
-  if (options.command == Command::Info && (options.recursive || options.dryRun)) {
-    return UsageError("info takes files only, without -r or --dry-run");
+  options.raw = parser.isSet(raw);
+  if (!batch && (options.recursive || options.dryRun)) {
+    return UsageError(command.toStdString() +
+                      " takes no -r or --dry-run: they apply to export, build and png");
+  }
+  if (options.command == Command::Thumbnail && options.paths.size() != 2) {
+    return UsageError("thumbnail takes one input and one output file");
+  }
+  if (options.raw && options.command != Command::Export && options.command != Command::Build) {
+    return UsageError("--raw applies to export and build only");
   }
   if (options.command == Command::Thumbnail) {
-    if (options.recursive || options.dryRun || options.paths.size() != 2) {
-      return UsageError("thumbnail takes one input and one output file, without -r or --dry-run");
-    }
     if (parser.isSet(size)) {
       bool number = false;
       const uint value = parser.value(size).toUInt(&number);

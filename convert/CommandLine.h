@@ -21,6 +21,7 @@ struct Options {
   std::vector<std::filesystem::path> paths;  // files and folders, exactly as given
   bool recursive = false;
   bool dryRun = false;
+  bool raw = false;  // export and build: copy bytes whatever the file holds
   HeaderSource headerSource = HeaderSource::ProgramTemplate;
   std::filesystem::path headerPath;  // for TemplateFile and Container
   std::uint32_t size = 256;          // thumbnail: the picture fits size x size; 0 keeps it whole

@@ -50,18 +50,5 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Run:
       break;
   }
-  const sodrel::convert::Options& options = commandLine.options;
-  switch (options.command) {
-    case sodrel::convert::Command::Export:
-      return sodrel::convert::RunExport(options);
-    case sodrel::convert::Command::Build:
-      return sodrel::convert::RunBuild(options, ProgramFolder());
-    case sodrel::convert::Command::Info:
-      return sodrel::convert::RunInfo(options);
-    case sodrel::convert::Command::Thumbnail:
-      return sodrel::convert::RunThumbnail(options);
-    case sodrel::convert::Command::Png:
-      return sodrel::convert::RunPng(options);
-  }
-  return 2;
+  return sodrel::convert::RunCommand(commandLine.options, ProgramFolder());
 }
