@@ -15,14 +15,16 @@ constexpr char kDescription[] =
     "Commands:\n"
     "  export FILE|DIR...  write each container's DDS file to its name + \".dds\"\n"
     "  build FILE|DIR...   write each DDS file into a container named after it + \".bin\"\n"
+    "                      (with --originals: NAME.bin.dds becomes NAME.bin again)\n"
     "  png FILE|DIR...     write each container's or DDS file's texture to its name + \".png\"\n"
     "  info FILE...        show what a file is: size, first 64 bytes, DDS format\n"
     "  thumbnail [--size N] INPUT OUTPUT.png\n"
     "                      write the texture of a container or DDS file as a PNG picture\n"
     "\n"
     "A folder stands for the .bin (export), .dds (build) or both (png) files directly in it.\n"
-    "Files are told apart by their content. Exit status: 0 when no file failed, 1 when any\n"
-    "failed, 2 for a usage error.";
+    "An output that exists is kept (and reported) unless --force is given; no command writes\n"
+    "over one of its inputs. Exit status: 0 when no file failed, 1 when any failed, 2 for a usage\n"
+    "error, 128 + the signal's number when interrupted.";
 
 // Latin-1 maps every byte to one character and back, so file names that are not valid UTF-8
 // survive the trip through QString unchanged.
@@ -49,6 +51,18 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   const QCommandLineOption version = parser.addVersionOption();
   const QCommandLineOption recursive(
       {"r", "recursive"}, "Also take the matching files of every subfolder of a folder.");
+  const QCommandLineOption outputDir(
+      {"o", "output-dir"},
+      "Write the outputs into DIR, each at its input's path inside the folder it was found in "
+      "(its name alone for a file given). Folders are made as needed.",
+      "DIR");
+  const QCommandLineOption force({"f", "force"},
+                                 "Replace outputs that exist, read-only ones included.");
+  const QCommandLineOption originals(
+      "originals",
+      "build: take each REL/NAME.bin.dds's header from its original container DIR/REL/NAME.bin "
+      "and name the output NAME.bin.",
+      "DIR");
   const QCommandLineOption templateFile(
       "template", "build: take the header from the first 64 bytes of FILE instead of KX00.dll.",
       "FILE");
@@ -61,7 +75,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   const QCommandLineOption size(
       "size", "thumbnail: fit the picture in N x N pixels (default 256; 0 keeps the full size).",
       "N");
-  parser.addOptions({recursive, templateFile, headerFrom, raw, dryRun, size});
+  parser.addOptions(
+      {recursive, outputDir, force, originals, templateFile, headerFrom, raw, dryRun, size});
 
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << FromBytes(argv[i]);
@@ -101,16 +116,21 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                      options.command == Command::Png;
   options.recursive = parser.isSet(recursive);
   options.dryRun = parser.isSet(dryRun);
+  options.force = parser.isSet(force);
   options.raw = parser.isSet(raw);
-  if (!batch && (options.recursive || options.dryRun)) {
+  if (!batch && (options.recursive || options.dryRun || options.force || parser.isSet(outputDir))) {
     return UsageError(command.toStdString() +
-                      " takes no -r or --dry-run: they apply to export, build and png");
+                      " takes no -r, -o, -f or --dry-run: they apply to export, build and png");
   }
   if (options.command == Command::Thumbnail && options.paths.size() != 2) {
     return UsageError("thumbnail takes one input and one output file");
   }
   if (options.raw && options.command != Command::Export && options.command != Command::Build) {
     return UsageError("--raw applies to export and build only");
+  }
+  if (parser.isSet(outputDir)) {
+    options.outputDir = ToPath(parser.value(outputDir));
+    if (options.outputDir.empty()) return UsageError("--output-dir takes a folder");
   }
   if (options.command == Command::Thumbnail) {
     if (parser.isSet(size)) {
@@ -125,20 +145,19 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   } else if (parser.isSet(size)) {
     return UsageError("--size applies to thumbnail only");
   }
-  const bool hasTemplate = parser.isSet(templateFile);
-  const bool hasHeaderFrom = parser.isSet(headerFrom);
-  if ((hasTemplate || hasHeaderFrom) && options.command != Command::Build) {
-    return UsageError("--template and --header-from apply to build only");
+  const int sources =
+      parser.isSet(templateFile) + parser.isSet(headerFrom) + parser.isSet(originals);
+  if (sources > 0 && options.command != Command::Build) {
+    return UsageError("--template, --header-from and --originals apply to build only");
   }
-  if (hasTemplate && hasHeaderFrom) {
-    return UsageError("give either --template or --header-from, not both");
-  }
-  if (hasTemplate) {
-    options.headerSource = HeaderSource::TemplateFile;
-    options.headerPath = ToPath(parser.value(templateFile));
-  } else if (hasHeaderFrom) {
-    options.headerSource = HeaderSource::Container;
-    options.headerPath = ToPath(parser.value(headerFrom));
+  if (sources > 1) return UsageError("give one of --template, --header-from and --originals");
+  for (const auto& [option, source] : {std::pair{&templateFile, HeaderSource::TemplateFile},
+                                       std::pair{&headerFrom, HeaderSource::Container},
+                                       std::pair{&originals, HeaderSource::Originals}}) {
+    if (parser.isSet(*option)) {
+      options.headerSource = source;
+      options.headerPath = ToPath(parser.value(*option));
+    }
   }
   return {CommandLine::Action::Run, std::move(options), {}};
 }

@@ -14,6 +14,7 @@ enum class HeaderSource {
   ProgramTemplate,  // KX00.dll in the program folder, like the window
   TemplateFile,     // --template FILE: its first 64 bytes, a shorter file padded with zeros
   Container,        // --header-from CONTAINER: the header of an existing container
+  Originals,        // --originals DIR: each DDS file's own original container in DIR
 };
 
 struct Options {
@@ -21,9 +22,11 @@ struct Options {
   std::vector<std::filesystem::path> paths;  // files and folders, exactly as given
   bool recursive = false;
   bool dryRun = false;
-  bool raw = false;  // export and build: copy bytes whatever the file holds
+  bool force = false;               // replace existing outputs
+  bool raw = false;                 // export and build: copy bytes whatever the file holds
+  std::filesystem::path outputDir;  // empty: each output beside its input
   HeaderSource headerSource = HeaderSource::ProgramTemplate;
-  std::filesystem::path headerPath;  // for TemplateFile and Container
+  std::filesystem::path headerPath;  // for TemplateFile, Container and Originals
   std::uint32_t size = 256;          // thumbnail: the picture fits size x size; 0 keeps it whole
 };
 

@@ -1,5 +1,7 @@
 #include "convert/Commands.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -18,6 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kPngSuffix = ".png";
+constexpr std::string_view kOriginalsSuffix = ".bin.dds";
 
 std::string Bytes(std::uint64_t count) {
   return std::to_string(count) + (count == 1 ? " byte" : " bytes");
@@ -53,7 +56,7 @@ std::string ContainerHeaderOf(const fs::path& path, ContainerHeader& header) {
   return {};
 }
 
-// The header every container of this build starts with, or nullopt after
+// The header every container of this build starts with (not for --originals), or nullopt after
 // saying why there is none. Read once, before any file is touched, so a bad header source
 // writes nothing at all.
 std::optional<ContainerHeader> LoadHeader(const Options& options, const fs::path& programFolder) {
@@ -70,7 +73,7 @@ std::optional<ContainerHeader> LoadHeader(const Options& options, const fs::path
   // Like the window: the first 64 bytes, a shorter template padded with zeros.
   if (const ConvertResult read = ReadHeader(path, header); !read.ok()) {
     Complain(Says(path, Describe(read.outcome), read.error ? read.error.message() : "") +
-             (own ? " (give one with --template FILE or --header-from CONTAINER)" : ""));
+             (own ? " (give --originals DIR, --header-from CONTAINER or --template FILE)" : ""));
     return std::nullopt;
   }
   return header;
@@ -78,8 +81,8 @@ std::optional<ContainerHeader> LoadHeader(const Options& options, const fs::path
 
 // Writes `header` (may be empty), then the input from byte `from` to its end.
 JobReport Copy(const Job& job, InputFile& input, std::uint64_t from,
-               std::span<const std::byte> header) {
-  AtomicOutput output(job.output);
+               std::span<const std::byte> header, OutputMode mode) {
+  AtomicOutput output(job.output, mode);
   IoResult result = output.Open();
   if (result.ok() && !header.empty()) result = WriteAll(output.fd(), header);
   if (result.ok()) result = CopyBytes(input.fd(), from, output.fd(), input.size() - from);
@@ -88,8 +91,8 @@ JobReport Copy(const Job& job, InputFile& input, std::uint64_t from,
   return Finished(job, result);
 }
 
-JobReport ExportOne(const Job& job, InputFile& input, const FileKindResult& kind) {
-  JobReport report = Copy(job, input, kContainerHeaderSize, {});
+JobReport ExportOne(const Job& job, InputFile& input, const FileKindResult& kind, OutputMode mode) {
+  JobReport report = Copy(job, input, kContainerHeaderSize, {}, mode);
   if (report.status == JobStatus::Done && kind.kind == FileKind::CutContainer) {
     const bool inHeader = kind.dds.check == DdsCheck::TooShortForHeader;
     report.warning = Says(
@@ -116,31 +119,43 @@ int RunExport(const Options& options) {
     if (kind.size > kContainerHeaderSize) return {};
     return kind.size == 0 ? "empty file" : "too short to hold a texture (" + Bytes(kind.size) + ")";
   };
-  command.convert = [&](const Job& job, InputFile& input, const FileKindResult& kind) {
-    if (options.raw) return Copy(job, input, kContainerHeaderSize, {});
-    return ExportOne(job, input, kind);
+  command.convert = [&](const Job& job, InputFile& input, const FileKindResult& kind,
+                        OutputMode mode) {
+    if (options.raw) return Copy(job, input, kContainerHeaderSize, {}, mode);
+    return ExportOne(job, input, kind, mode);
   };
   return RunBatch(command, options);
 }
 
 int RunBuild(const Options& options, const fs::path& programFolder) {
-  const std::optional<ContainerHeader> header = LoadHeader(options, programFolder);
-  if (!header) return 1;
+  const bool originals = options.headerSource == HeaderSource::Originals;
+  std::optional<ContainerHeader> header;
+  if (!originals && !(header = LoadHeader(options, programFolder))) return 1;
   BatchCommand command;
   command.doneWord = "built";
   command.dryWord = "to build";
   command.suffixes = {kExportSuffix};
-  command.outputName = [](const std::string& name) { return name + std::string(kBuildSuffix); };
+  command.outputName = [&](const std::string& name) {
+    if (!originals) return name + std::string(kBuildSuffix);
+    return EndsWithIgnoringCase(name, kOriginalsSuffix) ? name.substr(0, name.size() - 4) : "";
+  };
+  command.badName = "not named NAME.bin.dds, so it has no original";
   command.refuse = [&](const FileKindResult& kind) -> std::string {
     if (options.raw) return kind.kind == FileKind::Empty ? "empty file" : "";
     return Unless(kind, {FileKind::DdsFile}, "not a DDS file: no DDS header at byte 0");
   };
   command.prepare = [&](Job& job) -> std::string {
-    job.header = *header;
+    if (!originals) {
+      job.header = *header;
+      return {};
+    }
+    if (std::string why = ContainerHeaderOf(job.original, job.header); !why.empty()) {
+      return Says(job.input.path, "its original", why);
+    }
     return {};
   };
-  command.convert = [](const Job& job, InputFile& input, const FileKindResult&) {
-    return Copy(job, input, 0, job.header);
+  command.convert = [](const Job& job, InputFile& input, const FileKindResult&, OutputMode mode) {
+    return Copy(job, input, 0, job.header, mode);
   };
   return RunBatch(command, options);
 }
@@ -155,8 +170,9 @@ int RunPng(const Options& options) {
     return Unless(kind, {FileKind::DdsFile, FileKind::Container, FileKind::CutContainer},
                   "neither a DDS file nor a texture container");
   };
-  command.convert = [](const Job& job, InputFile&, const FileKindResult& kind) {
-    const PictureResult result = WritePicture(job.input.path, kind.ddsOffset(), job.output, 0);
+  command.convert = [](const Job& job, InputFile&, const FileKindResult& kind, OutputMode mode) {
+    const PictureResult result =
+        WritePicture(job.input.path, kind.ddsOffset(), job.output, 0, mode);
     if (result.ok()) return Reported(JobStatus::Done);
     if (result.outcome == PictureOutcome::OutputFailed) {
       return Finished(job, {IoOutcome::WriteFailed, result.error});
@@ -171,6 +187,10 @@ int RunThumbnail(const Options& options) {
   const fs::path& input = options.paths[0];
   const fs::path& output = options.paths[1];
   std::string line;
+  struct stat in {};
+  struct stat out {};
+  const bool outputExists = ::stat(output.c_str(), &out) == 0;
+  const std::string extension = output.extension().native();
   FileKindResult kind;
   if (const std::string why = CheckInput(input); !why.empty()) {
     line = Says(input, "cannot open", why);
@@ -181,8 +201,15 @@ int RunThumbnail(const Options& options) {
                         "neither a DDS file nor a texture container");
              !why.empty()) {
     line = Says(input, why);
+  } else if (outputExists && ::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+             in.st_ino == out.st_ino) {
+    line = Says(output, "would write over the input " + input.native());
+  } else if (outputExists && S_ISDIR(out.st_mode)) {
+    line = Says(output, "a folder is there, never replaced");
+  } else if (!extension.empty() && !EndsWithIgnoringCase(extension, kPngSuffix)) {
+    line = Says(output, "not a .png name: the picture is a PNG");
   } else if (const PictureResult result =
-                 WritePicture(input, kind.ddsOffset(), output, options.size);
+                 WritePicture(input, kind.ddsOffset(), output, options.size, OutputMode::Replace);
              !result.ok()) {
     line = result.outcome == PictureOutcome::OutputFailed
                ? Says(output, Describe(result.outcome), result.error.message())

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 
-#include "io/AtomicOutput.h"
 #include "io/FileIo.h"
 #include "preview/DdsDecode.h"
 
@@ -12,7 +11,7 @@ namespace fs = std::filesystem;
 namespace {
 
 PictureResult Write(const fs::path& input, std::uint64_t offset, const fs::path& output,
-                    std::uint32_t size) {
+                    std::uint32_t size, OutputMode mode) {
   DecodedDds decoded = DecodeDds(input, offset);
   if (decoded.info.check == DdsCheck::NotChecked) decoded.info.check = DdsCheck::Unreadable;
   if (!decoded.info.ok()) {
@@ -39,7 +38,7 @@ PictureResult Write(const fs::path& input, std::uint64_t offset, const fs::path&
     picture = std::move(scaled);  // the full-size bitmap is freed before the PNG is written
   }
 
-  AtomicOutput file(output);
+  AtomicOutput file(output, mode);
   if (IoResult created = file.Open(); !created.ok()) {
     return {PictureOutcome::OutputFailed, {}, created.error, {}};
   }
@@ -82,9 +81,9 @@ std::string PictureResult::detail() const {
 }
 
 PictureResult WritePicture(const fs::path& input, std::uint64_t offset, const fs::path& output,
-                           std::uint32_t size) {
+                           std::uint32_t size, OutputMode mode) {
   try {
-    return Write(input, offset, output, size);
+    return Write(input, offset, output, size, mode);
   } catch (const std::bad_alloc&) {
     return {PictureOutcome::OutOfMemory, {}, {}, {}};
   } catch (...) {

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "dds/DdsHeaderCheck.h"
+#include "io/AtomicOutput.h"
 
 namespace sodrel::convert {
 
@@ -40,8 +41,9 @@ inline constexpr std::uint32_t kLargestPictureSide = kDdsMaxSide;
 // Decodes the texture of the DDS file that starts `offset` bytes into `input` (0 in a DDS file,
 // 64 in a container) exactly as the preview does, scales it to fit `size` x `size` keeping its
 // aspect ratio (a smaller texture keeps its size; 0 keeps the full size) and writes it to
-// `output` as PNG, alpha kept, atomically. Never throws.
+// `output` as PNG, alpha kept, through an AtomicOutput of `mode`. Never throws.
 PictureResult WritePicture(const std::filesystem::path& input, std::uint64_t offset,
-                           const std::filesystem::path& output, std::uint32_t size);
+                           const std::filesystem::path& output, std::uint32_t size,
+                           OutputMode mode);
 
 }  // namespace sodrel::convert

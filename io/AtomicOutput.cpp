@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -20,21 +21,28 @@ std::string RandomSuffix() {
   return suffix;
 }
 
+std::filesystem::path FolderOf(const std::filesystem::path& destination) {
+  std::filesystem::path folder = destination.parent_path();
+  return folder.empty() ? "." : folder;
+}
+
+IoResult Failed(std::errc error) {
+  return {IoOutcome::WriteFailed, std::make_error_code(error)};
+}
+
 }  // namespace
 
-AtomicOutput::AtomicOutput(std::filesystem::path destination)
-    : destination_(std::move(destination)) {}
+AtomicOutput::AtomicOutput(std::filesystem::path destination, OutputMode mode)
+    : destination_(std::move(destination)), mode_(mode) {}
 
 AtomicOutput::~AtomicOutput() {
   if (!committed_) Discard();
 }
 
 IoResult AtomicOutput::Open() {
-  std::filesystem::path folder = destination_.parent_path();
-  if (folder.empty()) folder = ".";
   const std::string stem = "." + destination_.filename().string() + ".part-";
   for (int attempt = 0; attempt < 64; ++attempt) {
-    std::filesystem::path candidate = folder / (stem + RandomSuffix());
+    std::filesystem::path candidate = FolderOf(destination_) / (stem + RandomSuffix());
     int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       fd_.reset(fd);
@@ -48,19 +56,50 @@ IoResult AtomicOutput::Open() {
     }
     if (errno != EEXIST) return FromErrno(IoOutcome::WriteFailed);
   }
-  return {IoOutcome::WriteFailed, std::make_error_code(std::errc::file_exists)};
+  return Failed(std::errc::file_exists);
 }
 
 IoResult AtomicOutput::Commit() {
-  if (!fd_.valid()) {
-    return {IoOutcome::WriteFailed, std::make_error_code(std::errc::bad_file_descriptor)};
+  if (!fd_.valid()) return Failed(std::errc::bad_file_descriptor);
+  IoResult result = Done();
+  if (::close(fd_.release()) != 0) {
+    result = FromErrno(IoOutcome::WriteFailed);
+  } else if (mode_ == OutputMode::Keep) {
+    result = LinkWithoutReplacing();
+  } else if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+    result = FromErrno(IoOutcome::WriteFailed);
   }
-  if (::close(fd_.release()) != 0 || ::rename(temporary_.c_str(), destination_.c_str()) != 0) {
-    const IoResult failed = FromErrno(IoOutcome::WriteFailed);
+  if (!result.ok()) {
     Discard();
-    return failed;
+    return result;
   }
   committed_ = true;
+  return Done();
+}
+
+// Puts the named temporary at the destination unless something is there: atomically where the
+// filesystem can (renameat2 with RENAME_NOREPLACE, or a hard link), with a last look otherwise.
+IoResult AtomicOutput::LinkWithoutReplacing() {
+  if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, destination_.c_str(), RENAME_NOREPLACE) ==
+      0) {
+    temporary_.clear();
+    return Done();
+  }
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+    return FromErrno(IoOutcome::WriteFailed);
+  }
+  if (::link(temporary_.c_str(), destination_.c_str()) == 0) {
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+    return Done();
+  }
+  if (errno != EPERM && errno != EOPNOTSUPP) return FromErrno(IoOutcome::WriteFailed);
+  struct stat existing {};
+  if (::lstat(destination_.c_str(), &existing) == 0) return Failed(std::errc::file_exists);
+  if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+    return FromErrno(IoOutcome::WriteFailed);
+  }
+  temporary_.clear();
   return Done();
 }
 

@@ -11,6 +11,7 @@
 
 #include "container/TextureContainer.h"
 #include "convert/Commands.h"
+#include "io/AtomicOutput.h"
 #include "preview/MFreeImage.h"
 #include "preview/Preview.h"
 #include "tests/support/DdsWriter.h"
@@ -146,10 +147,10 @@ const Answer kAnswers[] = {
     {"", 2, "no command given", ""},
     {"convert d", 2, "unknown command 'convert'", ""},
     {"export", 2, "export: no file given", ""},
-    {"export --template t d", 2, "--template and --header-from apply to build only", ""},
-    {"build --template a --header-from t d", 2, "give either --template or", ""},
-    {"info -r d", 2, "info takes no -r or --dry-run", ""},
-    {"thumbnail --dry-run a b", 2, "thumbnail takes no -r or --dry-run", ""},
+    {"export --template t d", 2, "--template, --header-from and --originals apply to build", ""},
+    {"build --originals a --header-from t d", 2, "give one of --template, --header-from and", ""},
+    {"info -r d", 2, "info takes no -r, -o, -f or --dry-run", ""},
+    {"thumbnail -o o a b", 2, "thumbnail takes no -r, -o, -f or --dry-run", ""},
     {"png --raw d", 2, "--raw applies to export and build only", ""},
     {"export --bogus d", 2, "Unknown option 'bogus'.", ""},
     {"thumbnail --size -1 a b", 2, "--size takes a whole number from 0 to 16384", ""},
@@ -164,20 +165,36 @@ const Answer kAnswers[] = {
     {"export --raw elf.bin", 0, "1 exported", "elf.bin.dds"},
     {"export .", 0,
      "./e.bin: skipped: empty file|./elf.bin: skipped: not a texture|./x.bin.dds.bin: "
-     "skipped: an output of an earlier build|3 exported, 3 skipped, 0 failed",
-     "c.bin.dds cut.bin.dds old.bin.dds"},
+     "skipped: an output of an earlier build|./old.bin.dds: kept, exists: use --force to "
+     "replace|2 exported, 1 kept, 3 skipped, 0 failed",
+     "c.bin.dds cut.bin.dds"},
+    {"export -f old.bin", 0, "1 exported, 0 failed", "old.bin.dds"},
     {"export --dry-run old.bin c.bin", 0,
-     "=c.bin.dds\nold.bin.dds\nsodrel-convert: 2 to export, 0 failed\nexit 0", ""},
+     "=c.bin.dds\nold.bin.dds (exists: kept)\nsodrel-convert: 1 to export, 1 kept, 0 "
+     "failed\nexit 0",
+     ""},
     {"export d", 0, "d: no .bin files here (add -r for its subfolders)", ""},
+    {"export -r -o out d", 0, "1 exported", "out/sub/x.bin.dds"},
+    {"export l/c.bin", 1, "l/c.bin.dds: would write over the input l/c.bin", ""},
+    {"export -o out c.bin l/c.bin", 1,
+     "c.bin: writes the same output as l/c.bin|l/c.bin: writes the same output as c.bin", ""},
     {"build t.dds", 0, "1 built", "t.dds.bin"},
     {"build c.bin", 1, "c.bin: a texture container, not a DDS file", ""},
     {"build --header-from t.dds t.dds", 1, "t.dds: a DDS file, not a container", ""},
+    {"build --originals . old.bin.dds", 1,
+     "old.bin: would write over its original container (give -o DIR)", ""},
+    {"build --originals . -o out old.bin.dds t.dds", 0,
+     "t.dds: skipped: not named NAME.bin.dds|1 built, 1 skipped", "out/old.bin"},
+    {"build --originals l l/c.bin.dds", 1, "l/c.bin: would write over its original container", ""},
     {"png c.bin t.dds", 0, "2 converted", "c.bin.png t.dds.png"},
     {"png cut.bin bc7.dds", 1,
      "cut.bin: the preview refuses this texture: the file ends before the texture does|"
      "bc7.dds: the preview refuses this texture: a pixel format the preview cannot "
      "decode: DX10 BC7_UNORM",
      ""},
+    {"thumbnail c.bin ./c.bin", 1, "./c.bin: would write over the input c.bin", ""},
+    {"thumbnail c.bin folder.png", 1, "folder.png: a folder is there, never replaced", ""},
+    {"thumbnail c.bin c.jpg", 1, "c.jpg: not a .png name", ""},
     {"thumbnail elf.bin o.png", 1, "elf.bin: neither a DDS file nor a texture container", ""},
     {"thumbnail c.bin no/o.png", 1,
      "no/o.png: cannot write the PNG file: No such file or directory", ""},
@@ -195,12 +212,12 @@ INSTANTIATE_TEST_SUITE_P(Kinds, BatchTool, testing::ValuesIn(kAnswers));
 TEST(Batches, WriteWhatTheWindowWritesByteForByte) {
   const std::tuple<const char*, const char*, Bytes> cases[] = {
       // the command; the files the window's routine converts; "{dir}/header" when not empty
-      {"export {dir}/b.bin {dir} {dir}/./a.bin", "a.bin b.bin c.BIN", {}},
-      {"export -r {dir}", "a.bin b.bin c.BIN sub/d.bin sub/deeper/e.bin", {}},
-      {"build {dir} -r", "a.dds b.dds c.DDS sub/d.dds sub/deeper/e.dds", {}},
-      {"build --template {dir}/header {dir}", "a.dds b.dds c.DDS", Pattern(1000, 8)},
-      {"build --template {dir}/header {dir}", "a.dds b.dds c.DDS", Pattern(3, 8)},  // padded
-      {"build --header-from {dir}/header {dir}", "a.dds b.dds c.DDS",
+      {"export -f {dir}/b.bin {dir} {dir}/./a.bin", "a.bin b.bin c.BIN", {}},
+      {"export -f -r {dir}", "a.bin b.bin c.BIN sub/d.bin sub/deeper/e.bin", {}},
+      {"build {dir} -f -r", "a.dds b.dds c.DDS sub/d.dds sub/deeper/e.dds", {}},
+      {"build -f --template {dir}/header {dir}", "a.dds b.dds c.DDS", Pattern(1000, 8)},
+      {"build -f --template {dir}/header {dir}", "a.dds b.dds c.DDS", Pattern(3, 8)},  // padded
+      {"build -f --header-from {dir}/header {dir}", "a.dds b.dds c.DDS",
        Concat(Pattern(64, 8), MakeDds(Dxt1, 4, 4, kRed))}};
   for (const auto& [args, inputs, header] : cases) {
     const bool build = std::string_view(args).starts_with("build");
@@ -319,4 +336,16 @@ TEST(Thumbnail, IsThePreviewsPictureScaledToFit) {
       }
     }
   }
+}
+
+// An output that keeps what exists never replaces a file that appears while it is written.
+TEST(Outputs, ThatKeepWhatExistsNeverReplaceAFileThatAppearedMeanwhile) {
+  TempFolder dir;
+  AtomicOutput output(dir / "o", OutputMode::Keep);
+  ASSERT_TRUE(output.Open().ok());
+  ASSERT_TRUE(WriteAll(output.fd(), Pattern(5)).ok());
+  WriteFile(dir / "o", Pattern(3));
+  EXPECT_EQ(output.Commit().error, std::errc::file_exists);
+  EXPECT_EQ(ReadFile(dir / "o"), Pattern(3));
+  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"o"});
 }
