@@ -5,6 +5,8 @@
 #include <map>
 #include <utility>
 
+#include "io/Interrupt.h"
+
 namespace sodrel::convert {
 namespace fs = std::filesystem;
 namespace {
@@ -133,6 +135,7 @@ JobReport RunJob(const BatchCommand& command, const Options& options, Job& job) 
 
 JobReport Finished(const Job& job, const IoResult& result) {
   if (result.ok()) return Reported(JobStatus::Done);
+  if (Interrupted()) return {};
   const std::string detail = result.error ? result.error.message() : "";
   switch (result.outcome) {
     case IoOutcome::Changed:
@@ -152,7 +155,10 @@ int RunBatch(const BatchCommand& command, const Options& options) {
   std::vector<Job> jobs = Plan(
       command, options, CollectInputs(options.paths, command.suffixes, options.recursive, report));
   report.Start(jobs.size(), !options.dryRun);
-  for (Job& job : jobs) report.Add(RunJob(command, options, job));
+  for (Job& job : jobs) {
+    if (Interrupted()) break;
+    report.Add(RunJob(command, options, job));
+  }
   return report.Finish();
 }
 

@@ -50,7 +50,7 @@ struct BatchCommand {
 int RunBatch(const BatchCommand& command, const Options& options);
 
 // The report of a write that ended with `result`: done, kept (Keep found a file there after
-// all), or which side failed (the input read, the output written).
+// all), not done (interrupted), or which side failed (the input read, the output written).
 JobReport Finished(const Job& job, const IoResult& result);
 
 }  // namespace sodrel::convert

@@ -14,6 +14,7 @@
 #include "convert/Report.h"
 #include "io/AtomicOutput.h"
 #include "io/FileIo.h"
+#include "io/Interrupt.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
@@ -208,14 +209,18 @@ int RunThumbnail(const Options& options) {
     line = Says(output, "a folder is there, never replaced");
   } else if (!extension.empty() && !EndsWithIgnoringCase(extension, kPngSuffix)) {
     line = Says(output, "not a .png name: the picture is a PNG");
-  } else if (const PictureResult result =
-                 WritePicture(input, kind.ddsOffset(), output, options.size, OutputMode::Replace);
+  } else if (const PictureResult result = WritePicture(input, kind.ddsOffset(), output,
+                                                       options.size, OutputMode::FillPlaceholder);
              !result.ok()) {
     line = result.outcome == PictureOutcome::OutputFailed
                ? Says(output, Describe(result.outcome), result.error.message())
                : Says(input, Describe(result.outcome), result.detail());
   } else {
     return 0;
+  }
+  if (const int signal = InterruptSignal(); signal != 0) {
+    Complain(Says(output, std::string("interrupted by ") + InterruptName(signal)));
+    return 128 + signal;
   }
   Complain(line);
   return 1;

@@ -4,6 +4,7 @@
 #include "convert/Commands.h"
 #include "convert/Inputs.h"
 #include "convert/Report.h"
+#include "io/Interrupt.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
@@ -82,6 +83,7 @@ int RunInfo(const Options& options) {
   report.Start(options.paths.size(), false);
   bool shownAny = false;
   for (const fs::path& path : options.paths) {
+    if (Interrupted()) break;
     std::string text;
     if (const std::string why = CheckInput(path); !why.empty()) {
       report.Add(Reported(JobStatus::Failed, Says(path, "cannot open", why)));

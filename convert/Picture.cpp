@@ -1,14 +1,42 @@
 #include "convert/Picture.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <new>
 
 #include "io/FileIo.h"
+#include "io/Interrupt.h"
 #include "preview/DdsDecode.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
 namespace {
+
+// FreeImage writes the PNG through these callbacks into the output's descriptor, which may have
+// no name. The library does not look at what a write returns, so a failure is kept here.
+struct PngSink {
+  int fd;
+  std::error_code error;
+
+  static unsigned DLL_CALLCONV Write(void* data, unsigned size, unsigned count, fi_handle handle) {
+    auto& sink = *static_cast<PngSink*>(handle);
+    const std::size_t bytes = std::size_t{size} * count;
+    // Once interrupted, the rest of the picture is not worth writing.
+    if (!sink.error && Interrupted()) sink.error = std::make_error_code(std::errc::interrupted);
+    if (sink.error) return 0;
+    const IoResult written = WriteAll(sink.fd, {static_cast<const std::byte*>(data), bytes});
+    if (!written.ok())
+      sink.error = written.error ? written.error : std::make_error_code(std::errc::io_error);
+    return written.ok() ? count : 0;
+  }
+  static int DLL_CALLCONV Seek(fi_handle handle, long offset, int origin) {
+    return ::lseek(static_cast<PngSink*>(handle)->fd, offset, origin) < 0 ? -1 : 0;
+  }
+  static long DLL_CALLCONV Tell(fi_handle handle) {
+    return static_cast<long>(::lseek(static_cast<PngSink*>(handle)->fd, 0, SEEK_CUR));
+  }
+};
 
 PictureResult Write(const fs::path& input, std::uint64_t offset, const fs::path& output,
                     std::uint32_t size, OutputMode mode) {
@@ -42,8 +70,13 @@ PictureResult Write(const fs::path& input, std::uint64_t offset, const fs::path&
   if (IoResult created = file.Open(); !created.ok()) {
     return {PictureOutcome::OutputFailed, {}, created.error, {}};
   }
-  if (!MFreeImage::Save(FIF_PNG, picture.get(), file.temporaryPath().c_str(), PNG_Z_BEST_SPEED)) {
-    return {PictureOutcome::OutputFailed, {}, {}, {}};
+  PngSink sink{file.fd(), {}};
+  FreeImageIO io{nullptr, &PngSink::Write, &PngSink::Seek, &PngSink::Tell};
+  if (!FreeImage_SaveToHandle(FIF_PNG, picture.get(), &io, &sink, PNG_Z_BEST_SPEED) || sink.error) {
+    return {PictureOutcome::OutputFailed,
+            {},
+            sink.error ? sink.error : std::make_error_code(std::errc::io_error),
+            {}};
   }
   if (IoResult committed = file.Commit(); !committed.ok()) {
     return {PictureOutcome::OutputFailed, {}, committed.error, {}};

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "io/Interrupt.h"
+
 namespace sodrel::convert {
 namespace {
 
@@ -61,6 +63,11 @@ int Report::Finish() {
     ++counts_[static_cast<int>(JobStatus::Failed)];
     Complain("cannot write to standard output");
   }
+  const int signal = InterruptSignal();
+  if (signal != 0) {
+    Complain(std::string("interrupted by ") + InterruptName(signal) + ", " +
+             std::to_string(total_ - processed_ + counts_[0]) + " not done");
+  }
   const auto count = [&](JobStatus status) { return counts_[static_cast<int>(status)]; };
   std::string summary = std::to_string(count(JobStatus::Done)) + " " + doneWord_;
   if (count(JobStatus::Kept) > 0)
@@ -70,6 +77,7 @@ int Report::Finish() {
   }
   summary += ", " + std::to_string(count(JobStatus::Failed)) + " failed";
   Complain(summary);
+  if (signal != 0) return 128 + signal;
   return count(JobStatus::Failed) == 0 ? 0 : 1;
 }
 

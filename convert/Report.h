@@ -57,8 +57,9 @@ class Report {
   // A line that is no failure.
   void Note(std::string_view line);
 
-  // Prints the summary and returns the exit status: 0 when nothing failed, 1 otherwise. Output
-  // that could not be written to stdout counts as a failure.
+  // Prints the summary and returns the exit status: 0 when nothing failed, 1 otherwise, 128 +
+  // the signal's number when an interrupt stopped the batch. Output that could not be written to
+  // stdout counts as a failure.
   int Finish();
 
  private:

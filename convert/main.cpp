@@ -12,6 +12,7 @@
 #include "convert/CommandLine.h"
 #include "convert/Commands.h"
 #include "convert/Report.h"
+#include "io/Interrupt.h"
 
 namespace {
 
@@ -50,5 +51,7 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Run:
       break;
   }
+  // From here on an interrupt stops the work cleanly: no temporary file is left behind.
+  sodrel::CatchInterrupts();
   return sodrel::convert::RunCommand(commandLine.options, ProgramFolder());
 }

@@ -9,6 +9,8 @@
 #include <random>
 #include <string>
 
+#include "io/Interrupt.h"
+
 namespace sodrel {
 namespace {
 
@@ -40,6 +42,40 @@ AtomicOutput::~AtomicOutput() {
 }
 
 IoResult AtomicOutput::Open() {
+  if (mode_ == OutputMode::FillPlaceholder && OpenInPlace()) return Done();
+  if (mode_ == OutputMode::Keep && !AtomicOutputHooks::noUnnamed && OpenUnnamed()) return Done();
+  return OpenNamed();
+}
+
+bool AtomicOutput::OpenInPlace() {
+  const auto placeholder = [](const struct stat& info) {
+    return S_ISREG(info.st_mode) && info.st_size == 0 && info.st_nlink == 1;
+  };
+  struct stat named {
+  }, opened{};
+  if (::lstat(destination_.c_str(), &named) != 0 || !placeholder(named)) return false;
+  UniqueFd fd(::open(destination_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  // Still that very file, and still empty: nothing of anyone else's is written over.
+  if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || !placeholder(opened) ||
+      opened.st_dev != named.st_dev || opened.st_ino != named.st_ino ||
+      ::fcntl(fd.get(), F_SETFL, 0) != 0) {
+    return false;
+  }
+  fd_ = std::move(fd);
+  way_ = Way::InPlace;
+  return true;
+}
+
+bool AtomicOutput::OpenUnnamed() {
+  // Linked in through /proc/self/fd at Commit(); without /proc the named way is taken.
+  if (::access("/proc/self/fd", X_OK) != 0) return false;
+  fd_.reset(::open(FolderOf(destination_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+  if (!fd_.valid()) return false;  // not on this filesystem or kernel: the named way says why
+  way_ = Way::Unnamed;
+  return true;
+}
+
+IoResult AtomicOutput::OpenNamed() {
   const std::string stem = "." + destination_.filename().string() + ".part-";
   for (int attempt = 0; attempt < 64; ++attempt) {
     std::filesystem::path candidate = FolderOf(destination_) / (stem + RandomSuffix());
@@ -47,6 +83,7 @@ IoResult AtomicOutput::Open() {
     if (fd >= 0) {
       fd_.reset(fd);
       temporary_ = std::move(candidate);
+      way_ = Way::Named;
       // A replaced file keeps its permission bits.
       struct stat existing {};
       if (::lstat(destination_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
@@ -61,17 +98,41 @@ IoResult AtomicOutput::Open() {
 
 IoResult AtomicOutput::Commit() {
   if (!fd_.valid()) return Failed(std::errc::bad_file_descriptor);
-  IoResult result = Done();
-  if (::close(fd_.release()) != 0) {
-    result = FromErrno(IoOutcome::WriteFailed);
-  } else if (mode_ == OutputMode::Keep) {
-    result = LinkWithoutReplacing();
-  } else if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
-    result = FromErrno(IoOutcome::WriteFailed);
-  }
-  if (!result.ok()) {
+  if (Interrupted()) {
     Discard();
-    return result;
+    return Failed(std::errc::interrupted);
+  }
+  bool done = false;
+  switch (way_) {
+    case Way::InPlace:
+      done = ::close(fd_.release()) == 0;
+      break;
+    case Way::Unnamed: {
+      const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
+      done = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, destination_.c_str(), AT_SYMLINK_FOLLOW) ==
+                 0 &&
+             ::close(fd_.release()) == 0;
+      break;
+    }
+    case Way::Named:
+      if (::close(fd_.release()) != 0) break;
+      if (mode_ == OutputMode::Keep) {
+        if (const IoResult linked = LinkNamedWithoutReplacing(); !linked.ok()) {
+          Discard();
+          return linked;
+        }
+        done = true;
+      } else {
+        done = ::rename(temporary_.c_str(), destination_.c_str()) == 0;
+      }
+      break;
+    case Way::None:
+      break;
+  }
+  if (!done) {
+    const IoResult failed = FromErrno(IoOutcome::WriteFailed);
+    Discard();
+    return failed;
   }
   committed_ = true;
   return Done();
@@ -79,7 +140,7 @@ IoResult AtomicOutput::Commit() {
 
 // Puts the named temporary at the destination unless something is there: atomically where the
 // filesystem can (renameat2 with RENAME_NOREPLACE, or a hard link), with a last look otherwise.
-IoResult AtomicOutput::LinkWithoutReplacing() {
+IoResult AtomicOutput::LinkNamedWithoutReplacing() {
   if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, destination_.c_str(), RENAME_NOREPLACE) ==
       0) {
     temporary_.clear();
@@ -104,6 +165,8 @@ IoResult AtomicOutput::LinkWithoutReplacing() {
 }
 
 void AtomicOutput::Discard() {
+  // An emptied placeholder is what was there before.
+  if (way_ == Way::InPlace && fd_.valid() && ::ftruncate(fd_.get(), 0) != 0) fd_.reset();
   fd_.reset();
   if (!temporary_.empty()) {
     ::unlink(temporary_.c_str());

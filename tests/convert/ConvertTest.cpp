@@ -1,5 +1,6 @@
 // sodrel-convert's command line, batches and pictures, run in this process (the install test
-// runs the executable for what only it does: its exit status, its own template, the progress bar).
+// runs the executable for what only it does: its exit status, interrupts, the progress bar, the
+// README's walk-through).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -338,14 +339,44 @@ TEST(Thumbnail, IsThePreviewsPictureScaledToFit) {
   }
 }
 
-// An output that keeps what exists never replaces a file that appears while it is written.
-TEST(Outputs, ThatKeepWhatExistsNeverReplaceAFileThatAppearedMeanwhile) {
+// A file manager's placeholder (an empty file with one link) is written in place, so that the
+// file manager reads the picture through the stream it holds open; any other file is replaced.
+TEST(Thumbnail, WritesIntoAnEmptyPlaceholderAndReplacesAnythingElse) {
   TempFolder dir;
-  AtomicOutput output(dir / "o", OutputMode::Keep);
-  ASSERT_TRUE(output.Open().ok());
-  ASSERT_TRUE(WriteAll(output.fd(), Pattern(5)).ok());
-  WriteFile(dir / "o", Pattern(3));
-  EXPECT_EQ(output.Commit().error, std::errc::file_exists);
-  EXPECT_EQ(ReadFile(dir / "o"), Pattern(3));
-  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"o"});
+  WriteFile(dir / "c.bin", ReadFile(kSource / "samples/sample.bin"));
+  const auto inode = [&] {
+    struct stat info {};
+    return ::stat((dir / "o.png").c_str(), &info) == 0 ? info.st_ino : 0;
+  };
+  for (const auto& [before, links, inPlace] :
+       {std::tuple{0, 1, true}, std::tuple{10, 1, false}, std::tuple{0, 2, false}}) {
+    WriteFile(dir / "o.png", Pattern(before));
+    if (links == 2) fs::create_hard_link(dir / "o.png", dir / "other");
+    std::ifstream reader(dir / "o.png", std::ios::binary);  // the file manager's open stream
+    const auto placeholder = inode();
+    ASSERT_EQ(InProcess("thumbnail c.bin o.png", dir.path()), "exit 0");
+    EXPECT_EQ(inode() == placeholder, inPlace) << before << " bytes, " << links << " links";
+    const std::string seen{std::istreambuf_iterator<char>(reader), {}};
+    EXPECT_EQ(seen.starts_with("\x89PNG"), inPlace) << before << " bytes, " << links << " links";
+    fs::remove(dir / "other");
+  }
+  EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"c.bin", "o.png"}));
+}
+
+// An output that keeps what exists never replaces a file that appears while it is written,
+// whether it is an unnamed file linked in or (on filesystems without those) a named temporary.
+TEST(Outputs, ThatKeepWhatExistsNeverReplaceAFileThatAppearedMeanwhile) {
+  for (const bool unnamed : {true, false}) {
+    AtomicOutputHooks::noUnnamed = !unnamed;
+    TempFolder dir;
+    AtomicOutput output(dir / "o", OutputMode::Keep);
+    ASSERT_TRUE(output.Open().ok());
+    EXPECT_EQ(output.temporaryPath().empty(), unnamed);
+    ASSERT_TRUE(WriteAll(output.fd(), Pattern(5)).ok());
+    WriteFile(dir / "o", Pattern(3));
+    EXPECT_EQ(output.Commit().error, std::errc::file_exists) << unnamed;
+    EXPECT_EQ(ReadFile(dir / "o"), Pattern(3)) << unnamed;
+    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"o"}) << unnamed;
+    AtomicOutputHooks::noUnnamed = false;
+  }
 }

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 # install_test.py BUILD_DIR CMAKE: installs the build into temporary prefixes and checks that each
 # holds a working program folder with its links, desktop entry and icon, and that the installed
-# sodrel-convert turns the committed samples, which samples/make-samples.py makes, into each other
-# and alone shows its progress bar on a terminal.
+# sodrel-convert turns the committed samples, which samples/make-samples.py makes, into each other,
+# stops cleanly on a signal and alone shows its progress bar on a terminal.
 # (Not cpack: it would build the project first, which must not happen while tests run.)
 # install_test.py BUILD_DIR CMAKE thumbnailer: installs the build and uses its MIME package
 # (through GLib, as file managers do) and its thumbnailer entry's Exec line as a file manager would.
-import os, re, shlex, shutil, struct, subprocess, sys, tempfile
+import os, re, shlex, shutil, signal, struct, subprocess, sys, tempfile, time
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
@@ -71,6 +71,38 @@ def check_samples(scratch, convert):
     check("DXT1, 128 x 128\n  preview:  yes\n" in info.stdout, f"sample.dds: {info.stdout}")
 
 
+def check_interrupts(scratch, convert):
+    # Large textures: each PNG takes a while, so that a signal sent once the first output is in
+    # place finds the next one being written; it must be left as it was and no temporary
+    # file anywhere. SIGINT finds new outputs (written unnamed where the filesystem allows);
+    # SIGTERM and SIGHUP replace outputs (-f: named temporaries, renamed over the old ones).
+    folder = scratch / "large"
+    folder.mkdir()
+    header = bytearray(128)
+    struct.pack_into("<4s6I", header, 0, b"DDS ", 124, 0x1007, 2048, 2048, 0, 0)
+    struct.pack_into("<2I4s", header, 76, 32, 4, b"DXT1")
+    for i in range(10):
+        (folder / f"t{i}.dds").write_bytes(bytes(header) + os.urandom(2048 * 2048 // 2))
+    for number, force in ((signal.SIGINT, False), (signal.SIGTERM, True), (signal.SIGHUP, True)):
+        for dds in folder.glob("*.dds"):
+            png = dds.with_name(dds.name + ".png")
+            png.write_bytes(b"old") if force else png.unlink(missing_ok=True)
+        run = subprocess.Popen([convert, "png", *(["-f"] if force else []), folder],
+                               stderr=subprocess.PIPE, text=True)
+        while not any(p.stat().st_size > 3 for p in folder.glob("*.png")) and run.poll() is None:
+            time.sleep(0.01)
+        run.send_signal(number)
+        summary = run.communicate()[1]
+        done = re.search(r"(\d+) converted", summary)
+        pngs = [p.read_bytes() for p in folder.glob("*.png")]
+        whole = sum(png.startswith(b"\x89PNG") and png.endswith(b"IEND\xaeB`\x82") for png in pngs)
+        check(run.returncode == 128 + number and f"interrupted by {number.name}" in summary and
+              done and int(done[1]) == whole < 10 and
+              all(png == b"old" for png in pngs if not png.startswith(b"\x89PNG")) and
+              len(pngs) == (10 if force else whole), f"{number.name}: {run.returncode} {summary}")
+        check(not [p for p in scratch.rglob("*") if ".part-" in p.name], "a temporary file is left")
+
+
 def check_runs(scratch, convert):  # what only the executable does: exit status, progress bar
     usage = subprocess.run([convert, "export"], capture_output=True, text=True)
     check(usage.returncode == 2 and "export: no file given" in usage.stderr, f"{usage}")
@@ -132,6 +164,7 @@ def main():
         check_installed(prefix, prefix)
         check_samples(scratch, prefix / "bin/sodrel-convert")
         check_runs(scratch, prefix / "bin/sodrel-convert")
+        check_interrupts(scratch, prefix / "bin/sodrel-convert")
         window = subprocess.run(["timeout", "2", prefix / "bin/sodrel-tools"],
                                 env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
         check(window.returncode == 124, "the installed sodrel-tools exited")  # 124: still running
