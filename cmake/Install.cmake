@@ -11,6 +11,9 @@
 #   DIR/share/mime/packages/sodrel-tools.xml          the container type, known by its content
 #   DIR/share/thumbnailers/sodrel-tools.thumbnailer   sodrel-convert thumbnail, by full path,
 #                                                     for containers and DDS files
+#   DIR/share/man/man1/sodrel-convert.1               the batch tool's manual page
+#
+# install_manifest.txt lists every installed file, the generated entries included.
 #
 # The window writes its working files into Temp/ beside itself, so the program folder must be
 # writable by whoever runs it. Installing again keeps a KX00.dll already in the program folder.
@@ -29,6 +32,8 @@ install(CODE "
   set(_template \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${SODREL_INSTALL_FOLDER}/KX00.dll\")
   if(EXISTS \"\${_template}\")
     message(STATUS \"Keeping: \${_template}\")
+    # Still part of the install, so that an uninstall from install_manifest.txt removes it.
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${_template}\")
   else()
     file(INSTALL \"${CMAKE_SOURCE_DIR}/resources/KX00.dll\"
          DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${SODREL_INSTALL_FOLDER}\")
@@ -52,6 +57,8 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/InstallDesktopEntry.cmake.in
 install(SCRIPT ${CMAKE_BINARY_DIR}/generated/InstallDesktopEntry.cmake COMPONENT desktop)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/sodrel-tools.png
         DESTINATION share/icons/hicolor/256x256/apps COMPONENT desktop)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/sodrel-convert.1 DESTINATION share/man/man1
+        COMPONENT desktop)
 # File managers see the new type once update-mime-database has run on share/mime.
 install(FILES ${CMAKE_SOURCE_DIR}/resources/sodrel-tools-mime.xml
         DESTINATION share/mime/packages RENAME sodrel-tools.xml COMPONENT desktop)

@@ -151,7 +151,7 @@ JobReport Finished(const Job& job, const IoResult& result) {
 }
 
 int RunBatch(const BatchCommand& command, const Options& options) {
-  Report report(std::string(options.dryRun ? command.dryWord : command.doneWord));
+  Report report(std::string(options.dryRun ? command.dryWord : command.doneWord), options.quiet);
   std::vector<Job> jobs = Plan(
       command, options, CollectInputs(options.paths, command.suffixes, options.recursive, report));
   report.Start(jobs.size(), !options.dryRun);

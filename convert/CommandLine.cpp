@@ -26,6 +26,17 @@ constexpr char kDescription[] =
     "over one of its inputs. Exit status: 0 when no file failed, 1 when any failed, 2 for a usage\n"
     "error, 128 + the signal's number when interrupted.";
 
+constexpr char kExamples[] =
+    "\n"
+    "Examples:\n"
+    "  Take a game's textures out, edit them, and build containers the game accepts again:\n"
+    "    sodrel-convert export -r -o work/ game/\n"
+    "    sodrel-convert build -r --originals game/ -o mod/ work/\n"
+    "  See every texture of a folder tree as PNG pictures, beside them:\n"
+    "    sodrel-convert png -r game/\n"
+    "  What is this file, and what does its texture look like at 128 pixels?\n"
+    "    sodrel-convert info rock.bin && sodrel-convert thumbnail --size 128 rock.bin rock.png\n";
+
 // Latin-1 maps every byte to one character and back, so file names that are not valid UTF-8
 // survive the trip through QString unchanged.
 QString FromBytes(const char* bytes) {
@@ -37,6 +48,13 @@ std::filesystem::path ToPath(const QString& text) {
 
 CommandLine UsageError(std::string text) {
   return {CommandLine::Action::UsageError, {}, std::move(text)};
+}
+
+// Qt's "Unknown option 'bogus'." in the style of every other line: "unknown option 'bogus'".
+std::string Restyled(std::string text) {
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = char(text[0] - 'A' + 'a');
+  return text;
 }
 
 }  // namespace
@@ -72,15 +90,16 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       "raw", "export, build: copy the bytes whatever the file holds (for unknown layouts).");
   const QCommandLineOption dryRun(
       "dry-run", "List the files that would be written, one per line, and write nothing.");
+  const QCommandLineOption quiet({"q", "quiet"}, "Print failures only.");
   const QCommandLineOption size(
       "size", "thumbnail: fit the picture in N x N pixels (default 256; 0 keeps the full size).",
       "N");
   parser.addOptions(
-      {recursive, outputDir, force, originals, templateFile, headerFrom, raw, dryRun, size});
+      {recursive, outputDir, force, originals, templateFile, headerFrom, raw, dryRun, quiet, size});
 
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << FromBytes(argv[i]);
-  if (!parser.parse(arguments)) return UsageError(parser.errorText().toStdString());
+  if (!parser.parse(arguments)) return UsageError(Restyled(parser.errorText().toStdString()));
   if (parser.isSet(help) || parser.isSet("help-all")) {
     // Qt names the program as it was started ("./bin/sodrel-convert"); the usage names it plainly.
     std::string text = parser.helpText().toStdString();
@@ -88,7 +107,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       const std::size_t end = text.find(" [options]");
       if (end != std::string::npos) text.replace(7, end - 7, "sodrel-convert");
     }
-    return {CommandLine::Action::ShowHelp, {}, std::move(text)};
+    return {CommandLine::Action::ShowHelp, {}, text + kExamples};
   }
   if (parser.isSet(version)) return {CommandLine::Action::ShowVersion, {}, {}};
 
@@ -118,6 +137,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   options.dryRun = parser.isSet(dryRun);
   options.force = parser.isSet(force);
   options.raw = parser.isSet(raw);
+  options.quiet = parser.isSet(quiet);
   if (!batch && (options.recursive || options.dryRun || options.force || parser.isSet(outputDir))) {
     return UsageError(command.toStdString() +
                       " takes no -r, -o, -f or --dry-run: they apply to export, build and png");

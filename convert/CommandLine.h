@@ -24,6 +24,7 @@ struct Options {
   bool dryRun = false;
   bool force = false;               // replace existing outputs
   bool raw = false;                 // export and build: copy bytes whatever the file holds
+  bool quiet = false;               // only failures on stderr
   std::filesystem::path outputDir;  // empty: each output beside its input
   HeaderSource headerSource = HeaderSource::ProgramTemplate;
   std::filesystem::path headerPath;  // for TemplateFile, Container and Originals

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "PlaceholderTemplate.h"
 #include "container/FileKind.h"
 #include "convert/Batch.h"
 #include "convert/Picture.h"
@@ -76,6 +77,14 @@ std::optional<ContainerHeader> LoadHeader(const Options& options, const fs::path
     Complain(Says(path, Describe(read.outcome), read.error ? read.error.message() : "") +
              (own ? " (give --originals DIR, --header-from CONTAINER or --template FILE)" : ""));
     return std::nullopt;
+  }
+  ContainerHeader placeholder{};
+  std::memcpy(placeholder.data(), kPlaceholderTemplate,
+              std::min(sizeof kPlaceholderTemplate, placeholder.size()));
+  if (own && header == placeholder && !options.quiet) {
+    Complain(Says(path,
+                  "the placeholder header template, which no game accepts (give "
+                  "--originals DIR, --header-from CONTAINER or --template FILE)"));
   }
   return header;
 }

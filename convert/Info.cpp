@@ -79,7 +79,7 @@ bool ShowInfo(const fs::path& path, std::string& text) {
 }  // namespace
 
 int RunInfo(const Options& options) {
-  Report report("shown");
+  Report report("shown", options.quiet);
   report.Start(options.paths.size(), false);
   bool shownAny = false;
   for (const fs::path& path : options.paths) {

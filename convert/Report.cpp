@@ -30,7 +30,7 @@ void Complain(std::string_view text) {
 
 void Report::Start(std::size_t total, bool progress) {
   total_ = total;
-  bar_ = progress && total > kProgressThreshold && ::isatty(STDERR_FILENO) == 1;
+  bar_ = progress && !quiet_ && total > kProgressThreshold && ::isatty(STDERR_FILENO) == 1;
   if (bar_) DrawBar();
 }
 
@@ -41,8 +41,8 @@ void Report::Add(const JobReport& job) {
     std::fwrite(job.listing.data(), 1, job.listing.size(), stdout);
     std::fputc('\n', stdout);
   }
-  if (!job.warning.empty()) Line(job.warning);
-  if (!job.line.empty()) Line(job.line);
+  if (!quiet_ && !job.warning.empty()) Line(job.warning);
+  if (!job.line.empty() && (job.status == JobStatus::Failed || !quiet_)) Line(job.line);
   if (processed_ < total_) ++processed_;
   if (bar_) DrawBar();
 }
@@ -53,7 +53,7 @@ void Report::Failed(std::string_view line) {
 }
 
 void Report::Note(std::string_view line) {
-  Line(line);
+  if (!quiet_) Line(line);
 }
 
 int Report::Finish() {
@@ -76,7 +76,7 @@ int Report::Finish() {
     summary += ", " + std::to_string(count(JobStatus::Skipped)) + " skipped";
   }
   summary += ", " + std::to_string(count(JobStatus::Failed)) + " failed";
-  Complain(summary);
+  if (!quiet_) Complain(summary);
   if (signal != 0) return 128 + signal;
   return count(JobStatus::Failed) == 0 ? 0 : 1;
 }

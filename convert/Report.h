@@ -40,12 +40,12 @@ inline JobReport Listed(JobStatus status, std::string listing) {
   return report;
 }
 
-// What a batch reports: each file's lines in input order, a progress bar while it runs (on a
-// terminal only), and a summary line at the end
+// What a batch reports: each file's lines in input order (failures always, the rest unless
+// quiet), a progress bar while it runs (on a terminal only), and a summary line at the end
 // ("12 exported, 2 kept, 1 skipped, 1 failed"; kept and skipped only when there are some).
 class Report {
  public:
-  explicit Report(std::string doneWord) : doneWord_(std::move(doneWord)) {}
+  Report(std::string doneWord, bool quiet) : doneWord_(std::move(doneWord)), quiet_(quiet) {}
   Report(const Report&) = delete;
   Report& operator=(const Report&) = delete;
 
@@ -68,6 +68,7 @@ class Report {
   void ClearBar();
 
   std::string doneWord_;
+  bool quiet_ = false;
   std::size_t total_ = 0;
   std::size_t processed_ = 0;
   std::size_t counts_[5] = {};  // by JobStatus

@@ -33,7 +33,7 @@ void Print(std::FILE* stream, const std::string& text) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QString::fromLatin1(sodrel::convert::kProgramName));
-  QCoreApplication::setApplicationVersion(sodrel::kVersionDisplay);
+  QCoreApplication::setApplicationVersion(sodrel::kVersionCaption);
 
   using sodrel::convert::CommandLine;
   const CommandLine commandLine = sodrel::convert::ParseCommandLine(argc, argv);
@@ -43,10 +43,10 @@ int main(int argc, char** argv) {
       Print(stdout, commandLine.text);
       return std::fflush(stdout) == 0 ? 0 : 1;
     case CommandLine::Action::ShowVersion:
-      Print(stdout, std::string(sodrel::kVersionDisplay) + "\n");
+      Print(stdout, name + " " + sodrel::kVersionCaption + "\n");
       return std::fflush(stdout) == 0 ? 0 : 1;
     case CommandLine::Action::UsageError:
-      Print(stderr, name + ": " + commandLine.text + "\nTry '" + name + " --help'.\n");
+      sodrel::convert::Complain(commandLine.text + " (see " + name + " --help)");
       return 2;
     case CommandLine::Action::Run:
       break;

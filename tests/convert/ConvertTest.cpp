@@ -120,7 +120,8 @@ TEST_P(BatchTool, Answers) {
   const Answer& answer = GetParam();
   TempFolder dir;
   MakeKinds(dir.path());
-  ProgramFolder program;
+  ProgramFolder program;  // with the placeholder template that comes with the program
+  WriteFile(program.templatePath(), ReadFile(kSource / "resources/KX00.dll"));
   const std::map<std::string, std::string> before = Snapshot(dir.path());
 
   const std::string output = InProcess(answer.command, dir.path(), program.path());
@@ -153,7 +154,7 @@ const Answer kAnswers[] = {
     {"info -r d", 2, "info takes no -r, -o, -f or --dry-run", ""},
     {"thumbnail -o o a b", 2, "thumbnail takes no -r, -o, -f or --dry-run", ""},
     {"png --raw d", 2, "--raw applies to export and build only", ""},
-    {"export --bogus d", 2, "Unknown option 'bogus'.", ""},
+    {"export --bogus d", 2, "unknown option 'bogus'", ""},
     {"thumbnail --size -1 a b", 2, "--size takes a whole number from 0 to 16384", ""},
     {"export c.bin", 0, "1 exported, 0 failed", "c.bin.dds"},
     {"export t.dds", 1, "t.dds: a DDS file, not a container", ""},
@@ -169,6 +170,7 @@ const Answer kAnswers[] = {
      "skipped: an output of an earlier build|./old.bin.dds: kept, exists: use --force to "
      "replace|2 exported, 1 kept, 3 skipped, 0 failed",
      "c.bin.dds cut.bin.dds"},
+    {"export -q e.bin c.bin", 1, "=sodrel-convert: e.bin: empty file\nexit 1", "c.bin.dds"},
     {"export -f old.bin", 0, "1 exported, 0 failed", "old.bin.dds"},
     {"export --dry-run old.bin c.bin", 0,
      "=c.bin.dds\nold.bin.dds (exists: kept)\nsodrel-convert: 1 to export, 1 kept, 0 "
@@ -179,7 +181,8 @@ const Answer kAnswers[] = {
     {"export l/c.bin", 1, "l/c.bin.dds: would write over the input l/c.bin", ""},
     {"export -o out c.bin l/c.bin", 1,
      "c.bin: writes the same output as l/c.bin|l/c.bin: writes the same output as c.bin", ""},
-    {"build t.dds", 0, "1 built", "t.dds.bin"},
+    {"build t.dds", 0, "KX00.dll: the placeholder header template, which no game accepts|1 built",
+     "t.dds.bin"},
     {"build c.bin", 1, "c.bin: a texture container, not a DDS file", ""},
     {"build --header-from t.dds t.dds", 1, "t.dds: a DDS file, not a container", ""},
     {"build --originals . old.bin.dds", 1,

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 # install_test.py BUILD_DIR CMAKE: installs the build into temporary prefixes and checks that each
-# holds a working program folder with its links, desktop entry and icon, and that the installed
-# sodrel-convert turns the committed samples, which samples/make-samples.py makes, into each other,
-# stops cleanly on a signal and alone shows its progress bar on a terminal.
+# holds a working program folder with its links, desktop entry, icon and manual page, all listed in
+# install_manifest.txt, and that the installed sodrel-convert turns the committed samples, which
+# samples/make-samples.py makes, into each other, runs the README's walk-through to its end, stops
+# cleanly on a signal and alone shows its progress bar on a terminal.
 # (Not cpack: it would build the project first, which must not happen while tests run.)
 # install_test.py BUILD_DIR CMAKE thumbnailer: installs the build and uses its MIME package
 # (through GLib, as file managers do) and its thumbnailer entry's Exec line as a file manager would.
@@ -12,7 +13,8 @@ from pathlib import Path
 SOURCE = Path(__file__).resolve().parents[2]
 FOLDER, DESKTOP = "lib/sodrel-tools", "share/applications/sodrel-tools.desktop"
 ICON = "share/icons/hicolor/256x256/apps/sodrel-tools.png"
-THUMBNAILS = ("share/mime/packages/sodrel-tools.xml", "share/thumbnailers/sodrel-tools.thumbnailer")
+THUMBNAILS = ("share/mime/packages/sodrel-tools.xml", "share/thumbnailers/sodrel-tools.thumbnailer",
+              "share/man/man1/sodrel-convert.1")
 PROGRAMS = ("sodrel-tools", "sodrel-convert")
 EXPECTED = {f"{FOLDER}/KX00.dll", f"{FOLDER}/Temp/", DESKTOP, ICON, *THUMBNAILS,  # Temp/: empty
             *(f"{FOLDER}/{name}" for name in PROGRAMS), *(f"bin/{name}" for name in PROGRAMS)}
@@ -71,6 +73,33 @@ def check_samples(scratch, convert):
     check("DXT1, 128 x 128\n  preview:  yes\n" in info.stdout, f"sample.dds: {info.stdout}")
 
 
+def check_manifest(build, prefix):  # an uninstall from the manifest removes every file
+    listed = set((Path(build) / "install_manifest.txt").read_text().splitlines())
+    installed = {str(p) for p in prefix.rglob("*") if p.is_symlink() or not p.is_dir()}
+    check(listed == installed, f"manifest lacks {installed - listed}, lists {listed - installed}")
+
+
+def check_walkthrough(scratch, prefix):  # pasted into a shell, as the README says
+    readme = (SOURCE / "README.md").read_text()
+    script = re.search(r"\n## Modding walk-through\n.*?```sh\n(.*?)```", readme, re.S)[1]
+    source, home = scratch / "source", scratch / "home"
+    (source / "build").mkdir(parents=True), home.mkdir()
+    shutil.copytree(SOURCE / "samples", source / "samples")
+    (source / "build/bin").symlink_to(prefix / FOLDER)
+    run = subprocess.run(["bash", "-e", "-c", script], cwd=source, capture_output=True, text=True,
+                         env=dict(os.environ, HOME=str(home)))
+    walk, sample = home / "sodrel-walk", (SOURCE / "samples/sample.bin").read_bytes()
+    check(run.returncode == 0 and sorted(os.listdir(walk)) == ["game", "mod", "work"], f"{run}")
+    names = lambda root: sorted(p.relative_to(root) for p in root.rglob("*") if p.is_file())
+    check(names(walk / "mod") == names(walk / "game") != [], "mod/ does not mirror game/")
+    for name in names(walk / "game"):
+        built = (walk / "mod" / name).read_bytes()
+        check((walk / "game" / name).read_bytes() == sample, f"game/{name} was written")
+        edited = name.name == "rock.bin"
+        check((built == sample) != edited and built[:64] == sample[:64] and
+              len(built) == len(sample), f"mod/{name} is not {'edited' if edited else 'whole'}")
+
+
 def check_interrupts(scratch, convert):
     # Large textures: each PNG takes a while, so that a signal sent once the first output is in
     # place finds the next one being written; it must be left as it was and no temporary
@@ -106,6 +135,10 @@ def check_interrupts(scratch, convert):
 def check_runs(scratch, convert):  # what only the executable does: exit status, progress bar
     usage = subprocess.run([convert, "export"], capture_output=True, text=True)
     check(usage.returncode == 2 and "export: no file given" in usage.stderr, f"{usage}")
+    version = re.search(r"project\(\w+ VERSION (\d+\.\d+\.\d+)",
+                        (SOURCE / "CMakeLists.txt").read_text())[1]
+    shown = subprocess.run([convert, "--version"], capture_output=True, text=True).stdout
+    check(shown == f"sodrel-convert {version}\n", f"--version: {shown}")
     many = scratch / "many"
     many.mkdir()
     for files in range(1, 22):  # a bar on a terminal for more than 20 files, and only there
@@ -164,6 +197,7 @@ def main():
         check_installed(prefix, prefix)
         check_samples(scratch, prefix / "bin/sodrel-convert")
         check_runs(scratch, prefix / "bin/sodrel-convert")
+        check_walkthrough(scratch, prefix)
         check_interrupts(scratch, prefix / "bin/sodrel-convert")
         window = subprocess.run(["timeout", "2", prefix / "bin/sodrel-tools"],
                                 env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
@@ -172,6 +206,7 @@ def main():
         (prefix / FOLDER / "KX00.dll").write_bytes(own)
         install(cmake, build, prefix)
         check((prefix / FOLDER / "KX00.dll").read_bytes() == own, "installing replaced KX00.dll")
+        check_manifest(build, prefix)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
     return report()
