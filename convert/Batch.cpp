@@ -5,6 +5,7 @@
 #include <map>
 #include <utility>
 
+#include "convert/JobPool.h"
 #include "io/Interrupt.h"
 
 namespace sodrel::convert {
@@ -155,10 +156,10 @@ int RunBatch(const BatchCommand& command, const Options& options) {
   std::vector<Job> jobs = Plan(
       command, options, CollectInputs(options.paths, command.suffixes, options.recursive, report));
   report.Start(jobs.size(), !options.dryRun);
-  for (Job& job : jobs) {
-    if (Interrupted()) break;
-    report.Add(RunJob(command, options, job));
-  }
+  RunInOrder(
+      jobs.size(), options.jobs != 0 ? options.jobs : ProcessorCount(),
+      [&](std::size_t i) { return RunJob(command, options, jobs[i]); },
+      [&](const JobReport& job) { report.Add(job); });
   return report.Finish();
 }
 

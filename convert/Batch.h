@@ -46,7 +46,7 @@ struct BatchCommand {
 
 // The one batch loop of export, build and png: collects the inputs, plans every output (refusing
 // outputs over inputs and outputs two inputs would write, before anything is written), runs
-// the jobs one after the other and reports each. Returns the exit status.
+// the jobs on options.jobs threads and reports in input order. Returns the exit status.
 int RunBatch(const BatchCommand& command, const Options& options);
 
 // The report of a write that ended with `result`: done, kept (Keep found a file there after

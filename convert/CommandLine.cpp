@@ -32,8 +32,8 @@ constexpr char kExamples[] =
     "  Take a game's textures out, edit them, and build containers the game accepts again:\n"
     "    sodrel-convert export -r -o work/ game/\n"
     "    sodrel-convert build -r --originals game/ -o mod/ work/\n"
-    "  See every texture of a folder tree as PNG pictures, beside them:\n"
-    "    sodrel-convert png -r game/\n"
+    "  See every texture of a folder tree as PNG pictures, four at a time, beside them:\n"
+    "    sodrel-convert png -r -j 4 game/\n"
     "  What is this file, and what does its texture look like at 128 pixels?\n"
     "    sodrel-convert info rock.bin && sodrel-convert thumbnail --size 128 rock.bin rock.png\n";
 
@@ -76,6 +76,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       "DIR");
   const QCommandLineOption force({"f", "force"},
                                  "Replace outputs that exist, read-only ones included.");
+  const QCommandLineOption jobs({"j", "jobs"},
+                                "Convert N files at once (default: one per processor).", "N");
   const QCommandLineOption originals(
       "originals",
       "build: take each REL/NAME.bin.dds's header from its original container DIR/REL/NAME.bin "
@@ -94,8 +96,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   const QCommandLineOption size(
       "size", "thumbnail: fit the picture in N x N pixels (default 256; 0 keeps the full size).",
       "N");
-  parser.addOptions(
-      {recursive, outputDir, force, originals, templateFile, headerFrom, raw, dryRun, quiet, size});
+  parser.addOptions({recursive, outputDir, force, jobs, originals, templateFile, headerFrom, raw,
+                     dryRun, quiet, size});
 
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << FromBytes(argv[i]);
@@ -138,9 +140,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   options.force = parser.isSet(force);
   options.raw = parser.isSet(raw);
   options.quiet = parser.isSet(quiet);
-  if (!batch && (options.recursive || options.dryRun || options.force || parser.isSet(outputDir))) {
+  if (!batch && (options.recursive || options.dryRun || options.force || parser.isSet(outputDir) ||
+                 parser.isSet(jobs))) {
     return UsageError(command.toStdString() +
-                      " takes no -r, -o, -f or --dry-run: they apply to export, build and png");
+                      " takes no -r, -o, -f, -j or --dry-run: they apply to export, build and png");
   }
   if (options.command == Command::Thumbnail && options.paths.size() != 2) {
     return UsageError("thumbnail takes one input and one output file");
@@ -151,6 +154,13 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (parser.isSet(outputDir)) {
     options.outputDir = ToPath(parser.value(outputDir));
     if (options.outputDir.empty()) return UsageError("--output-dir takes a folder");
+  }
+  if (parser.isSet(jobs)) {
+    bool number = false;
+    options.jobs = parser.value(jobs).toUInt(&number);
+    if (!number || options.jobs < 1 || options.jobs > kMostJobs) {
+      return UsageError("--jobs takes a whole number from 1 to " + std::to_string(kMostJobs));
+    }
   }
   if (options.command == Command::Thumbnail) {
     if (parser.isSet(size)) {

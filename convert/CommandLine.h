@@ -25,11 +25,14 @@ struct Options {
   bool force = false;               // replace existing outputs
   bool raw = false;                 // export and build: copy bytes whatever the file holds
   bool quiet = false;               // only failures on stderr
+  unsigned jobs = 0;                // files converted at once; 0: one per processor
   std::filesystem::path outputDir;  // empty: each output beside its input
   HeaderSource headerSource = HeaderSource::ProgramTemplate;
   std::filesystem::path headerPath;  // for TemplateFile, Container and Originals
   std::uint32_t size = 256;          // thumbnail: the picture fits size x size; 0 keeps it whole
 };
+
+inline constexpr unsigned kMostJobs = 256;
 
 struct CommandLine {
   enum class Action { Run, ShowHelp, ShowVersion, UsageError };

@@ -15,7 +15,8 @@ namespace sodrel {
 namespace {
 
 std::string RandomSuffix() {
-  static std::mt19937_64 generator{std::random_device{}()};
+  // One generator per thread: batches write several outputs at once.
+  thread_local std::mt19937_64 generator{std::random_device{}()};
   static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::uniform_int_distribution<std::size_t> pick(0, sizeof(kAlphabet) - 2);
   std::string suffix(8, 'x');

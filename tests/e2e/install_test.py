@@ -102,7 +102,7 @@ def check_walkthrough(scratch, prefix):  # pasted into a shell, as the README sa
 
 def check_interrupts(scratch, convert):
     # Large textures: each PNG takes a while, so that a signal sent once the first output is in
-    # place finds the next one being written; it must be left as it was and no temporary
+    # place finds two jobs running; their outputs must be left as they were and no temporary
     # file anywhere. SIGINT finds new outputs (written unnamed where the filesystem allows);
     # SIGTERM and SIGHUP replace outputs (-f: named temporaries, renamed over the old ones).
     folder = scratch / "large"
@@ -116,7 +116,7 @@ def check_interrupts(scratch, convert):
         for dds in folder.glob("*.dds"):
             png = dds.with_name(dds.name + ".png")
             png.write_bytes(b"old") if force else png.unlink(missing_ok=True)
-        run = subprocess.Popen([convert, "png", *(["-f"] if force else []), folder],
+        run = subprocess.Popen([convert, "png", "-j", "2", *(["-f"] if force else []), folder],
                                stderr=subprocess.PIPE, text=True)
         while not any(p.stat().st_size > 3 for p in folder.glob("*.png")) and run.poll() is None:
             time.sleep(0.01)
