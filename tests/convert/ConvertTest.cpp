@@ -100,7 +100,7 @@ void MakeKinds(const fs::path& dir) {
       Concat(Bytes{std::byte{0x7f}, std::byte{'E'}, std::byte{'L'}, std::byte{'F'}}, Pattern(296)));
   WriteFile(dir / "cut.bin", Slice(container, 0, 5000));
   WriteFile(dir / "x.bin.dds.bin", container);  // an earlier build's output
-  WriteFile(dir / "bc7.dds", Concat(Dx10Header(4, 4, 98), Pattern(16)));
+  WriteFile(dir / "odd.dds", With(MakeDds(Dxt1, 4, 4, kRed), 84, 0x44434241));  // "ABCD"
   // An input whose output exists, read-only.
   WriteFile(dir / "old.bin", container);
   WriteFile(dir / "old.bin.dds", MakeDds(Dxt1, 4, 4, kRed));
@@ -111,7 +111,8 @@ void MakeKinds(const fs::path& dir) {
   fs::create_directories(dir / "l");
   WriteFile(dir / "l/c.bin", container);
   fs::create_symlink("c.bin", dir / "l/c.bin.dds");
-  fs::create_directory(dir / "folder.png");
+  fs::create_directories(dir / "w/f.bin.dds");  // a folder where an output would go
+  WriteFile(dir / "w/f.bin", container);
 }
 
 class BatchTool : public testing::TestWithParam<Answer> {};
@@ -178,6 +179,8 @@ const Answer kAnswers[] = {
      "failed\nexit 0",
      ""},
     {"export d", 0, "d: no .bin files here (add -r for its subfolders)", ""},
+    {"export w/f.bin missing.bin", 1,
+     "w/f.bin.dds: a folder is there|missing.bin: cannot open: No such file or directory", ""},
     {"export -r -o out d", 0, "1 exported", "out/sub/x.bin.dds"},
     {"export l/c.bin", 1, "l/c.bin.dds: would write over the input l/c.bin", ""},
     {"export -o out c.bin l/c.bin", 1,
@@ -185,6 +188,7 @@ const Answer kAnswers[] = {
     {"build t.dds", 0, "KX00.dll: the placeholder header template, which no game accepts|1 built",
      "t.dds.bin"},
     {"build c.bin", 1, "c.bin: a texture container, not a DDS file", ""},
+    {"build --template gone t.dds", 1, "gone: cannot open the header template: No such file", ""},
     {"build --header-from t.dds t.dds", 1, "t.dds: a DDS file, not a container", ""},
     {"build --originals . old.bin.dds", 1,
      "old.bin: would write over its original container (give -o DIR)", ""},
@@ -192,13 +196,14 @@ const Answer kAnswers[] = {
      "t.dds: skipped: not named NAME.bin.dds|1 built, 1 skipped", "out/old.bin"},
     {"build --originals l l/c.bin.dds", 1, "l/c.bin: would write over its original container", ""},
     {"png c.bin t.dds", 0, "2 converted", "c.bin.png t.dds.png"},
-    {"png cut.bin bc7.dds", 1,
+    {"png cut.bin odd.dds", 1,
      "cut.bin: the preview refuses this texture: the file ends before the texture does|"
-     "bc7.dds: the preview refuses this texture: a pixel format the preview cannot "
-     "decode: DX10 BC7_UNORM",
+     "odd.dds: the preview refuses this texture: a pixel format the preview cannot "
+     "decode: ABCD",
      ""},
     {"thumbnail c.bin ./c.bin", 1, "./c.bin: would write over the input c.bin", ""},
-    {"thumbnail c.bin folder.png", 1, "folder.png: a folder is there, never replaced", ""},
+    {"thumbnail c.bin w/f.bin.dds", 1, "w/f.bin.dds: a folder is there, never replaced", ""},
+    {"thumbnail odd.dds o.png", 1, "odd.dds: the preview refuses this texture: a pixel", ""},
     {"thumbnail c.bin c.jpg", 1, "c.jpg: not a .png name", ""},
     {"thumbnail elf.bin o.png", 1, "elf.bin: neither a DDS file nor a texture container", ""},
     {"thumbnail c.bin no/o.png", 1,

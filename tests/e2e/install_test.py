@@ -90,7 +90,8 @@ def check_walkthrough(scratch, prefix):  # pasted into a shell, as the README sa
                          env=dict(os.environ, HOME=str(home)))
     walk, sample = home / "sodrel-walk", (SOURCE / "samples/sample.bin").read_bytes()
     check(run.returncode == 0 and sorted(os.listdir(walk)) == ["game", "mod", "work"], f"{run}")
-    names = lambda root: sorted(p.relative_to(root) for p in root.rglob("*") if p.is_file())
+    def names(root):
+        return sorted(p.relative_to(root) for p in root.rglob("*") if p.is_file())
     check(names(walk / "mod") == names(walk / "game") != [], "mod/ does not mirror game/")
     for name in names(walk / "game"):
         built = (walk / "mod" / name).read_bytes()
@@ -105,11 +106,10 @@ def check_interrupts(scratch, convert):
     # place finds two jobs running; their outputs must be left as they were and no temporary
     # file anywhere. SIGINT finds new outputs (written unnamed where the filesystem allows);
     # SIGTERM and SIGHUP replace outputs (-f: named temporaries, renamed over the old ones).
-    folder = scratch / "large"
+    folder, header = scratch / "large", bytearray(128)
+    struct.pack_into("<4s6I48x2I4s", header, 0, b"DDS ", 124, 0x1007, 2048, 2048, 0, 0, 32, 4,
+                     b"DXT1")
     folder.mkdir()
-    header = bytearray(128)
-    struct.pack_into("<4s6I", header, 0, b"DDS ", 124, 0x1007, 2048, 2048, 0, 0)
-    struct.pack_into("<2I4s", header, 76, 32, 4, b"DXT1")
     for i in range(10):
         (folder / f"t{i}.dds").write_bytes(bytes(header) + os.urandom(2048 * 2048 // 2))
     for number, force in ((signal.SIGINT, False), (signal.SIGTERM, True), (signal.SIGHUP, True)):
