@@ -106,6 +106,10 @@ JobReport RunJob(const BatchCommand& command, const Options& options, Job& job) 
     }
   }
 
+  if (options.dryRun) {
+    // A dry run reads no more of the input than its kind: that much is checked here.
+    if (IoResult same = input.Unchanged(); !same.ok()) return Finished(job, same);
+  }
   struct stat existing {};
   const bool exists = ::lstat(job.output.c_str(), &existing) == 0;
   struct stat target {};

@@ -180,7 +180,11 @@ int RunPng(const Options& options) {
     return Unless(kind, {FileKind::DdsFile, FileKind::Container, FileKind::CutContainer},
                   "neither a DDS file nor a texture container");
   };
-  command.convert = [](const Job& job, InputFile&, const FileKindResult& kind, OutputMode mode) {
+  command.convert = [](const Job& job, InputFile& input, const FileKindResult& kind,
+                       OutputMode mode) {
+    // The picture is decoded through a descriptor of its own, checked there; this one was read
+    // for the kind only.
+    if (IoResult same = input.Unchanged(); !same.ok()) return Finished(job, same);
     const PictureResult result =
         WritePicture(job.input.path, kind.ddsOffset(), job.output, 0, mode);
     if (result.ok()) return Reported(JobStatus::Done);
