@@ -11,7 +11,9 @@
 #   DIR/share/mime/packages/sodrel-tools.xml          the container type, known by its content
 #   DIR/share/thumbnailers/sodrel-tools.thumbnailer   sodrel-convert thumbnail, by full path,
 #                                                     for containers and DDS files
-#   DIR/share/man/man1/sodrel-convert.1.gz
+#   DIR/share/man/man1/sodrel-convert.1.gz            the batch tool's manual page
+#
+# install_manifest.txt lists every installed file, the generated entries included.
 #
 # A user who can write the program folder's Temp/ works there; anyone else in a Temp/ of their
 # own (workfiles/WorkPlaces.h), so an install that belongs to root serves every user. Installing
@@ -33,6 +35,8 @@ install(CODE "
   set(_template \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${SODREL_INSTALL_FOLDER}/KX00.dll\")
   if(EXISTS \"\${_template}\")
     message(STATUS \"Keeping: \${_template}\")
+    # Still part of the install, so that an uninstall from install_manifest.txt removes it.
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${_template}\")
   else()
     file(INSTALL \"${CMAKE_SOURCE_DIR}/resources/KX00.dll\"
          DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${SODREL_INSTALL_FOLDER}\")

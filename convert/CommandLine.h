@@ -14,6 +14,7 @@ enum class HeaderSource {
   ProgramTemplate,  // KX00.dll, the one the window reads (workfiles/WorkPlaces.h)
   TemplateFile,     // --template FILE: its first 64 bytes, a shorter file padded with zeros
   Container,        // --header-from CONTAINER: the header of an existing container
+  Originals,        // --originals DIR: each DDS file's own original container in DIR
 };
 
 struct Options {
@@ -21,11 +22,18 @@ struct Options {
   std::vector<std::filesystem::path> paths;  // files and folders, exactly as given
   bool recursive = false;
   bool dryRun = false;
+  bool force = false;               // replace existing outputs
+  bool raw = false;                 // export and build: copy bytes whatever the file holds
+  bool quiet = false;               // only failures on stderr
+  unsigned jobs = 0;                // files converted at once; 0: one per processor
+  std::filesystem::path outputDir;  // empty: each output beside its input
   HeaderSource headerSource = HeaderSource::ProgramTemplate;
-  std::filesystem::path headerPath;  // for TemplateFile and Container
+  std::filesystem::path headerPath;  // for TemplateFile, Container and Originals
   std::uint32_t size = 256;          // thumbnail: the picture fits size x size; 0 keeps it whole
   bool topLevel = false;             // thumbnail: from the top surface, not a stored mip level
 };
+
+inline constexpr unsigned kMostJobs = 256;
 
 struct CommandLine {
   enum class Action { Run, ShowHelp, ShowVersion, UsageError };

@@ -1,269 +1,259 @@
 #include "convert/Commands.h"
-#include "dds/DdsNames.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <array>
-#include <cstdio>
+#include <cstring>
 #include <optional>
-#include <span>
 #include <string>
 
-#include "container/TextureContainer.h"
-#include "convert/Inputs.h"
+#include "PlaceholderTemplate.h"
+#include "container/FileKind.h"
+#include "convert/Batch.h"
 #include "convert/Picture.h"
 #include "convert/Report.h"
-#include "dds/DdsHeaderCheck.h"
+#include "io/AtomicOutput.h"
 #include "io/FileIo.h"
+#include "io/Interrupt.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kPngSuffix = ".png";
-constexpr std::array<std::string_view, 2> kTextureSuffixes = {kBuildSuffix, kExportSuffix};
+constexpr std::string_view kOriginalsSuffix = ".bin.dds";
 
-constexpr std::array<std::byte, 4> kDdsMagic = {std::byte{'D'}, std::byte{'D'}, std::byte{'S'},
-                                                std::byte{' '}};
-
-void WriteOut(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
+std::string Bytes(std::uint64_t count) {
+  return std::to_string(count) + (count == 1 ? " byte" : " bytes");
 }
 
-bool StartsWithDdsMagic(std::span<const std::byte> bytes) {
-  return bytes.size() >= kDdsMagic.size() &&
-         std::equal(kDdsMagic.begin(), kDdsMagic.end(), bytes.begin());
+// Why `file`, wanted as `wanted`, is not taken by a command, or "".
+std::string Unless(const FileKindResult& file, std::initializer_list<FileKind> wanted,
+                   std::string_view other) {
+  if (std::find(wanted.begin(), wanted.end(), file.kind) != wanted.end()) return {};
+  switch (file.kind) {
+    case FileKind::Empty:
+      return "empty file";
+    case FileKind::DdsFile:
+      return "a DDS file, not a container";
+    case FileKind::Container:
+    case FileKind::CutContainer:
+      return "a texture container, not a DDS file";
+    default:
+      return std::string(other);
+  }
 }
 
-// The header every container of this build starts with, or nullopt after saying why there is
-// none. Read once, before any file is touched, so a bad header source writes nothing at all.
+// The header of the container at `path`, or the line that says why it has none.
+std::string ContainerHeaderOf(const fs::path& path, ContainerHeader& header) {
+  const FileKindResult kind = ReadKind(path);
+  if (!kind.ok()) return Says(path, "cannot read", kind.read.error.message());
+  if (const std::string why =
+          Unless(kind, {FileKind::Container, FileKind::CutContainer}, Describe(FileKind::Other));
+      !why.empty()) {
+    return Says(path, why);
+  }
+  std::copy_n(kind.prefix.begin(), kContainerHeaderSize, header.begin());
+  return {};
+}
+
+// The header every container of this build starts with (not for --originals), or nullopt after
+// saying why there is none. Read once, before any file is touched, so a bad header source
+// writes nothing at all.
 std::optional<ContainerHeader> LoadHeader(const Options& options, const fs::path& templateFolder) {
-  const fs::path path = options.headerSource == HeaderSource::ProgramTemplate
-                            ? HeaderTemplatePath(templateFolder)
-                            : options.headerPath;
-  auto fail = [&](std::string_view reason, std::string_view detail) {
-    std::string line = path.native() + ": " + std::string(reason);
-    if (!detail.empty()) line += ": " + std::string(detail);
-    if (options.headerSource == HeaderSource::ProgramTemplate) {
-      line += " (give one with --template FILE or --header-from CONTAINER)";
-    }
-    line += "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    return std::nullopt;
-  };
-
-  const InputCheck input = CheckInput(path);
-  if (!input.ok()) return fail(Describe(ConvertOutcome::TemplateMissing), input.detail);
   ContainerHeader header{};
-  if (options.headerSource != HeaderSource::Container) {
-    // Like the window: the first 64 bytes, a shorter template padded with zeros.
-    const ConvertResult read = ReadHeader(path, header);
-    if (!read.ok()) return fail(Describe(read.outcome), read.error.message());
+  if (options.headerSource == HeaderSource::Container) {
+    if (const std::string why = ContainerHeaderOf(options.headerPath, header); !why.empty()) {
+      Complain(why);
+      return std::nullopt;
+    }
     return header;
   }
-
-  // A container shorter than its header, or a DDS file given by mistake, would silently give
-  // every container built a wrong header.
-  if (input.size < kContainerHeaderSize) {
-    return fail("too short to hold a container header (" + std::to_string(input.size) + " bytes)",
-                {});
+  const bool own = options.headerSource == HeaderSource::ProgramTemplate;
+  const fs::path path = own ? HeaderTemplatePath(templateFolder) : options.headerPath;
+  // Like the window: the first 64 bytes, a shorter template padded with zeros.
+  if (const ConvertResult read = ReadHeader(path, header); !read.ok()) {
+    Complain(Says(path, Describe(read.outcome), read.error ? read.error.message() : "") +
+             (own ? " (give --originals DIR, --header-from CONTAINER or --template FILE)" : ""));
+    return std::nullopt;
   }
-  InputFile file;
-  std::size_t got = 0;
-  IoResult read = file.Open(path);
-  if (read.ok()) read = ReadAt(file.fd(), 0, header, got);
-  if (read.ok()) read = file.Unchanged();
-  if (!read.ok()) return fail(Describe(ConvertOutcome::ReadFailed), read.error.message());
-  if (got < kContainerHeaderSize) return fail(Describe(ConvertOutcome::ReadFailed), {});
-  if (StartsWithDdsMagic(header)) return fail("a DDS file, not a container", {});
+  ContainerHeader placeholder{};
+  std::memcpy(placeholder.data(), kPlaceholderTemplate,
+              std::min(sizeof kPlaceholderTemplate, placeholder.size()));
+  if (own && header == placeholder && !options.quiet) {
+    Complain(Says(path,
+                  "the placeholder header template, which no game accepts (give "
+                  "--originals DIR, --header-from CONTAINER or --template FILE)"));
+  }
   return header;
 }
 
-std::string Hex(std::span<const std::byte> bytes, std::string_view indent) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (i > 0) text += i % 16 == 0 ? "\n" + std::string(indent) : " ";
-    const auto b = std::to_integer<unsigned>(bytes[i]);
-    text += kDigits[b >> 4];
-    text += kDigits[b & 15];
-  }
-  return text;
+// Writes `header` (may be empty), then the input from byte `from` to its end.
+JobReport Copy(const Job& job, InputFile& input, std::uint64_t from,
+               std::span<const std::byte> header, OutputMode mode) {
+  AtomicOutput output(job.output, mode);
+  IoResult result = output.Open();
+  if (result.ok() && !header.empty()) result = WriteAll(output.fd(), header);
+  if (result.ok()) result = CopyBytes(input.fd(), from, output.fd(), input.size() - from);
+  if (result.ok()) result = input.Unchanged();
+  if (result.ok()) result = output.Commit();
+  return Finished(job, result);
 }
 
-// Whether the check got far enough into the header to have read the format and the size.
-bool HeaderFieldsRead(DdsCheck check) {
-  switch (check) {
-    case DdsCheck::Unreadable:
-    case DdsCheck::TooShortForHeader:
-    case DdsCheck::BadMagic:
-    case DdsCheck::BadHeaderSize:
-    case DdsCheck::BadPixelFormatSize:
-      return false;
-    default:
-      return true;
+JobReport ExportOne(const Job& job, InputFile& input, const FileKindResult& kind, OutputMode mode) {
+  JobReport report = Copy(job, input, kContainerHeaderSize, {}, mode);
+  if (report.status == JobStatus::Done && kind.kind == FileKind::CutContainer) {
+    const bool inHeader = kind.dds.check == DdsCheck::TooShortForHeader;
+    report.warning = Says(
+        job.input.path, "warning: its DDS file is cut short",
+        (inHeader ? std::string("it ends inside the DDS header")
+                  : "its header promises " + Bytes(kind.dds.dataOffset + kind.dds.surfaceBytes)) +
+            ", the file holds " + Bytes(kind.size - kContainerHeaderSize));
   }
-}
-
-// Prints what `info` shows of one file on stdout, after a blank line when `separate`; fails
-// only when the file cannot be read.
-bool ShowInfo(const fs::path& path, bool separate, Report& report) {
-  const InputCheck input = CheckInput(path);
-  if (!input.ok()) {
-    report.Failed(path, Describe(input.result.outcome), input.detail);
-    return false;
-  }
-  InputFile file;
-  if (IoResult opened = file.Open(path); !opened.ok()) {
-    report.Failed(path, {ConvertOutcome::InputMissing, opened.error});
-    return false;
-  }
-  const std::uint64_t size = file.size();
-  std::array<std::byte, kContainerHeaderSize + kDdsLongestHeaderBytes> prefix{};
-  std::size_t got = 0;
-  IoResult read = ReadAt(file.fd(), 0, prefix, got);
-  // Cut short after its size was taken: the bytes read no longer fit that size.
-  if (read.ok() && got < std::min<std::uint64_t>(size, prefix.size())) {
-    read = {IoOutcome::Changed, {}};
-  }
-  if (read.ok()) read = file.Unchanged();
-  if (!read.ok()) {
-    report.Failed(path, {ConvertOutcome::ReadFailed, read.error});
-    return false;
-  }
-  const std::span<const std::byte> bytes = std::span(prefix).first(got);
-  const bool isDds = StartsWithDdsMagic(bytes);
-  constexpr std::string_view kIndent = "            ";
-
-  std::string text = (separate ? "\n" : "") + path.native() + "\n";
-  text += "  file:     " + std::string(isDds ? "DDS file, " : "container, ") +
-          std::to_string(size) + (size == 1 ? " byte\n" : " bytes\n");
-  text += std::string(isDds ? "  first 64: " : "  header:   ") +
-          Hex(bytes.first(std::min(got, kContainerHeaderSize)), kIndent) + "\n";
-  if (!isDds && size <= kContainerHeaderSize) {
-    text += "  texture:  none\n";
-    text += "  preview:  no, " + Reason(ConvertOutcome::InputTooShort, size) + "\n";
-  } else {
-    const DdsInfo info =
-        isDds ? InspectDds(bytes.first(std::min(got, kDdsLongestHeaderBytes)), size)
-              : InspectDds(bytes.subspan(kContainerHeaderSize), size - kContainerHeaderSize);
-    text +=
-        "  texture:  " +
-        (HeaderFieldsRead(info.check) ? DescribeFormat(info) + ", " + std::to_string(info.width) +
-                                            " x " + std::to_string(info.height)
-                                      : std::string("unknown")) +
-        "\n";
-    text += "  preview:  " +
-            (info.ok() ? std::string("yes") : "no, " + std::string(Describe(info.check))) + "\n";
-  }
-  WriteOut(text);
-  report.Succeeded();
-  return true;
+  return report;
 }
 
 }  // namespace
 
 int RunExport(const Options& options) {
-  Report report(options.dryRun ? "to export" : "exported");
-  const std::vector<fs::path> files =
-      CollectInputs(options.paths, kBuildSuffix, options.recursive, report);
-  report.Start(files.size(), !options.dryRun);
-  for (const fs::path& file : files) {
-    const InputCheck input = CheckInput(file);
-    if (!input.ok()) {
-      report.Failed(file, Describe(input.result.outcome), input.detail);
-    } else if (options.dryRun) {
-      if (input.size <= kContainerHeaderSize) {
-        report.Failed(file, {ConvertOutcome::InputTooShort, {}}, input.size);
-        continue;
-      }
-      WriteOut(WithSuffix(file, kExportSuffix).native() + "\n");
-      report.Succeeded();
-    } else if (const ConvertResult result = ExportTexture(file); !result.ok()) {
-      std::optional<std::uint64_t> size;
-      if (result.outcome == ConvertOutcome::InputTooShort) size = CheckInput(file).size;
-      report.Failed(file, result, size);
-    } else {
-      report.Succeeded();
-    }
-  }
-  return report.Finish();
+  BatchCommand command;
+  command.doneWord = "exported";
+  command.dryWord = "to export";
+  command.suffixes = {kBuildSuffix};
+  command.notInFolders = ".bin.dds.bin";
+  command.outputName = [](const std::string& name) { return name + std::string(kExportSuffix); };
+  command.refuse = [&](const FileKindResult& kind) -> std::string {
+    if (!options.raw)
+      return Unless(kind, {FileKind::Container, FileKind::CutContainer}, Describe(FileKind::Other));
+    if (kind.size > kContainerHeaderSize) return {};
+    return kind.size == 0 ? "empty file" : "too short to hold a texture (" + Bytes(kind.size) + ")";
+  };
+  command.convert = [&](const Job& job, InputFile& input, const FileKindResult& kind,
+                        OutputMode mode) {
+    if (options.raw) return Copy(job, input, kContainerHeaderSize, {}, mode);
+    return ExportOne(job, input, kind, mode);
+  };
+  return RunBatch(command, options);
 }
 
 int RunBuild(const Options& options, const fs::path& templateFolder) {
-  const std::optional<ContainerHeader> header = LoadHeader(options, templateFolder);
-  if (!header) return 1;
-  Report report(options.dryRun ? "to build" : "built");
-  const std::vector<fs::path> files =
-      CollectInputs(options.paths, kExportSuffix, options.recursive, report);
-  report.Start(files.size(), !options.dryRun);
-  for (const fs::path& file : files) {
-    const InputCheck input = CheckInput(file);
-    const fs::path output = WithSuffix(file, kBuildSuffix);
-    if (!input.ok()) {
-      report.Failed(file, Describe(input.result.outcome), input.detail);
-    } else if (options.dryRun) {
-      if (input.size == 0) {
-        report.Failed(file, {ConvertOutcome::InputEmpty, {}});
-        continue;
-      }
-      WriteOut(output.native() + "\n");
-      report.Succeeded();
-    } else if (const ConvertResult result = WriteContainer(*header, file, output); !result.ok()) {
-      report.Failed(file, result);
-    } else {
-      report.Succeeded();
+  const bool originals = options.headerSource == HeaderSource::Originals;
+  std::optional<ContainerHeader> header;
+  if (!originals && !(header = LoadHeader(options, templateFolder))) return 1;
+  BatchCommand command;
+  command.doneWord = "built";
+  command.dryWord = "to build";
+  command.suffixes = {kExportSuffix};
+  command.outputName = [&](const std::string& name) {
+    if (!originals) return name + std::string(kBuildSuffix);
+    return EndsWithIgnoringCase(name, kOriginalsSuffix) ? name.substr(0, name.size() - 4) : "";
+  };
+  command.badName = "not named NAME.bin.dds, so it has no original";
+  command.refuse = [&](const FileKindResult& kind) -> std::string {
+    if (options.raw) return kind.kind == FileKind::Empty ? "empty file" : "";
+    return Unless(kind, {FileKind::DdsFile}, "not a DDS file: no DDS header at byte 0");
+  };
+  command.prepare = [&](Job& job) -> std::string {
+    if (!originals) {
+      job.header = *header;
+      return {};
     }
-  }
-  return report.Finish();
+    if (std::string why = ContainerHeaderOf(job.original, job.header); !why.empty()) {
+      return Says(job.input.path, "its original", why);
+    }
+    return {};
+  };
+  command.convert = [](const Job& job, InputFile& input, const FileKindResult&, OutputMode mode) {
+    return Copy(job, input, 0, job.header, mode);
+  };
+  return RunBatch(command, options);
 }
 
-int RunInfo(const Options& options) {
-  Report report("shown");
-  bool shownAny = false;
-  for (const fs::path& file : options.paths) {
-    if (ShowInfo(file, shownAny, report)) shownAny = true;
-  }
-  return report.Finish();
+int RunPng(const Options& options) {
+  BatchCommand command;
+  command.doneWord = "converted";
+  command.dryWord = "to convert";
+  command.suffixes = {kBuildSuffix, kExportSuffix};
+  command.outputName = [](const std::string& name) { return name + std::string(kPngSuffix); };
+  command.refuse = [](const FileKindResult& kind) {
+    return Unless(kind, {FileKind::DdsFile, FileKind::Container, FileKind::CutContainer},
+                  "neither a DDS file nor a texture container");
+  };
+  command.convert = [](const Job& job, InputFile& input, const FileKindResult& kind,
+                       OutputMode mode) {
+    // The picture is decoded through a descriptor of its own, checked there; this one was read
+    // for the kind only.
+    if (IoResult same = input.Unchanged(); !same.ok()) return Finished(job, same);
+    const PictureResult result =
+        WritePicture(job.input.path, kind.ddsOffset(), job.output, 0, mode);
+    if (result.ok()) return Reported(JobStatus::Done);
+    if (result.outcome == PictureOutcome::OutputFailed) {
+      return Finished(job, {IoOutcome::WriteFailed, result.error});
+    }
+    return Reported(JobStatus::Failed,
+                    Says(job.input.path, Describe(result.outcome), result.detail()));
+  };
+  return RunBatch(command, options);
 }
 
 int RunThumbnail(const Options& options) {
   const fs::path& input = options.paths[0];
-  const InputCheck check = CheckInput(input);
-  std::string line = input.native() + ": ";
-  if (!check.ok()) {
-    line += std::string(Describe(check.result.outcome)) + ": " + check.detail;
+  const fs::path& output = options.paths[1];
+  std::string line;
+  struct stat in {};
+  struct stat out {};
+  const bool outputExists = ::stat(output.c_str(), &out) == 0;
+  const std::string extension = output.extension().native();
+  FileKindResult kind;
+  if (const std::string why = CheckInput(input); !why.empty()) {
+    line = Says(input, "cannot open", why);
+  } else if (!(kind = ReadKind(input)).ok()) {
+    line = Says(input, "cannot read", kind.read.error.message());
+  } else if (const std::string why =
+                 Unless(kind, {FileKind::DdsFile, FileKind::Container, FileKind::CutContainer},
+                        "neither a DDS file nor a texture container");
+             !why.empty()) {
+    line = Says(input, why);
+  } else if (outputExists && ::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+             in.st_ino == out.st_ino) {
+    line = Says(output, "would write over the input " + input.native());
+  } else if (outputExists && S_ISDIR(out.st_mode)) {
+    line = Says(output, "a folder is there, never replaced");
+  } else if (!extension.empty() && !EndsWithIgnoringCase(extension, kPngSuffix)) {
+    line = Says(output, "not a .png name: the picture is a PNG");
   } else if (const PictureResult result =
-                 WritePicture(input, options.paths[1], options.size, options.topLevel);
+                 WritePicture(input, kind.ddsOffset(), output, options.size,
+                              OutputMode::FillPlaceholder, options.topLevel);
              !result.ok()) {
-    line += std::string(Describe(result.outcome));
-    if (const std::string detail = result.detail(); !detail.empty()) line += ": " + detail;
+    line = result.outcome == PictureOutcome::OutputFailed
+               ? Says(output, Describe(result.outcome), result.error.message())
+               : Says(input, Describe(result.outcome), result.detail());
   } else {
     return 0;
   }
-  line += "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  if (const int signal = InterruptSignal(); signal != 0) {
+    Complain(Says(output, std::string("interrupted by ") + InterruptName(signal)));
+    return 128 + signal;
+  }
+  Complain(line);
   return 1;
 }
 
-int RunPng(const Options& options) {
-  Report report(options.dryRun ? "to convert" : "converted");
-  const std::vector<fs::path> files =
-      CollectInputs(options.paths, kTextureSuffixes, options.recursive, report);
-  report.Start(files.size(), !options.dryRun);
-  for (const fs::path& file : files) {
-    const InputCheck input = CheckInput(file);
-    const fs::path output = WithSuffix(file, kPngSuffix);
-    if (!input.ok()) {
-      report.Failed(file, Describe(input.result.outcome), input.detail);
-    } else if (options.dryRun) {
-      WriteOut(output.native() + "\n");
-      report.Succeeded();
-    } else if (const PictureResult result = WritePicture(file, output, 0); !result.ok()) {
-      report.Failed(file, Describe(result.outcome), result.detail());
-    } else {
-      report.Succeeded();
-    }
+int RunCommand(const Options& options, const fs::path& templateFolder) {
+  switch (options.command) {
+    case Command::Export:
+      return RunExport(options);
+    case Command::Build:
+      return RunBuild(options, templateFolder);
+    case Command::Info:
+      return RunInfo(options);
+    case Command::Thumbnail:
+      return RunThumbnail(options);
+    case Command::Png:
+      return RunPng(options);
   }
-  return report.Finish();
+  return 2;
 }
 
 }  // namespace sodrel::convert

@@ -14,5 +14,7 @@ int RunInfo(const Options& options);
 // thumbnail: one picture, nothing on stderr but the reason it failed, no summary.
 int RunThumbnail(const Options& options);
 int RunPng(const Options& options);
+// The command options.command, as main() runs it.
+int RunCommand(const Options& options, const std::filesystem::path& templateFolder);
 
 }  // namespace sodrel::convert

@@ -1,52 +1,56 @@
 #include "convert/Picture.h"
+
 #include "dds/DdsNames.h"
 
-#include <algorithm>
-#include <array>
-#include <cstring>
-#include <new>
-#include <optional>
+#include <unistd.h>
 
-#include "container/TextureContainer.h"
-#include "io/AtomicOutput.h"
+#include <algorithm>
+#include <new>
+
 #include "io/FileIo.h"
+#include "io/Interrupt.h"
 #include "preview/DdsDecode.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
 namespace {
 
-// Opens `path` as `file` and tells where its DDS file starts: at 0 in a DDS file, after the
-// header in a container. Nullopt when neither holds "DDS " there, or when the file cannot be read
-// (`error` says why).
-std::optional<std::uint64_t> TextureOffset(const fs::path& path, InputFile& file,
-                                           std::error_code& error) {
-  std::array<std::byte, kContainerHeaderSize + 4> prefix{};
-  std::size_t got = 0;
-  IoResult read = file.Open(path);
-  if (read.ok()) read = ReadAt(file.fd(), 0, prefix, got);
-  if (!read.ok()) {
-    error = read.error ? read.error : std::make_error_code(std::errc::io_error);
-    return std::nullopt;
-  }
-  const auto magicAt = [&](std::size_t at) {
-    return got >= at + 4 && std::memcmp(prefix.data() + at, "DDS ", 4) == 0;
-  };
-  if (magicAt(0)) return 0;
-  if (magicAt(kContainerHeaderSize)) return kContainerHeaderSize;
-  return std::nullopt;
-}
-
-PictureResult Write(const fs::path& input, const fs::path& output, std::uint32_t size,
-                    bool topLevel) {
+// FreeImage writes the PNG through these callbacks into the output's descriptor, which may have
+// no name. The library does not look at what a write returns, so a failure is kept here.
+struct PngSink {
+  int fd;
   std::error_code error;
-  InputFile in;  // opened once: each open file is watched, and a watch costs its close
-  const std::optional<std::uint64_t> offset = TextureOffset(input, in, error);
-  if (error) return {PictureOutcome::Unreadable, {}, error};
-  if (!offset) return {PictureOutcome::NoTexture, {}, {}};
-  DecodedDds decoded = DecodeDds(in, *offset, topLevel ? 0 : size);
-  if (!decoded.info.ok()) return {PictureOutcome::Refused, decoded.info.check, {}};
-  if (!decoded.bitmap) return {PictureOutcome::NotDecoded, {}, {}};
+
+  static unsigned DLL_CALLCONV Write(void* data, unsigned size, unsigned count, fi_handle handle) {
+    auto& sink = *static_cast<PngSink*>(handle);
+    const std::size_t bytes = std::size_t{size} * count;
+    // Once interrupted, the rest of the picture is not worth writing.
+    if (!sink.error && Interrupted()) sink.error = std::make_error_code(std::errc::interrupted);
+    if (sink.error) return 0;
+    const IoResult written = WriteAll(sink.fd, {static_cast<const std::byte*>(data), bytes});
+    if (!written.ok())
+      sink.error = written.error ? written.error : std::make_error_code(std::errc::io_error);
+    return written.ok() ? count : 0;
+  }
+  static int DLL_CALLCONV Seek(fi_handle handle, long offset, int origin) {
+    return ::lseek(static_cast<PngSink*>(handle)->fd, offset, origin) < 0 ? -1 : 0;
+  }
+  static long DLL_CALLCONV Tell(fi_handle handle) {
+    return static_cast<long>(::lseek(static_cast<PngSink*>(handle)->fd, 0, SEEK_CUR));
+  }
+};
+
+PictureResult Write(const fs::path& input, std::uint64_t offset, const fs::path& output,
+                    std::uint32_t size, OutputMode mode, bool topLevel) {
+  DecodedDds decoded = DecodeDds(input, offset, topLevel ? 0 : size);
+  if (decoded.info.check == DdsCheck::NotChecked) decoded.info.check = DdsCheck::Unreadable;
+  if (!decoded.info.ok()) {
+    return {PictureOutcome::Refused,
+            decoded.info.check,
+            {},
+            decoded.info.check == DdsCheck::UnsupportedFormat ? DescribeFormat(decoded.info) : ""};
+  }
+  if (!decoded.bitmap) return {PictureOutcome::NotDecoded, {}, {}, {}};
 
   MFreeImage::Bitmap picture = std::move(decoded.bitmap);
   // The picture's sides follow the top surface's, whichever level it is drawn from.
@@ -63,21 +67,26 @@ PictureResult Write(const fs::path& input, const fs::path& output, std::uint32_t
     // filter averages exactly the texels under each pixel, and is the fastest of the library's.
     MFreeImage::Bitmap scaled(
         FreeImage_Rescale(picture.get(), fit(width), fit(height), FILTER_BOX));
-    if (!scaled) return {PictureOutcome::ScaleFailed, {}, {}};
+    if (!scaled) return {PictureOutcome::ScaleFailed, {}, {}, {}};
     picture = std::move(scaled);  // the full-size bitmap is freed before the PNG is written
   }
 
-  AtomicOutput file(output);
+  AtomicOutput file(output, mode);
   if (IoResult created = file.Open(); !created.ok()) {
-    return {PictureOutcome::OutputFailed, {}, created.error};
+    return {PictureOutcome::OutputFailed, {}, created.error, {}};
   }
-  if (!MFreeImage::Save(FIF_PNG, picture.get(), file.temporaryPath().c_str(), PNG_Z_BEST_SPEED)) {
-    return {PictureOutcome::OutputFailed, {}, {}};
+  PngSink sink{file.fd(), {}};
+  FreeImageIO io{nullptr, &PngSink::Write, &PngSink::Seek, &PngSink::Tell};
+  if (!FreeImage_SaveToHandle(FIF_PNG, picture.get(), &io, &sink, PNG_Z_BEST_SPEED) || sink.error) {
+    return {PictureOutcome::OutputFailed,
+            {},
+            sink.error ? sink.error : std::make_error_code(std::errc::io_error),
+            {}};
   }
   if (IoResult committed = file.Commit(); !committed.ok()) {
-    return {PictureOutcome::OutputFailed, {}, committed.error};
+    return {PictureOutcome::OutputFailed, {}, committed.error, {}};
   }
-  return {PictureOutcome::Written, {}, {}};
+  return {PictureOutcome::Written, {}, {}, {}};
 }
 
 }  // namespace
@@ -88,10 +97,6 @@ std::string_view Describe(PictureOutcome outcome) {
       return "not done";
     case PictureOutcome::Written:
       return "written";
-    case PictureOutcome::Unreadable:
-      return "cannot read the input file";
-    case PictureOutcome::NoTexture:
-      return "neither a DDS file nor a container holding one";
     case PictureOutcome::Refused:
       return "the preview refuses this texture";
     case PictureOutcome::NotDecoded:
@@ -107,18 +112,20 @@ std::string_view Describe(PictureOutcome outcome) {
 }
 
 std::string PictureResult::detail() const {
-  if (outcome == PictureOutcome::Refused) return std::string(Describe(check));
+  if (outcome == PictureOutcome::Refused) {
+    return std::string(Describe(check)) + (format.empty() ? "" : ": " + format);
+  }
   return error ? error.message() : std::string();
 }
 
-PictureResult WritePicture(const fs::path& input, const fs::path& output, std::uint32_t size,
-                           bool topLevel) {
+PictureResult WritePicture(const fs::path& input, std::uint64_t offset, const fs::path& output,
+                           std::uint32_t size, OutputMode mode, bool topLevel) {
   try {
-    return Write(input, output, size, topLevel);
+    return Write(input, offset, output, size, mode, topLevel);
   } catch (const std::bad_alloc&) {
-    return {PictureOutcome::OutOfMemory, {}, {}};
+    return {PictureOutcome::OutOfMemory, {}, {}, {}};
   } catch (...) {
-    return {PictureOutcome::NotDecoded, {}, {}};
+    return {PictureOutcome::NotDecoded, {}, {}, {}};
   }
 }
 

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "dds/DdsHeaderCheck.h"
+#include "io/AtomicOutput.h"
 
 namespace sodrel::convert {
 
@@ -14,8 +15,6 @@ namespace sodrel::convert {
 enum class PictureOutcome {
   NotDone,
   Written,
-  Unreadable,    // the input cannot be opened or read
-  NoTexture,     // neither a DDS file nor a container holding one
   Refused,       // the preview's header check refused the DDS file
   NotDecoded,    // the library gave no bitmap
   ScaleFailed,   // the library could not scale the bitmap
@@ -29,6 +28,7 @@ struct [[nodiscard]] PictureResult {
   PictureOutcome outcome = PictureOutcome::NotDone;
   DdsCheck check = DdsCheck::NotChecked;  // why the file was refused, when it was
   std::error_code error;                  // the system error behind a failure, when there was one
+  std::string format;                     // the DDS format the preview cannot decode
 
   bool ok() const { return outcome == PictureOutcome::Written; }
   // What went wrong beyond the outcome itself ("the file ends before the texture does"), or "".
@@ -38,12 +38,14 @@ struct [[nodiscard]] PictureResult {
 // The largest --size: no texture the preview accepts has a longer side.
 inline constexpr std::uint32_t kLargestPictureSide = kDdsMaxSide;
 
-// Decodes the texture of the DDS file or container at `input` exactly as the preview does,
-// scales it to fit `size` x `size` keeping its aspect ratio (a smaller texture keeps its size;
-// 0 keeps the full size) and writes it to `output` as PNG, alpha kept, atomically. Unless
-// `topLevel`, the picture is scaled from the smallest mip level stored whole in the file whose
-// long side is at least `size`, not from the top surface. Never throws.
-PictureResult WritePicture(const std::filesystem::path& input, const std::filesystem::path& output,
-                           std::uint32_t size, bool topLevel = false);
+// Decodes the texture of the DDS file that starts `offset` bytes into `input` (0 in a DDS file,
+// 64 in a container) exactly as the preview does, scales it to fit `size` x `size` keeping its
+// aspect ratio (a smaller texture keeps its size; 0 keeps the full size) and writes it to
+// `output` as PNG, alpha kept, through an AtomicOutput of `mode`. Unless `topLevel`, the picture
+// is scaled from the smallest mip level stored whole in the file whose long side is at least
+// `size`, not from the top surface. Never throws.
+PictureResult WritePicture(const std::filesystem::path& input, std::uint64_t offset,
+                           const std::filesystem::path& output, std::uint32_t size, OutputMode mode,
+                           bool topLevel = false);
 
 }  // namespace sodrel::convert

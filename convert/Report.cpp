@@ -4,77 +4,87 @@
 
 #include <cstdio>
 
+#include "io/Interrupt.h"
+
 namespace sodrel::convert {
 namespace {
 
 constexpr std::size_t kBarWidth = 40;
 
-void WriteErr(const std::string& text) {
+void WriteErr(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
 }  // namespace
 
-std::string Reason(ConvertOutcome outcome, std::optional<std::uint64_t> size) {
-  std::string text(Describe(outcome));
-  if (!size) return text;
-  if (!text.empty() && text.back() == ')') {
-    if (const std::size_t open = text.rfind(" ("); open != std::string::npos) text.erase(open);
-  }
-  return text + " (" + std::to_string(*size) + (*size == 1 ? " byte)" : " bytes)");
+std::string Says(const std::filesystem::path& path, std::string_view reason,
+                 std::string_view detail) {
+  std::string line = path.native() + ": " + std::string(reason);
+  if (!detail.empty()) line += ": " + std::string(detail);
+  return line;
+}
+
+void Complain(std::string_view text) {
+  WriteErr(std::string(kProgramName) + ": " + std::string(text) + "\n");
 }
 
 void Report::Start(std::size_t total, bool progress) {
   total_ = total;
-  bar_ = progress && total > kProgressThreshold && ::isatty(STDERR_FILENO) == 1;
+  bar_ = progress && !quiet_ && total > kProgressThreshold && ::isatty(STDERR_FILENO) == 1;
   if (bar_) DrawBar();
 }
 
-void Report::Succeeded() {
-  ++succeeded_;
-  Advance();
+void Report::Add(const JobReport& job) {
+  ++counts_[static_cast<int>(job.status)];
+  if (!job.listing.empty()) {
+    ClearBar();
+    std::fwrite(job.listing.data(), 1, job.listing.size(), stdout);
+    std::fputc('\n', stdout);
+  }
+  if (!quiet_ && !job.warning.empty()) Line(job.warning);
+  if (!job.line.empty() && (job.status == JobStatus::Failed || !quiet_)) Line(job.line);
+  if (processed_ < total_) ++processed_;
+  if (bar_) DrawBar();
 }
 
-void Report::Failed(const std::filesystem::path& path, std::string_view reason,
-                    std::string_view detail) {
-  ++failed_;
-  std::string line = path.native() + ": " + std::string(reason);
-  if (!detail.empty()) line += ": " + std::string(detail);
+void Report::Failed(std::string_view line) {
+  ++counts_[static_cast<int>(JobStatus::Failed)];
   Line(line);
-  Advance();
 }
 
-void Report::Failed(const std::filesystem::path& path, const ConvertResult& result,
-                    std::optional<std::uint64_t> size) {
-  Failed(path, Reason(result.outcome, size), result.error ? result.error.message() : "");
-}
-
-void Report::Note(const std::filesystem::path& path, std::string_view text) {
-  Line(path.native() + ": " + std::string(text));
+void Report::Note(std::string_view line) {
+  if (!quiet_) Line(line);
 }
 
 int Report::Finish() {
   ClearBar();
   bar_ = false;
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    ++failed_;
-    WriteErr(std::string(kProgramName) + ": cannot write to standard output\n");
+    ++counts_[static_cast<int>(JobStatus::Failed)];
+    Complain("cannot write to standard output");
   }
-  WriteErr(std::to_string(succeeded_) + " " + doneWord_ + ", " + std::to_string(failed_) +
-           " failed\n");
-  return failed_ == 0 ? 0 : 1;
+  const int signal = InterruptSignal();
+  if (signal != 0) {
+    Complain(std::string("interrupted by ") + InterruptName(signal) + ", " +
+             std::to_string(total_ - processed_ + counts_[0]) + " not done");
+  }
+  const auto count = [&](JobStatus status) { return counts_[static_cast<int>(status)]; };
+  std::string summary = std::to_string(count(JobStatus::Done)) + " " + doneWord_;
+  if (count(JobStatus::Kept) > 0)
+    summary += ", " + std::to_string(count(JobStatus::Kept)) + " kept";
+  if (count(JobStatus::Skipped) > 0) {
+    summary += ", " + std::to_string(count(JobStatus::Skipped)) + " skipped";
+  }
+  summary += ", " + std::to_string(count(JobStatus::Failed)) + " failed";
+  if (!quiet_) Complain(summary);
+  if (signal != 0) return 128 + signal;
+  return count(JobStatus::Failed) == 0 ? 0 : 1;
 }
 
-void Report::Advance() {
-  // Failures found before the batch starts (an unreadable folder) are not part of its progress.
-  if (processed_ < total_) ++processed_;
-  if (bar_) DrawBar();
-}
-
-void Report::Line(const std::string& text) {
+void Report::Line(std::string_view text) {
   ClearBar();
   std::fflush(stdout);
-  WriteErr(text + "\n");
+  Complain(text);
   barFilled_ = SIZE_MAX;
 }
 

@@ -1,6 +1,6 @@
 // sodrel-convert: the batch command line beside the window. It converts with the window's own
 // routines but never uses the working folder, so it cannot disturb a window open on the same
-// program folder, and it writes nothing into the program folder.
+// program folder.
 
 #include <QCoreApplication>
 #include <QFile>
@@ -13,11 +13,12 @@
 #include "convert/CommandLine.h"
 #include "convert/Commands.h"
 #include "convert/Report.h"
+#include "io/Interrupt.h"
 #include "workfiles/WorkPlaces.h"
 
 namespace {
 
-// The folder holding this executable.
+// The folder holding this executable, where the default header template lives.
 std::filesystem::path ProgramFolder() {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -34,7 +35,7 @@ void Print(std::FILE* stream, const std::string& text) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QString::fromLatin1(sodrel::convert::kProgramName));
-  QCoreApplication::setApplicationVersion(sodrel::kVersionDisplay);
+  QCoreApplication::setApplicationVersion(sodrel::kVersionCaption);
 
   using sodrel::convert::CommandLine;
   const CommandLine commandLine = sodrel::convert::ParseCommandLine(argc, argv);
@@ -48,26 +49,15 @@ int main(int argc, char** argv) {
                         sodrel::HeaderTemplatePath(templateFolder).native() + "\n");
       return std::fflush(stdout) == 0 ? 0 : 1;
     case CommandLine::Action::ShowVersion:
-      Print(stdout, std::string(sodrel::kVersionDisplay) + "\n");
+      Print(stdout, name + " " + sodrel::kVersionCaption + "\n");
       return std::fflush(stdout) == 0 ? 0 : 1;
     case CommandLine::Action::UsageError:
-      Print(stderr, name + ": " + commandLine.text + "\nTry '" + name + " --help'.\n");
+      sodrel::convert::Complain(commandLine.text + " (see " + name + " --help)");
       return 2;
     case CommandLine::Action::Run:
       break;
   }
-  const sodrel::convert::Options& options = commandLine.options;
-  switch (options.command) {
-    case sodrel::convert::Command::Export:
-      return sodrel::convert::RunExport(options);
-    case sodrel::convert::Command::Build:
-      return sodrel::convert::RunBuild(options, templateFolder);
-    case sodrel::convert::Command::Info:
-      return sodrel::convert::RunInfo(options);
-    case sodrel::convert::Command::Thumbnail:
-      return sodrel::convert::RunThumbnail(options);
-    case sodrel::convert::Command::Png:
-      return sodrel::convert::RunPng(options);
-  }
-  return 2;
+  // From here on an interrupt stops the work cleanly: no temporary file is left behind.
+  sodrel::CatchInterrupts();
+  return sodrel::convert::RunCommand(commandLine.options, templateFolder);
 }

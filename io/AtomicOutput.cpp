@@ -2,17 +2,21 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <random>
 #include <string>
 
+#include "io/Interrupt.h"
+
 namespace sodrel {
 namespace {
 
 std::string RandomSuffix() {
-  static std::mt19937_64 generator{std::random_device{}()};
+  // One generator per thread: batches write several outputs at once.
+  thread_local std::mt19937_64 generator{std::random_device{}()};
   static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::uniform_int_distribution<std::size_t> pick(0, sizeof(kAlphabet) - 2);
   std::string suffix(8, 'x');
@@ -20,25 +24,67 @@ std::string RandomSuffix() {
   return suffix;
 }
 
+std::filesystem::path FolderOf(const std::filesystem::path& destination) {
+  std::filesystem::path folder = destination.parent_path();
+  return folder.empty() ? "." : folder;
+}
+
+IoResult Failed(std::errc error) {
+  return {IoOutcome::WriteFailed, std::make_error_code(error)};
+}
+
 }  // namespace
 
-AtomicOutput::AtomicOutput(std::filesystem::path destination)
-    : destination_(std::move(destination)) {}
+AtomicOutput::AtomicOutput(std::filesystem::path destination, OutputMode mode)
+    : destination_(std::move(destination)), mode_(mode) {}
 
 AtomicOutput::~AtomicOutput() {
   if (!committed_) Discard();
 }
 
 IoResult AtomicOutput::Open() {
-  std::filesystem::path folder = destination_.parent_path();
-  if (folder.empty()) folder = ".";
+  if (mode_ == OutputMode::FillPlaceholder && OpenInPlace()) return Done();
+  if (mode_ == OutputMode::Keep && !AtomicOutputHooks::noUnnamed && OpenUnnamed()) return Done();
+  return OpenNamed();
+}
+
+bool AtomicOutput::OpenInPlace() {
+  const auto placeholder = [](const struct stat& info) {
+    return S_ISREG(info.st_mode) && info.st_size == 0 && info.st_nlink == 1;
+  };
+  struct stat named {
+  }, opened{};
+  if (::lstat(destination_.c_str(), &named) != 0 || !placeholder(named)) return false;
+  UniqueFd fd(::open(destination_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  // Still that very file, and still empty: nothing of anyone else's is written over.
+  if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || !placeholder(opened) ||
+      opened.st_dev != named.st_dev || opened.st_ino != named.st_ino ||
+      ::fcntl(fd.get(), F_SETFL, 0) != 0) {
+    return false;
+  }
+  fd_ = std::move(fd);
+  way_ = Way::InPlace;
+  return true;
+}
+
+bool AtomicOutput::OpenUnnamed() {
+  // Linked in through /proc/self/fd at Commit(); without /proc the named way is taken.
+  if (::access("/proc/self/fd", X_OK) != 0) return false;
+  fd_.reset(::open(FolderOf(destination_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+  if (!fd_.valid()) return false;  // not on this filesystem or kernel: the named way says why
+  way_ = Way::Unnamed;
+  return true;
+}
+
+IoResult AtomicOutput::OpenNamed() {
   const std::string stem = "." + destination_.filename().string() + ".part-";
   for (int attempt = 0; attempt < 64; ++attempt) {
-    std::filesystem::path candidate = folder / (stem + RandomSuffix());
+    std::filesystem::path candidate = FolderOf(destination_) / (stem + RandomSuffix());
     int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       fd_.reset(fd);
       temporary_ = std::move(candidate);
+      way_ = Way::Named;
       // A replaced file keeps its permission bits.
       struct stat existing {};
       if (::lstat(destination_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
@@ -48,14 +94,43 @@ IoResult AtomicOutput::Open() {
     }
     if (errno != EEXIST) return FromErrno(IoOutcome::WriteFailed);
   }
-  return {IoOutcome::WriteFailed, std::make_error_code(std::errc::file_exists)};
+  return Failed(std::errc::file_exists);
 }
 
 IoResult AtomicOutput::Commit() {
-  if (!fd_.valid()) {
-    return {IoOutcome::WriteFailed, std::make_error_code(std::errc::bad_file_descriptor)};
+  if (!fd_.valid()) return Failed(std::errc::bad_file_descriptor);
+  if (Interrupted()) {
+    Discard();
+    return Failed(std::errc::interrupted);
   }
-  if (::close(fd_.release()) != 0 || ::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+  bool done = false;
+  switch (way_) {
+    case Way::InPlace:
+      done = ::close(fd_.release()) == 0;
+      break;
+    case Way::Unnamed: {
+      const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
+      done = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, destination_.c_str(), AT_SYMLINK_FOLLOW) ==
+                 0 &&
+             ::close(fd_.release()) == 0;
+      break;
+    }
+    case Way::Named:
+      if (::close(fd_.release()) != 0) break;
+      if (mode_ == OutputMode::Keep) {
+        if (const IoResult linked = LinkNamedWithoutReplacing(); !linked.ok()) {
+          Discard();
+          return linked;
+        }
+        done = true;
+      } else {
+        done = ::rename(temporary_.c_str(), destination_.c_str()) == 0;
+      }
+      break;
+    case Way::None:
+      break;
+  }
+  if (!done) {
     const IoResult failed = FromErrno(IoOutcome::WriteFailed);
     Discard();
     return failed;
@@ -64,7 +139,35 @@ IoResult AtomicOutput::Commit() {
   return Done();
 }
 
+// Puts the named temporary at the destination unless something is there: atomically where the
+// filesystem can (renameat2 with RENAME_NOREPLACE, or a hard link), with a last look otherwise.
+IoResult AtomicOutput::LinkNamedWithoutReplacing() {
+  if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, destination_.c_str(), RENAME_NOREPLACE) ==
+      0) {
+    temporary_.clear();
+    return Done();
+  }
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+    return FromErrno(IoOutcome::WriteFailed);
+  }
+  if (::link(temporary_.c_str(), destination_.c_str()) == 0) {
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+    return Done();
+  }
+  if (errno != EPERM && errno != EOPNOTSUPP) return FromErrno(IoOutcome::WriteFailed);
+  struct stat existing {};
+  if (::lstat(destination_.c_str(), &existing) == 0) return Failed(std::errc::file_exists);
+  if (::rename(temporary_.c_str(), destination_.c_str()) != 0) {
+    return FromErrno(IoOutcome::WriteFailed);
+  }
+  temporary_.clear();
+  return Done();
+}
+
 void AtomicOutput::Discard() {
+  // An emptied placeholder is what was there before.
+  if (way_ == Way::InPlace && fd_.valid() && ::ftruncate(fd_.get(), 0) != 0) fd_.reset();
   fd_.reset();
   if (!temporary_.empty()) {
     ::unlink(temporary_.c_str());

@@ -1,17 +1,30 @@
 #pragma once
 
 #include <filesystem>
+
 #include "io/FileIo.h"
 
 namespace sodrel {
 
-// Writes a file under a temporary name in the destination's folder and renames it over the
-// destination only when Commit() is called. Destroying an uncommitted output removes the
-// temporary file, so a failure never leaves a partial file and never touches an earlier one.
-// A symbolic link at the destination is replaced itself; its target is never written.
+// What an output does about a file already at its destination.
+enum class OutputMode {
+  Replace,  // renamed over it (a symbolic link there is replaced itself, its target never written)
+  Keep,     // never replaces it: Commit fails with EEXIST when anything is there by then
+  // Replace, except that an empty regular file with one link (the placeholder a file manager
+  // creates and then reads back through its own open stream) is written in place, same inode.
+  FillPlaceholder,
+};
+
+// Writes a file that appears at its destination whole or not at all: under a temporary name in
+// the destination's folder, renamed over the destination only when Commit() is called; or, for
+// Keep where the kernel and the filesystem allow it, as an unnamed file (O_TMPFILE) linked in at
+// Commit(), which no interruption can leave behind. Destroying an uncommitted output removes its
+// temporary file (a placeholder written in place is emptied again), so a failure never leaves a
+// partial file and never touches an earlier one. A caught interrupt (io/Interrupt.h) makes
+// Commit() fail, with std::errc::interrupted.
 class AtomicOutput {
  public:
-  explicit AtomicOutput(std::filesystem::path destination);
+  explicit AtomicOutput(std::filesystem::path destination, OutputMode mode = OutputMode::Replace);
   AtomicOutput(const AtomicOutput&) = delete;
   AtomicOutput& operator=(const AtomicOutput&) = delete;
   ~AtomicOutput();
@@ -19,18 +32,33 @@ class AtomicOutput {
   // Creates the temporary file. Must succeed before fd() is used.
   IoResult Open();
   int fd() const { return fd_.get(); }
+  // The temporary file's name, for writers that take a path; empty when it has none (unnamed,
+  // or a placeholder written in place). Replace always has one.
   const std::filesystem::path& temporaryPath() const { return temporary_; }
 
-  // Closes the temporary file and renames it over the destination.
+  // Closes the temporary file and puts it at the destination.
   IoResult Commit();
 
  private:
+  enum class Way { None, Named, Unnamed, InPlace };
+  bool OpenInPlace();
+  bool OpenUnnamed();
+  IoResult OpenNamed();
+  IoResult LinkNamedWithoutReplacing();
   void Discard();
 
   std::filesystem::path destination_;
+  OutputMode mode_;
+  Way way_ = Way::None;
   std::filesystem::path temporary_;
   UniqueFd fd_;
   bool committed_ = false;
+};
+
+// Test seam, never set by the program: Keep then always takes the named temporary, as on a
+// filesystem without unnamed files.
+struct AtomicOutputHooks {
+  static inline bool noUnnamed = false;
 };
 
 }  // namespace sodrel

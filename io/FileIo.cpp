@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "io/AtomicOutput.h"
+#include "io/Interrupt.h"
 
 namespace sodrel {
 namespace {
@@ -20,9 +21,15 @@ IoResult SourceEndedEarly() {
   return {IoOutcome::ReadFailed, std::make_error_code(std::errc::io_error)};
 }
 
+// A copy stops between two chunks once an interrupt is caught.
+IoResult Stopped() {
+  return {IoOutcome::WriteFailed, std::make_error_code(std::errc::interrupted)};
+}
+
 IoResult CopyThroughBuffer(int in, std::uint64_t offset, int out, std::uint64_t length) {
   std::vector<std::byte> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kChunk)));
   while (length > 0) {
+    if (Interrupted()) return Stopped();
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, kChunk));
     const ssize_t got = ::pread(in, buffer.data(), want, static_cast<off_t>(offset));
     if (got < 0) {
@@ -146,6 +153,7 @@ bool Unsupported(int error) {
 IoResult CopyInKernel(int in, std::uint64_t& offset, int out, std::uint64_t& length) {
   bool moved = false;
   while (length > 0) {
+    if (Interrupted()) return Stopped();
     loff_t from = static_cast<loff_t>(offset);
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length, 1u << 30));
     const ssize_t n = ::copy_file_range(in, &from, out, nullptr, want, 0);
@@ -176,6 +184,7 @@ IoResult SpliceThroughPipe(int in, std::uint64_t& offset, int out, std::uint64_t
 
   bool moved = false;
   while (length > 0) {
+    if (Interrupted()) return Stopped();
     loff_t from = static_cast<loff_t>(offset);
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length, capacity));
     const ssize_t n = ::splice(in, &from, writeEnd.get(), nullptr, want, SPLICE_F_MOVE);

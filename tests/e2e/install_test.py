@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 # install_test.py BUILD_DIR CMAKE: installs the build into temporary prefixes and checks that each
-# holds a working program folder with its links, desktop entry and icon, and that the installed
-# sodrel-convert turns the committed samples, which samples/make-samples.py makes, into each other
-# and alone shows its progress bar on a terminal.
+# holds a working program folder with its links, desktop entry, icon and manual page, all listed in
+# install_manifest.txt, and that the installed sodrel-convert turns the committed samples, which
+# samples/make-samples.py makes, into each other, runs the README's walk-through to its end, stops
+# cleanly on a signal and alone shows its progress bar on a terminal.
 # (Not cpack: it would build the project first, which must not happen while tests run.)
 # install_test.py BUILD_DIR CMAKE thumbnailer: installs the build and uses its MIME package
 # (through GLib, as file managers do) and its thumbnailer entry's Exec line as a file manager would,
 # then has Xfce's thumbnail service, tumbler, draw the cached thumbnails of a container and a DDS
 # file through the installed entry.
-import hashlib, os, re, shlex, shutil, struct, subprocess, sys, tempfile
+import hashlib, os, re, shlex, shutil, signal, struct, subprocess, sys, tempfile, time
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[2]
@@ -69,9 +70,72 @@ def check_samples(scratch, convert):
     check("DXT1, 128 x 128\n  preview:  yes\n" in info.stdout, f"sample.dds: {info.stdout}")
 
 
+def check_manifest(build, prefix):  # an uninstall from the manifest removes every file
+    listed = set((Path(build) / "install_manifest.txt").read_text().splitlines())
+    installed = {str(p) for p in prefix.rglob("*") if p.is_symlink() or not p.is_dir()}
+    check(listed == installed, f"manifest lacks {installed - listed}, lists {listed - installed}")
+
+
+def check_walkthrough(scratch, prefix):  # pasted into a shell, as the README says
+    readme = (SOURCE / "README.md").read_text()
+    script = re.search(r"\n## Modding walk-through\n.*?```sh\n(.*?)```", readme, re.S)[1]
+    source, home = scratch / "source", scratch / "home"
+    (source / "build").mkdir(parents=True), home.mkdir()
+    shutil.copytree(SOURCE / "samples", source / "samples")
+    (source / "build/bin").symlink_to(prefix / FOLDER)
+    run = subprocess.run(["bash", "-e", "-c", script], cwd=source, capture_output=True, text=True,
+                         env=dict(os.environ, HOME=str(home)))
+    walk, sample = home / "sodrel-walk", (SOURCE / "samples/sample.bin").read_bytes()
+    check(run.returncode == 0 and sorted(os.listdir(walk)) == ["game", "mod", "work"], f"{run}")
+    def names(root):
+        return sorted(p.relative_to(root) for p in root.rglob("*") if p.is_file())
+    check(names(walk / "mod") == names(walk / "game") != [], "mod/ does not mirror game/")
+    for name in names(walk / "game"):
+        built = (walk / "mod" / name).read_bytes()
+        check((walk / "game" / name).read_bytes() == sample, f"game/{name} was written")
+        edited = name.name == "rock.bin"
+        check((built == sample) != edited and built[:64] == sample[:64] and
+              len(built) == len(sample), f"mod/{name} is not {'edited' if edited else 'whole'}")
+
+
+def check_interrupts(scratch, convert):
+    # Large textures: each PNG takes a while, so that a signal sent once the first output is in
+    # place finds two jobs running; their outputs must be left as they were and no temporary
+    # file anywhere. SIGINT finds new outputs (written unnamed where the filesystem allows);
+    # SIGTERM and SIGHUP replace outputs (-f: named temporaries, renamed over the old ones).
+    folder, header = scratch / "large", bytearray(128)
+    struct.pack_into("<4s6I48x2I4s", header, 0, b"DDS ", 124, 0x1007, 2048, 2048, 0, 0, 32, 4,
+                     b"DXT1")
+    folder.mkdir()
+    for i in range(10):
+        (folder / f"t{i}.dds").write_bytes(bytes(header) + os.urandom(2048 * 2048 // 2))
+    for number, force in ((signal.SIGINT, False), (signal.SIGTERM, True), (signal.SIGHUP, True)):
+        for dds in folder.glob("*.dds"):
+            png = dds.with_name(dds.name + ".png")
+            png.write_bytes(b"old") if force else png.unlink(missing_ok=True)
+        run = subprocess.Popen([convert, "png", "-j", "2", *(["-f"] if force else []), folder],
+                               stderr=subprocess.PIPE, text=True)
+        while not any(p.stat().st_size > 3 for p in folder.glob("*.png")) and run.poll() is None:
+            time.sleep(0.01)
+        run.send_signal(number)
+        summary = run.communicate()[1]
+        done = re.search(r"(\d+) converted", summary)
+        pngs = [p.read_bytes() for p in folder.glob("*.png")]
+        whole = sum(png.startswith(b"\x89PNG") and png.endswith(b"IEND\xaeB`\x82") for png in pngs)
+        check(run.returncode == 128 + number and f"interrupted by {number.name}" in summary and
+              done and int(done[1]) == whole < 10 and
+              all(png == b"old" for png in pngs if not png.startswith(b"\x89PNG")) and
+              len(pngs) == (10 if force else whole), f"{number.name}: {run.returncode} {summary}")
+        check(not [p for p in scratch.rglob("*") if ".part-" in p.name], "a temporary file is left")
+
+
 def check_runs(scratch, convert):  # what only the executable does: exit status, progress bar
     usage = subprocess.run([convert, "export"], capture_output=True, text=True)
     check(usage.returncode == 2 and "export: no file given" in usage.stderr, f"{usage}")
+    version = re.search(r"project\(\w+ VERSION (\d+\.\d+\.\d+)",
+                        (SOURCE / "CMakeLists.txt").read_text())[1]
+    shown = subprocess.run([convert, "--version"], capture_output=True, text=True).stdout
+    check(shown == f"sodrel-convert {version}\n", f"--version: {shown}")
     many = scratch / "many"
     many.mkdir()
     for files in range(1, 22):  # a bar on a terminal for more than 20 files, and only there
@@ -160,11 +224,14 @@ def main():
         (prefix / FOLDER / "Temp").rmdir()  # sodrel-convert writes nothing into the program folder
         check_samples(scratch, prefix / "bin/sodrel-convert")
         check_runs(scratch, prefix / "bin/sodrel-convert")
+        check_walkthrough(scratch, prefix)
+        check_interrupts(scratch, prefix / "bin/sodrel-convert")
         check(not (prefix / FOLDER / "Temp").exists(), "sodrel-convert made Temp/")
         own = b"OUR GAME'S OWN HEADER".ljust(64, b"\x01")  # installing again keeps it
         (prefix / FOLDER / "KX00.dll").write_bytes(own)
         install(cmake, build, prefix)
         check((prefix / FOLDER / "KX00.dll").read_bytes() == own, "installing replaced KX00.dll")
+        check_manifest(build, prefix)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
     return report()

@@ -1,0 +1,170 @@
+#include "convert/Batch.h"
+
+#include <sys/stat.h>
+
+#include <map>
+#include <utility>
+
+#include "convert/JobPool.h"
+#include "io/Interrupt.h"
+
+namespace sodrel::convert {
+namespace fs = std::filesystem;
+namespace {
+
+using Identity = std::pair<dev_t, ino_t>;
+
+// The file at `path` (links followed when `follow`), if there is one.
+std::optional<Identity> IdentityOf(const fs::path& path, bool follow = true) {
+  struct stat info {};
+  if ((follow ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) != 0) return {};
+  return Identity{info.st_dev, info.st_ino};
+}
+
+// The outputs of every input, and the refusals that can be told before anything is written: no
+// output over any input of the batch (device and inode compared, so links and other spellings
+// are caught), and no output that two inputs would write.
+std::vector<Job> Plan(const BatchCommand& command, const Options& options,
+                      std::vector<Input> inputs) {
+  std::vector<Job> jobs;
+  std::map<Identity, fs::path> read;  // every file the batch reads
+  if (options.headerSource == HeaderSource::TemplateFile ||
+      options.headerSource == HeaderSource::Container) {
+    if (const auto id = IdentityOf(options.headerPath)) read.emplace(*id, options.headerPath);
+  }
+  for (Input& input : inputs) {
+    Job job;
+    job.input = std::move(input);
+    const std::string name = job.input.path.filename().native();
+    const std::string outputName = command.outputName(name);
+    if (job.input.found && !command.notInFolders.empty() &&
+        EndsWithIgnoringCase(name, command.notInFolders)) {
+      job.skip = "an output of an earlier build (*" + std::string(command.notInFolders) + ")";
+    } else if (outputName.empty()) {
+      job.skip = command.badName;
+    }
+    const fs::path folder = options.outputDir.empty()
+                                ? job.input.path.parent_path()
+                                : options.outputDir / job.input.relative.parent_path();
+    job.output = folder / outputName;
+    if (options.headerSource == HeaderSource::Originals && job.skip.empty()) {
+      job.original = options.headerPath / job.input.relative.parent_path() /
+                     fs::path(name).replace_extension();
+      if (const auto id = IdentityOf(job.original)) read.emplace(*id, job.original);
+    }
+    if (const auto id = IdentityOf(job.input.path)) read.emplace(*id, job.input.path);
+    jobs.push_back(std::move(job));
+  }
+
+  std::map<fs::path, std::vector<Job*>> writers;
+  for (Job& job : jobs) {
+    if (!job.skip.empty()) continue;
+    std::error_code ignored;
+    writers[fs::absolute(job.output, ignored).lexically_normal()].push_back(&job);
+    for (const bool follow : {false, true}) {
+      const auto id = IdentityOf(job.output, follow);
+      const auto over = id ? read.find(*id) : read.end();
+      if (over == read.end() || !job.refusal.empty()) continue;
+      job.refusal = over->second == job.original
+                        ? Says(job.output, "would write over its original container (give -o DIR)")
+                        : Says(job.output, "would write over the input " + over->second.native());
+    }
+  }
+  for (auto& [output, sharing] : writers) {
+    if (sharing.size() < 2) continue;
+    for (Job* job : sharing) {
+      std::string others;
+      for (const Job* other : sharing) {
+        if (other != job) others += (others.empty() ? "" : ", ") + other->input.path.native();
+      }
+      job->refusal = Says(job->input.path, "writes the same output as " + others, output.native());
+    }
+  }
+  return jobs;
+}
+
+JobReport RunJob(const BatchCommand& command, const Options& options, Job& job) {
+  const fs::path& path = job.input.path;
+  if (!job.skip.empty()) return Reported(JobStatus::Skipped, Says(path, "skipped", job.skip));
+  if (!job.refusal.empty()) return Reported(JobStatus::Failed, job.refusal);
+  if (const std::string why = CheckInput(path); !why.empty()) {
+    return Reported(JobStatus::Failed, Says(path, "cannot open", why));
+  }
+  InputFile input;
+  if (IoResult opened = input.Open(path); !opened.ok()) {
+    return Reported(JobStatus::Failed, Says(path, "cannot open", opened.error.message()));
+  }
+  const FileKindResult kind = ReadKind(input);
+  if (!kind.ok()) return Finished(job, {IoOutcome::ReadFailed, kind.read.error});
+  if (const std::string why = command.refuse(kind); !why.empty()) {
+    if (job.input.found) return Reported(JobStatus::Skipped, Says(path, "skipped", why));
+    return Reported(JobStatus::Failed, Says(path, why));
+  }
+  if (command.prepare) {
+    if (std::string why = command.prepare(job); !why.empty()) {
+      return Reported(JobStatus::Failed, std::move(why));
+    }
+  }
+
+  if (options.dryRun) {
+    // A dry run reads no more of the input than its kind: that much is checked here.
+    if (IoResult same = input.Unchanged(); !same.ok()) return Finished(job, same);
+  }
+  struct stat existing {};
+  const bool exists = ::lstat(job.output.c_str(), &existing) == 0;
+  struct stat target {};
+  if (exists && (S_ISDIR(existing.st_mode) ||
+                 (::stat(job.output.c_str(), &target) == 0 && S_ISDIR(target.st_mode)))) {
+    return Reported(JobStatus::Failed, Says(job.output, "a folder is there, never replaced"));
+  }
+  const std::string marked =
+      job.output.native() + (options.force ? " (exists: replaced)" : " (exists: kept)");
+  if (exists && !options.force) {
+    if (options.dryRun) return Listed(JobStatus::Kept, marked);
+    return Reported(JobStatus::Kept, Says(job.output, "kept, exists: use --force to replace"));
+  }
+  if (options.dryRun) return Listed(JobStatus::Done, exists ? marked : job.output.native());
+
+  if (!options.outputDir.empty()) {
+    std::error_code error;
+    fs::create_directories(job.output.parent_path(), error);
+    if (error) {
+      return Reported(JobStatus::Failed,
+                      Says(job.output.parent_path(), "cannot make the folder", error.message()));
+    }
+  }
+  return command.convert(job, input, kind, options.force ? OutputMode::Replace : OutputMode::Keep);
+}
+
+}  // namespace
+
+JobReport Finished(const Job& job, const IoResult& result) {
+  if (result.ok()) return Reported(JobStatus::Done);
+  if (Interrupted()) return {};
+  const std::string detail = result.error ? result.error.message() : "";
+  switch (result.outcome) {
+    case IoOutcome::Changed:
+      return Reported(JobStatus::Failed, Says(job.input.path, "changed while it was read"));
+    case IoOutcome::WriteFailed:
+      if (result.error == std::errc::file_exists) {
+        return Reported(JobStatus::Kept, Says(job.output, "kept, exists: use --force to replace"));
+      }
+      return Reported(JobStatus::Failed, Says(job.output, "cannot write", detail));
+    default:
+      return Reported(JobStatus::Failed, Says(job.input.path, "cannot read", detail));
+  }
+}
+
+int RunBatch(const BatchCommand& command, const Options& options) {
+  Report report(std::string(options.dryRun ? command.dryWord : command.doneWord), options.quiet);
+  std::vector<Job> jobs = Plan(
+      command, options, CollectInputs(options.paths, command.suffixes, options.recursive, report));
+  report.Start(jobs.size(), !options.dryRun);
+  RunInOrder(
+      jobs.size(), options.jobs != 0 ? options.jobs : ProcessorCount(),
+      [&](std::size_t i) { return RunJob(command, options, jobs[i]); },
+      [&](const JobReport& job) { report.Add(job); });
+  return report.Finish();
+}
+
+}  // namespace sodrel::convert

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "container/FileKind.h"
+#include "convert/CommandLine.h"
+#include "convert/Inputs.h"
+#include "convert/Report.h"
+#include "io/AtomicOutput.h"
+
+namespace sodrel::convert {
+
+// One input of a batch and what it will be turned into.
+struct Job {
+  Input input;
+  std::filesystem::path output;
+  std::filesystem::path original;  // build --originals: the container the header comes from
+  std::string skip;                // why the input is left alone, found from its name
+  std::string refusal;             // why it fails, found before anything is written: "PATH: reason"
+  ContainerHeader header{};        // build: the header its container starts with
+};
+
+// What makes one batch command differ from another; RunBatch does the rest the same way for all.
+struct BatchCommand {
+  std::string_view doneWord;               // "exported", in the summary
+  std::string_view dryWord;                // "to export", in a dry run's summary
+  std::vector<std::string_view> suffixes;  // the files a folder stands for
+  std::string_view notInFolders;           // names a folder scan leaves out, with a note
+  // The output's name for an input named `name`; empty when the name is not taken.
+  std::function<std::string(const std::string& name)> outputName;
+  std::string_view badName;  // why, then
+  // Why a file of this kind is not taken, or "".
+  std::function<std::string(const FileKindResult& kind)> refuse;
+  // Checks beyond the input's kind, dry runs included (build --originals reads the original's
+  // header here): a failure's line, or "".
+  std::function<std::string(Job& job)> prepare;
+  // Writes job.output from `input`, open and of the kind `kind`, through an output of `mode`.
+  std::function<JobReport(const Job& job, InputFile& input, const FileKindResult& kind,
+                          OutputMode mode)>
+      convert;
+};
+
+// The one batch loop of export, build and png: collects the inputs, plans every output (refusing
+// outputs over inputs and outputs two inputs would write, before anything is written), runs
+// the jobs on options.jobs threads and reports in input order. Returns the exit status.
+int RunBatch(const BatchCommand& command, const Options& options);
+
+// The report of a write that ended with `result`: done, kept (Keep found a file there after
+// all), not done (interrupted), or which side failed (the input read, the output written).
+JobReport Finished(const Job& job, const IoResult& result);
+
+}  // namespace sodrel::convert

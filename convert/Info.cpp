@@ -1,0 +1,101 @@
+#include <string>
+
+#include "container/FileKind.h"
+#include "convert/Commands.h"
+#include "convert/Inputs.h"
+#include "convert/Report.h"
+#include "dds/DdsNames.h"
+#include "io/Interrupt.h"
+
+namespace sodrel::convert {
+namespace fs = std::filesystem;
+namespace {
+
+std::string Hex(std::span<const std::byte> bytes, std::string_view indent) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i > 0) text += i % 16 == 0 ? "\n" + std::string(indent) : " ";
+    const auto b = std::to_integer<unsigned>(bytes[i]);
+    text += kDigits[b >> 4];
+    text += kDigits[b & 15];
+  }
+  return text;
+}
+
+// Whether the check got far enough into the header to have read the format and the size.
+bool HeaderFieldsRead(DdsCheck check) {
+  switch (check) {
+    case DdsCheck::Unreadable:
+    case DdsCheck::TooShortForHeader:
+    case DdsCheck::BadMagic:
+    case DdsCheck::BadHeaderSize:
+    case DdsCheck::BadPixelFormatSize:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// What `info` shows of one file, or the failure's line when it cannot be read.
+bool ShowInfo(const fs::path& path, std::string& text) {
+  InputFile file;
+  IoResult read = file.Open(path);
+  FileKindResult kind;
+  if (read.ok()) read = (kind = ReadKind(file)).read;
+  if (read.ok()) read = file.Unchanged();
+  if (!read.ok()) {
+    text =
+        Says(path, read.outcome == IoOutcome::Changed ? "changed while it was read" : "cannot read",
+             read.outcome == IoOutcome::Changed ? "" : read.error.message());
+    return false;
+  }
+  const bool container = kind.kind == FileKind::Container || kind.kind == FileKind::CutContainer;
+  const std::string_view what = kind.kind == FileKind::Empty     ? "empty file"
+                                : kind.kind == FileKind::DdsFile ? "DDS file"
+                                : container                      ? "container"
+                                                                 : "not a texture container";
+  constexpr std::string_view kIndent = "            ";
+  text += path.native() + "\n  file:     " + std::string(what);
+  if (kind.kind != FileKind::Empty) {
+    text += ", " + std::to_string(kind.size) + (kind.size == 1 ? " byte" : " bytes");
+    text += std::string(container ? "\n  header:   " : "\n  first 64: ") +
+            Hex(kind.bytes().first(std::min(kind.got, kContainerHeaderSize)), kIndent);
+  }
+  const DdsInfo& dds = kind.dds;
+  if (kind.kind == FileKind::DdsFile || container) {
+    text += "\n  texture:  " + (HeaderFieldsRead(dds.check)
+                                    ? DescribeFormat(dds) + ", " + std::to_string(dds.width) +
+                                          " x " + std::to_string(dds.height)
+                                    : std::string("unknown"));
+    text += "\n  preview:  " +
+            (dds.ok() ? std::string("yes") : "no, " + std::string(Describe(dds.check)));
+  } else {
+    text += "\n  texture:  none\n  preview:  no";
+  }
+  text += "\n";
+  return true;
+}
+
+}  // namespace
+
+int RunInfo(const Options& options) {
+  Report report("shown", options.quiet);
+  report.Start(options.paths.size(), false);
+  bool shownAny = false;
+  for (const fs::path& path : options.paths) {
+    if (Interrupted()) break;
+    std::string text;
+    if (const std::string why = CheckInput(path); !why.empty()) {
+      report.Add(Reported(JobStatus::Failed, Says(path, "cannot open", why)));
+    } else if (!ShowInfo(path, text)) {
+      report.Add(Reported(JobStatus::Failed, text));
+    } else {
+      report.Add(Listed(JobStatus::Done, (shownAny ? "\n" : "") + text.substr(0, text.size() - 1)));
+      shownAny = true;
+    }
+  }
+  return report.Finish();
+}
+
+}  // namespace sodrel::convert

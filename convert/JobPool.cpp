@@ -1,0 +1,66 @@
+#include "convert/JobPool.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "io/Interrupt.h"
+
+namespace sodrel::convert {
+
+unsigned ProcessorCount() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+    return static_cast<unsigned>(CPU_COUNT(&set));
+  }
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+void RunInOrder(std::size_t count, unsigned jobs, const std::function<JobReport(std::size_t)>& work,
+                const std::function<void(const JobReport&)>& done) {
+  std::vector<std::optional<JobReport>> reports(count);
+  std::atomic<std::size_t> next{0};
+  std::mutex mutex;
+  std::condition_variable arrived;
+  unsigned running =
+      static_cast<unsigned>(std::clamp<std::size_t>(jobs, 1, std::max<std::size_t>(count, 1)));
+
+  const auto worker = [&] {
+    for (std::size_t i; !Interrupted() && (i = next++) < count;) {
+      JobReport report;
+      try {
+        report = work(i);
+      } catch (const std::exception& error) {
+        report = Reported(JobStatus::Failed, std::string("unexpected error: ") + error.what());
+      } catch (...) {
+        report = Reported(JobStatus::Failed, "unexpected error");
+      }
+      const std::lock_guard lock(mutex);
+      reports[i] = std::move(report);
+      arrived.notify_one();
+    }
+    const std::lock_guard lock(mutex);
+    --running;
+    arrived.notify_one();
+  };
+  std::vector<std::jthread> threads;
+  for (unsigned t = running; t > 0; --t) threads.emplace_back(worker);
+
+  for (std::size_t i = 0; i < count; ++i) {
+    std::unique_lock lock(mutex);
+    // Work is taken in order, so once every thread has stopped, what has not come never will.
+    arrived.wait(lock, [&] { return reports[i].has_value() || running == 0; });
+    if (!reports[i]) break;
+    const JobReport report = std::move(*reports[i]);
+    lock.unlock();
+    done(report);
+  }
+}
+
+}  // namespace sodrel::convert
