@@ -4,7 +4,7 @@
 //   sodrel-bench suite --work DIR [--quick] [--runs N] [--warmups N] [--only PREFIX]
 //   sodrel-bench export CONTAINER          one export, as the window's export command does it
 //   sodrel-bench build DDS PROGRAM_FOLDER  one build from the staged Temp/ImportFile
-//   sodrel-bench texture PATH dxt1|dxt5|rgba32 SIDE   writes a test texture, for profiling
+//   sodrel-bench texture PATH dxt1|dxt5|rgba32|bc7|bc6h SIDE   writes a test texture, for profiling
 //
 // Each timed run of ours is one start of this program doing one operation, so it pays process
 // start-up like the peer commands do. This program links only the container code; the preview
@@ -28,7 +28,7 @@ int Usage() {
                "[--only PREFIX] [--template PATH]\n"
                "       sodrel-bench export CONTAINER\n"
                "       sodrel-bench build DDS PROGRAM_FOLDER\n"
-               "       sodrel-bench texture PATH dxt1|dxt5|rgba32 SIDE\n");
+               "       sodrel-bench texture PATH dxt1|dxt5|rgba32|bc7|bc6h SIDE\n");
   return 2;
 }
 
@@ -51,7 +51,7 @@ int Texture(const char* path, std::string_view name, const char* sideText) {
   using sodrel::bench::TextureFormat;
   int side = 0;
   if (!ParseCount(sideText, side) || side == 0) return Usage();
-  for (TextureFormat format : {TextureFormat::Dxt1, TextureFormat::Dxt5, TextureFormat::Rgba32}) {
+  for (TextureFormat format : sodrel::bench::kTextureFormats) {
     if (name != sodrel::bench::FormatName(format)) continue;
     const auto size = static_cast<std::uint32_t>(side);
     if (std::error_code error = sodrel::bench::WriteTexture(path, format, size, size)) {

@@ -42,7 +42,9 @@ PictureResult Write(const fs::path& input, const fs::path& output, std::uint32_t
   if (error) return {PictureOutcome::Unreadable, {}, error};
   if (!offset) return {PictureOutcome::NoTexture, {}, {}};
   DecodedDds decoded = DecodeDds(input, *offset);
-  if (!decoded.info.ok()) return {PictureOutcome::Refused, decoded.info.check, {}};
+  if (!decoded.info.ok()) {
+    return {PictureOutcome::Refused, DescribeRefusal(decoded.info), {}};
+  }
   if (!decoded.bitmap) return {PictureOutcome::NotDecoded, {}, {}};
 
   MFreeImage::Bitmap picture = std::move(decoded.bitmap);
@@ -101,7 +103,7 @@ std::string_view Describe(PictureOutcome outcome) {
 }
 
 std::string PictureResult::detail() const {
-  if (outcome == PictureOutcome::Refused) return std::string(Describe(check));
+  if (outcome == PictureOutcome::Refused) return refusal;
   return error ? error.message() : std::string();
 }
 

@@ -32,10 +32,9 @@ namespace {
 // Decodes the file as the preview does, through the view, and tells whether the library asked
 // for bytes past what the view presents: the header check must account for every byte it reads.
 bool DecodeReadsPastView(const fs::path& path, const DdsInfo& info, bool& decoded) {
-  UniqueFd fd;
-  std::uint64_t size = 0;
-  if (OpenForReading(path, fd, size)) return true;
-  DdsView view(fd.get(), 0, info);
+  InputFile file;
+  if (!file.Open(path).ok()) return true;
+  DdsView view(file.fd(), 0, info);
   decoded = LoadView(view) != nullptr;
   return view.readPastEnd();
 }
