@@ -273,6 +273,7 @@ const CheckCase kHeaders[] = {
     {"Rgb10A2RedHigh", Plain(0x41, 32, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}),
      UnsupportedFormat},
     {"TwoChannelsOneByte", Plain(0x40, 24, {0xFF, 0xFF, 0xFF0000, 0}), UnsupportedFormat},
+    {"GreyAlphaAsRgb", Plain(0x41, 16, {0xFF, 0xFF, 0xFF, 0xFF00}), Accepted, 4 * 3 * 2},
     {"LuminanceWithAlphaHigh", Plain(0x20001, 16, {0xFF00, 0, 0, 0xFF}), UnsupportedFormat},
     {"Width16384", With(kDxt1, 16, 16384), Accepted, 4096 * 8},
     {"Width16385", With(kDxt1, 16, 16385), BadDimensions},
