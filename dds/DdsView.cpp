@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
-#include <thread>
 
 #include "dds/LittleEndian.h"
 #include "io/FileIo.h"
@@ -66,16 +64,14 @@ std::size_t DdsView::Read(std::uint64_t position, std::span<std::byte> out) {
         if (!ReadRows(row, wholeRows, to)) return done;
         n = std::size_t{wholeRows} * rowBytes;
       } else {
-        if (row < heldFirst_ || row - heldFirst_ >= heldCount_) {
-          const std::uint32_t count = std::min(BatchRows(), info_.rows - row);
-          row_.resize(std::size_t{count} * rowBytes);
-          heldCount_ = 0;
-          if (!ReadRows(row, count, row_.data())) return done;
-          heldFirst_ = row;
-          heldCount_ = count;
+        if (rowHeld_ != row) {
+          row_.resize(rowBytes);
+          rowHeld_ = UINT32_MAX;
+          if (!ReadRows(row, 1, row_.data())) return done;
+          rowHeld_ = row;
         }
         n = std::min<std::size_t>(left, rowBytes - inRow);
-        std::memcpy(to, row_.data() + std::size_t{row - heldFirst_} * rowBytes + inRow, n);
+        std::memcpy(to, row_.data() + inRow, n);
       }
     }
     done += n;
@@ -107,32 +103,7 @@ bool DdsView::ReadStored(std::uint32_t row, std::byte* out, std::size_t length) 
   return ReadAt(fd_, surfaceAt_ + row * info_.rowStride, {out, length}, got).ok() && got == length;
 }
 
-// Rows of blocks are decoded a few at a time, so that two threads can share the work; a batch
-// holds at most kBatchBytes of pixels. Other rows come one at a time.
-std::uint32_t DdsView::BatchRows() const {
-  if (info_.rewrite != DdsRewrite::DecodeBlocks) return 1;
-  return std::clamp<std::uint32_t>(kBatchBytes / info_.presentedRowBytes, 1, kBatchMostRows);
-}
-
-// Each stored row read into `stored` and decoded into its presented rows (4 for a row of
-// blocks), rows [first, end) into `out` on.
-bool DdsView::DecodeRows(std::uint32_t first, std::uint32_t end, std::byte* out,
-                         std::vector<std::byte>& stored) const {
-  stored.resize(info_.rowBytes);
-  for (std::uint32_t row = first; row < end; ++row, out += info_.presentedRowBytes) {
-    if (!ReadStored(row, stored.data(), stored.size())) return false;
-    auto* pixels = reinterpret_cast<std::uint8_t*>(out);
-    if (info_.rewrite == DdsRewrite::DecodeBlocks) {
-      DecodeBlockRow(info_.decodeBlocks, stored.data(), info_.width, 4, pixels,
-                     std::size_t{info_.width} * 4);
-    } else {
-      DecodePixelRow(info_.decodePixels, stored.data(), info_.width,
-                     palette_.empty() ? nullptr : palette_.data(), pixels);
-    }
-  }
-  return true;
-}
-
+// Each stored row read into stored_ and decoded into its presented rows (4 for a row of blocks).
 bool DdsView::Decode(std::uint32_t first, std::uint32_t count, std::byte* out) {
   if (info_.paletteBytes != 0 && palette_.empty()) {
     palette_.resize(info_.paletteBytes);
@@ -143,29 +114,25 @@ bool DdsView::Decode(std::uint32_t first, std::uint32_t count, std::byte* out) {
       return false;
     }
   }
-  // Enough blocks to be worth a thread: a helper decodes the second half of the rows.
-  const std::uint32_t half = count / 2;
-  if (info_.rewrite == DdsRewrite::DecodeBlocks &&
-      std::uint64_t{info_.width} * half >= kThreadMinPixels) {
-    bool helped = false;
-    try {
-      std::jthread helper([&] {
-        helped = DecodeRows(first + half, first + count,
-                            out + std::size_t{half} * info_.presentedRowBytes, helperStored_);
-      });
-      if (!DecodeRows(first, first + half, out, stored_)) return false;  // joins the helper
-    } catch (const std::system_error&) {  // no thread to be had: all on this one
-      return DecodeRows(first, first + count, out, stored_);
+  stored_.resize(info_.rowBytes);
+  for (std::uint32_t row = first; row < first + count; ++row, out += info_.presentedRowBytes) {
+    if (!ReadStored(row, stored_.data(), stored_.size())) return false;
+    auto* pixels = reinterpret_cast<std::uint8_t*>(out);
+    if (info_.rewrite == DdsRewrite::DecodeBlocks) {
+      DecodeBlockRow(info_.decodeBlocks, stored_.data(), info_.width, 4, pixels,
+                     std::size_t{info_.width} * 4);
+    } else {
+      DecodePixelRow(info_.decodePixels, stored_.data(), info_.width,
+                     palette_.empty() ? nullptr : palette_.data(), pixels);
     }
-    return helped;
   }
-  return DecodeRows(first, first + count, out, stored_);
+  return true;
 }
 
 void DdsView::Rewrite(std::byte* rows, std::size_t length) const {
   switch (info_.rewrite) {
     case DdsRewrite::None:
-    case DdsRewrite::DecodeBlocks:  // decoded as they are read (DecodeRows)
+    case DdsRewrite::DecodeBlocks:  // decoded as they are read (Decode)
     case DdsRewrite::DecodePixels:
       return;
     case DdsRewrite::DxtColourBlocks:

@@ -32,27 +32,18 @@ class DdsView {
   bool fileFailed() const { return fileFailed_; }
 
  private:
-  static constexpr std::uint32_t kBatchBytes = 512 * 1024;
-  static constexpr std::uint32_t kBatchMostRows = 8;
-  static constexpr std::uint64_t kThreadMinPixels = 4096;  // a row's width times rows, per thread
-
   bool ReadRows(std::uint32_t first, std::uint32_t count, std::byte* out);
   bool ReadStored(std::uint32_t row, std::byte* out, std::size_t length) const;
-  std::uint32_t BatchRows() const;
   bool Decode(std::uint32_t first, std::uint32_t count, std::byte* out);
-  bool DecodeRows(std::uint32_t first, std::uint32_t end, std::byte* out,
-                  std::vector<std::byte>& stored) const;
   void Rewrite(std::byte* rows, std::size_t length) const;
 
   int fd_;
   std::uint64_t surfaceAt_;  // where the surface starts in the file
   const DdsInfo& info_;
-  std::vector<std::byte> row_;   // the presented rows partial reads are served from
-  std::uint32_t heldFirst_ = 0;  // the first of them, and how many
-  std::uint32_t heldCount_ = 0;
-  std::vector<std::byte> stored_;        // a row as the file stores it, before it is decoded
-  std::vector<std::byte> helperStored_;  // the same for the helper thread
-  std::vector<std::byte> palette_;       // P8: the palette, read before the first row
+  std::vector<std::byte> row_;  // the presented row a partial read was served from
+  std::uint32_t rowHeld_ = UINT32_MAX;
+  std::vector<std::byte> stored_;   // a row as the file stores it, before it is decoded
+  std::vector<std::byte> palette_;  // P8: the palette, read before the first row
   bool readPastEnd_ = false;
   bool fileFailed_ = false;
 };

@@ -89,14 +89,14 @@ Bytes RandomDds(const PillowCase& c, std::uint32_t width, std::uint32_t height, 
 
 class MatchesPillow : public testing::TestWithParam<PillowCase> {};
 
-// Thousands of random blocks, in a texture of whole blocks wide enough for the preview to decode
-// it on two threads and one cut at both edges, shown by the preview as Pillow shows them. BC6H
-// within 1: Pillow interpolates without the format's rounding (+32).
+// Thousands of random blocks, in a texture of whole blocks and one cut at both edges, shown by
+// the preview as Pillow shows them. BC6H within 1: Pillow interpolates without the format's
+// rounding (+32).
 TEST_P(MatchesPillow, OnRandomBlocks) {
   const PillowCase& c = GetParam();
   TempFolder folder;
   std::ofstream(folder / "decode.py") << kPillowScript;
-  const std::pair<std::uint32_t, std::uint32_t> sizes[] = {{1024, 64}, {30, 18}};
+  const std::pair<std::uint32_t, std::uint32_t> sizes[] = {{256, 256}, {30, 18}};
   std::string command = "/usr/bin/python3 '" + (folder / "decode.py").string() + "'";
   for (unsigned i = 0; i < 2; ++i) {
     const fs::path dds = folder / (c.name + std::to_string(i) + ".dds");
