@@ -4,9 +4,8 @@
 //   sodrel-bench suite --work DIR [--quick] [--runs N] [--warmups N] [--only PREFIX]
 //   sodrel-bench export CONTAINER          one export, as the window's export command does it
 //   sodrel-bench build DDS PROGRAM_FOLDER  one build from the staged Temp/ImportFile
-//   sodrel-bench texture PATH dxt1|dxt5|rgba32 SIDE [mips]   writes a test texture (with its
-//                                                             mip chain), for the suite and for
-//                                                             profiling
+//   sodrel-bench texture PATH dxt1|dxt5|rgba32|bc7|bc6h SIDE [mips]   writes a test texture (with
+//                                                   its mip chain), for the suite and profiling
 //
 // Each timed run of ours is one start of this program doing one operation, so it pays process
 // start-up like the peer commands do. This program links only the container code; the preview
@@ -30,7 +29,7 @@ int Usage() {
                "[--only PREFIX] [--template PATH]\n"
                "       sodrel-bench export CONTAINER\n"
                "       sodrel-bench build DDS PROGRAM_FOLDER\n"
-               "       sodrel-bench texture PATH dxt1|dxt5|rgba32 SIDE [mips]\n");
+               "       sodrel-bench texture PATH dxt1|dxt5|rgba32|bc7|bc6h SIDE [mips]\n");
   return 2;
 }
 
@@ -53,7 +52,7 @@ int Texture(const char* path, std::string_view name, const char* sideText, bool 
   using sodrel::bench::TextureFormat;
   int side = 0;
   if (!ParseCount(sideText, side) || side == 0) return Usage();
-  for (TextureFormat format : {TextureFormat::Dxt1, TextureFormat::Dxt5, TextureFormat::Rgba32}) {
+  for (TextureFormat format : sodrel::bench::kTextureFormats) {
     if (name != sodrel::bench::FormatName(format)) continue;
     const auto size = static_cast<std::uint32_t>(side);
     if (std::error_code error = sodrel::bench::WriteTexture(path, format, size, size, mips)) {

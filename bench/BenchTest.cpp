@@ -51,7 +51,8 @@ TEST(GeneratedTextures, PassThePreviewHeaderCheckWithTheirWholeSurface) {
     std::uint32_t width, height;
   };
   for (const Shape& s : {Shape{TextureFormat::Dxt1, 64, 64}, Shape{TextureFormat::Dxt5, 256, 128},
-                         Shape{TextureFormat::Rgba32, 64, 32}, Shape{TextureFormat::Dxt1, 6, 10}}) {
+                         Shape{TextureFormat::Rgba32, 64, 32}, Shape{TextureFormat::Dxt1, 6, 10},
+                         Shape{TextureFormat::Bc7, 64, 32}, Shape{TextureFormat::Bc6h, 6, 10}}) {
     SCOPED_TRACE(std::string(FormatName(s.format)) + " " + std::to_string(s.width));
     const fs::path path = folder / "texture.dds";
     ASSERT_FALSE(WriteTexture(path, s.format, s.width, s.height));
@@ -59,7 +60,7 @@ TEST(GeneratedTextures, PassThePreviewHeaderCheckWithTheirWholeSurface) {
     EXPECT_EQ(info.check, DdsCheck::Accepted) << Describe(info.check);
     EXPECT_EQ(info.width, s.width);
     EXPECT_EQ(info.height, s.height);
-    EXPECT_EQ(fs::file_size(path), kDdsHeaderBytes + info.surfaceBytes);
+    EXPECT_EQ(fs::file_size(path), info.dataOffset + info.surfaceBytes);
   }
 }
 

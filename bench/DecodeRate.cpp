@@ -10,37 +10,13 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench/Generate.h"
 #include "dds/BlockDecoders.h"
 
-namespace {
-
 using sodrel::BlockLayout;
-
-std::vector<std::byte> RandomBlocks(BlockLayout layout, std::size_t count) {
-  static constexpr unsigned kBc6hModes[] = {0, 1, 2, 6, 10, 14, 18, 22, 26, 30, 3, 7, 11, 15};
-  std::mt19937 random(42);
-  const std::size_t size = sodrel::BlockBytes(layout);
-  std::vector<std::byte> blocks(count * size);
-  for (std::size_t b = 0; b < count; ++b) {
-    std::byte* block = &blocks[b * size];
-    for (std::size_t i = 0; i < size; ++i) block[i] = std::byte(random());
-    const auto first = std::to_integer<unsigned>(block[0]);
-    if (layout == BlockLayout::Bc7) {
-      const unsigned mode = b % 8;
-      block[0] = std::byte((first << (mode + 1) | 1u << mode) & 0xFF);
-    } else if (layout == BlockLayout::Bc6hUnsigned || layout == BlockLayout::Bc6hSigned) {
-      const unsigned mode = kBc6hModes[b % 14];
-      block[0] = std::byte((first & (mode < 2 ? ~3u : ~31u)) | mode);
-    }
-  }
-  return blocks;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const std::uint32_t side = argc > 1 ? static_cast<std::uint32_t>(std::atoi(argv[1])) : 4096;
@@ -59,7 +35,8 @@ int main(int argc, char** argv) {
   const std::size_t blocksPerRow = (side + 3) / 4;
   std::vector<std::uint8_t> rows(std::size_t{side} * 4 * 4);
   for (const auto& [name, layout] : kLayouts) {
-    const std::vector<std::byte> blocks = RandomBlocks(layout, blocksPerRow * blocksPerRow);
+    const std::vector<std::byte> blocks =
+        sodrel::bench::RandomBlocks(layout, blocksPerRow * blocksPerRow);
     const std::size_t rowBytes = blocksPerRow * sodrel::BlockBytes(layout);
     const std::string path = std::filesystem::temp_directory_path() / "sodrel-bench-decode.blocks";
     std::FILE* file = std::fopen(path.c_str(), "w+b");

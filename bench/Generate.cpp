@@ -82,8 +82,35 @@ std::string_view FormatName(TextureFormat format) {
       return "dxt5";
     case TextureFormat::Rgba32:
       return "rgba32";
+    case TextureFormat::Bc7:
+      return "bc7";
+    case TextureFormat::Bc6h:
+      return "bc6h";
   }
   return "unknown";
+}
+
+std::vector<std::byte> RandomBlocks(BlockLayout layout, std::size_t count, unsigned seed) {
+  static constexpr unsigned kBc6hModes[] = {0, 1, 2, 6, 10, 14, 18, 22, 26, 30, 3, 7, 11, 15};
+  SplitMix random{seed};
+  const std::size_t size = BlockBytes(layout);
+  std::vector<std::byte> blocks(count * size);
+  for (std::size_t b = 0; b < count; ++b) {
+    std::byte* block = &blocks[b * size];
+    for (std::size_t i = 0; i < size; i += 8) {
+      const std::uint64_t word = random.Next();
+      std::memcpy(block + i, &word, std::min<std::size_t>(8, size - i));
+    }
+    const auto first = std::to_integer<unsigned>(block[0]);
+    if (layout == BlockLayout::Bc7) {  // mode m: m zero bits, then a one
+      const unsigned mode = b % 8;
+      block[0] = std::byte((first << (mode + 1) | 1u << mode) & 0xFF);
+    } else if (layout == BlockLayout::Bc6hUnsigned || layout == BlockLayout::Bc6hSigned) {
+      const unsigned mode = kBc6hModes[b % 14];
+      block[0] = std::byte((first & (mode < 2 ? ~3u : ~31u)) | mode);
+    }
+  }
+  return blocks;
 }
 
 std::error_code WriteTexture(const std::filesystem::path& path, TextureFormat format,
@@ -96,7 +123,18 @@ std::error_code WriteTexture(const std::filesystem::path& path, TextureFormat fo
   const ColourAt colour = [](std::uint32_t x, std::uint32_t y) {
     return Rgb{int(8 + x % 248), int(8 + y % 248), int(8 + (x ^ y) % 248)};
   };
-  Bytes dds = MakeDds(written, width, height, colour);
+  Bytes dds;
+  if (format == TextureFormat::Bc7 || format == TextureFormat::Bc6h) {
+    const bool bc7 = format == TextureFormat::Bc7;
+    dds = Dx10Header(width, height, bc7 ? DxgiFormat::Bc7Unorm : DxgiFormat::Bc6hUf16);
+    const std::vector<std::byte> blocks =
+        RandomBlocks(bc7 ? BlockLayout::Bc7 : BlockLayout::Bc6hUnsigned,
+                     std::size_t{(width + 3) / 4} * ((height + 3) / 4));
+    dds.insert(dds.end(), blocks.begin(), blocks.end());
+    mips = false;  // a chain of random blocks is not asked for
+  } else {
+    dds = MakeDds(written, width, height, colour);
+  }
   std::uint32_t levels = 1;
   for (std::uint32_t w = width, h = height; mips && (w > 1 || h > 1); ++levels) {
     w = std::max(1u, w / 2);

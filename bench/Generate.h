@@ -8,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "dds/BlockDecoders.h"
+
 namespace sodrel::bench {
 
 // Writes a file of exactly `size` bytes: `prefix`, then a pseudo-random stream. Every byte is
@@ -15,13 +17,22 @@ namespace sodrel::bench {
 std::error_code WriteFilledFile(const std::filesystem::path& path,
                                 std::span<const std::byte> prefix, std::uint64_t size);
 
-enum class TextureFormat { Dxt1, Dxt5, Rgba32 };
+enum class TextureFormat { Dxt1, Dxt5, Rgba32, Bc7, Bc6h };
 
-std::string_view FormatName(TextureFormat format);  // "dxt1", "dxt5", "rgba32"
+inline constexpr TextureFormat kTextureFormats[] = {TextureFormat::Dxt1, TextureFormat::Dxt5,
+                                                    TextureFormat::Rgba32, TextureFormat::Bc7,
+                                                    TextureFormat::Bc6h};
+
+std::string_view FormatName(TextureFormat format);  // "dxt1", "dxt5", "rgba32", "bc7", "bc6h"
+
+// `count` blocks of `layout` of pseudo-random bits (the same for the same seed), BC7 and BC6H
+// blocks cycling through every mode, so that no mode's cost is left out.
+std::vector<std::byte> RandomBlocks(BlockLayout layout, std::size_t count, unsigned seed = 42);
 
 // Writes a whole DDS file (tests/support/DdsWriter) of varied colours, every colour block in
-// four-colour mode (c0 > c1); Rgba32 is 32-bit BGRA with opaque alpha. With `mips`, the whole
-// mip chain follows the top surface, down to 1 x 1, and the header counts its levels.
+// four-colour mode (c0 > c1); Rgba32 is 32-bit BGRA with opaque alpha; Bc7 (BC7_UNORM) and Bc6h
+// (BC6H_UF16) hold RandomBlocks under a DX10 header. With `mips`, the whole mip chain follows the
+// top surface, down to 1 x 1, and the header counts its levels.
 std::error_code WriteTexture(const std::filesystem::path& path, TextureFormat format,
                              std::uint32_t width, std::uint32_t height, bool mips = false);
 

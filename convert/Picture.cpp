@@ -44,13 +44,8 @@ PictureResult Write(const fs::path& input, std::uint64_t offset, const fs::path&
                     std::uint32_t size, OutputMode mode, bool topLevel) {
   DecodedDds decoded = DecodeDds(input, offset, topLevel ? 0 : size);
   if (decoded.info.check == DdsCheck::NotChecked) decoded.info.check = DdsCheck::Unreadable;
-  if (!decoded.info.ok()) {
-    return {PictureOutcome::Refused,
-            decoded.info.check,
-            {},
-            decoded.info.check == DdsCheck::UnsupportedFormat ? DescribeFormat(decoded.info) : ""};
-  }
-  if (!decoded.bitmap) return {PictureOutcome::NotDecoded, {}, {}, {}};
+  if (!decoded.info.ok()) return {PictureOutcome::Refused, DescribeRefusal(decoded.info), {}};
+  if (!decoded.bitmap) return {PictureOutcome::NotDecoded, {}, {}};
 
   MFreeImage::Bitmap picture = std::move(decoded.bitmap);
   // The picture's sides follow the top surface's, whichever level it is drawn from.
@@ -67,26 +62,24 @@ PictureResult Write(const fs::path& input, std::uint64_t offset, const fs::path&
     // filter averages exactly the texels under each pixel, and is the fastest of the library's.
     MFreeImage::Bitmap scaled(
         FreeImage_Rescale(picture.get(), fit(width), fit(height), FILTER_BOX));
-    if (!scaled) return {PictureOutcome::ScaleFailed, {}, {}, {}};
+    if (!scaled) return {PictureOutcome::ScaleFailed, {}, {}};
     picture = std::move(scaled);  // the full-size bitmap is freed before the PNG is written
   }
 
   AtomicOutput file(output, mode);
   if (IoResult created = file.Open(); !created.ok()) {
-    return {PictureOutcome::OutputFailed, {}, created.error, {}};
+    return {PictureOutcome::OutputFailed, {}, created.error};
   }
   PngSink sink{file.fd(), {}};
   FreeImageIO io{nullptr, &PngSink::Write, &PngSink::Seek, &PngSink::Tell};
   if (!FreeImage_SaveToHandle(FIF_PNG, picture.get(), &io, &sink, PNG_Z_BEST_SPEED) || sink.error) {
-    return {PictureOutcome::OutputFailed,
-            {},
-            sink.error ? sink.error : std::make_error_code(std::errc::io_error),
-            {}};
+    return {PictureOutcome::OutputFailed, {},
+            sink.error ? sink.error : std::make_error_code(std::errc::io_error)};
   }
   if (IoResult committed = file.Commit(); !committed.ok()) {
-    return {PictureOutcome::OutputFailed, {}, committed.error, {}};
+    return {PictureOutcome::OutputFailed, {}, committed.error};
   }
-  return {PictureOutcome::Written, {}, {}, {}};
+  return {PictureOutcome::Written, {}, {}};
 }
 
 }  // namespace
@@ -112,9 +105,7 @@ std::string_view Describe(PictureOutcome outcome) {
 }
 
 std::string PictureResult::detail() const {
-  if (outcome == PictureOutcome::Refused) {
-    return std::string(Describe(check)) + (format.empty() ? "" : ": " + format);
-  }
+  if (outcome == PictureOutcome::Refused) return refusal;
   return error ? error.message() : std::string();
 }
 
@@ -123,9 +114,9 @@ PictureResult WritePicture(const fs::path& input, std::uint64_t offset, const fs
   try {
     return Write(input, offset, output, size, mode, topLevel);
   } catch (const std::bad_alloc&) {
-    return {PictureOutcome::OutOfMemory, {}, {}, {}};
+    return {PictureOutcome::OutOfMemory, {}, {}};
   } catch (...) {
-    return {PictureOutcome::NotDecoded, {}, {}, {}};
+    return {PictureOutcome::NotDecoded, {}, {}};
   }
 }
 

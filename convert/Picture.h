@@ -26,12 +26,12 @@ std::string_view Describe(PictureOutcome outcome);
 
 struct [[nodiscard]] PictureResult {
   PictureOutcome outcome = PictureOutcome::NotDone;
-  DdsCheck check = DdsCheck::NotChecked;  // why the file was refused, when it was
-  std::error_code error;                  // the system error behind a failure, when there was one
-  std::string format;                     // the DDS format the preview cannot decode
+  std::string refusal;    // why the check refused the file, the format named (DescribeRefusal)
+  std::error_code error;  // the system error behind a failure, when there was one
 
   bool ok() const { return outcome == PictureOutcome::Written; }
-  // What went wrong beyond the outcome itself ("the file ends before the texture does"), or "".
+  // What went wrong beyond the outcome itself ("the file ends before the texture does (DXT1)"),
+  // or "".
   std::string detail() const;
 };
 

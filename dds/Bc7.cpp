@@ -119,17 +119,21 @@ void DecodeMode(const std::byte* block, std::uint8_t* bgra) {
 
   // The colours of each subset by index, B, G, R, A. With a second index set (modes 4 and 5,
   // one subset), the selection bit says which set drives colour; the other drives alpha.
-  const bool colourFromSecond = selection != 0;
+  const bool colourFromSecond = mode.secondIndexBits != 0 && selection != 0;
   const unsigned colourBits = colourFromSecond ? mode.secondIndexBits : mode.indexBits;
   const std::uint8_t* colourWeights = Weights(colourBits);
   std::uint8_t colours[3][16][4];
   for (unsigned s = 0; s < mode.subsets; ++s) {
-    const unsigned(&ends)[2][4] = endpoints[s];
+    // The endpoints in B, G, R, A order, 16 bits each: the compiler mixes the channels at once.
+    std::uint16_t e0[4], e1[4];
+    for (unsigned c = 0; c < 4; ++c) {
+      e0[c] = static_cast<std::uint16_t>(endpoints[s][0][c == 3 ? 3 : 2 - c]);
+      e1[c] = static_cast<std::uint16_t>(endpoints[s][1][c == 3 ? 3 : 2 - c]);
+    }
     for (unsigned k = 0; k < 1u << colourBits; ++k) {
-      const unsigned w = colourWeights[k];
+      const std::uint16_t w = colourWeights[k], v = static_cast<std::uint16_t>(64 - w);
       for (unsigned c = 0; c < 4; ++c) {
-        colours[s][k][c == 3 ? 3 : 2 - c] =
-            static_cast<std::uint8_t>(Mix(ends[0][c], ends[1][c], w));
+        colours[s][k][c] = static_cast<std::uint8_t>((v * e0[c] + w * e1[c] + 32) >> 6);
       }
     }
   }

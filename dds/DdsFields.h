@@ -58,6 +58,10 @@ inline constexpr std::uint32_t kDxt1 = FourCC("DXT1");
 inline constexpr std::uint32_t kDxt3 = FourCC("DXT3");
 inline constexpr std::uint32_t kDxt5 = FourCC("DXT5");
 inline constexpr std::uint32_t kDx10 = FourCC("DX10");
+// Direct3D 9 format numbers in place of a FourCC.
+inline constexpr std::uint32_t kD3dA16B16G16R16 = 36;
+inline constexpr std::uint32_t kD3dA16B16G16R16F = 113;
+inline constexpr std::uint32_t kD3dA32B32G32R32F = 116;
 
 inline std::uint32_t ReadU32(std::span<const std::byte> bytes, std::size_t at) {
   return ReadLe32(bytes.data() + at);

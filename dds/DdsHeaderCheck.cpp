@@ -36,25 +36,19 @@ DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize,
 
   Format format;
   info.dataOffset = kDdsHeaderBytes;
-  const std::uint32_t flags = ReadU32(prefix, kPixelFormatFlagsAt);
+  const std::uint32_t flags = info.formatFlags = ReadU32(prefix, kPixelFormatFlagsAt);
   // A file flagged RGB is uncompressed, whatever FourCC it also carries (as FreeImage reads it).
-  if (flags & (kFormatRgb | kFormatLuminance)) {
+  const bool fourCC = (flags & kFormatFourCC) && !(flags & (kFormatRgb | kFormatLuminance));
+  if (!fourCC) {
     info.bitCount = format.bitCount = ReadU32(prefix, kRgbBitCountAt);
     for (std::size_t i = 0; i < 4; ++i) format.masks[i] = ReadU32(prefix, kMasksAt + 4 * i);
     format.alpha = (flags & kFormatAlphaPixels) != 0;
-    if (!(flags & kFormatRgb)) {
-      // 8-bit luminance is what FreeImage makes of 8-bit RGB: grey levels.
-      info.luminance = true;
-      if (format.bitCount != 8 || format.alpha) return Stop(info, DdsCheck::UnsupportedFormat);
+    if (!FromUncompressed(flags, format)) return Stop(info, DdsCheck::UnsupportedFormat);
+    if (format.pixels == PixelLayout::P8 && format.decode == DdsRewrite::DecodePixels) {
+      info.paletteBytes = kDdsPaletteBytes;
+      info.dataOffset += kDdsPaletteBytes;
     }
-    if (format.bitCount != 8 && format.bitCount != 16 && format.bitCount != 24 &&
-        format.bitCount != 32) {
-      return Stop(info, DdsCheck::UnsupportedFormat);
-    }
-    if (format.bitCount == 16 && !IsKnown16BitLayout(format.masks)) {
-      return Stop(info, DdsCheck::UnsupportedFormat);
-    }
-  } else if (flags & kFormatFourCC) {
+  } else {
     info.fourCC = ReadU32(prefix, kFourCCAt);
     if (info.fourCC == kDx10) {
       if (prefix.size() < kDdsLongestHeaderBytes || fileSize < kDdsLongestHeaderBytes) {
@@ -63,21 +57,23 @@ DdsInfo InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize,
       info.dataOffset = kDdsLongestHeaderBytes;
       info.dxgiFormat = static_cast<DxgiFormat>(ReadU32(prefix, kDxgiFormatAt));
       // A cube map or an array of 2D textures starts with its first image, which is shown.
-      if (ReadU32(prefix, kDimensionAt) != kDimensionTexture2D ||
-          !FromDxgi(info.dxgiFormat, format)) {
-        return Stop(info, DdsCheck::UnsupportedFormat);
+      // Older writers left the dimension unknown (0), for 2D textures among others.
+      const std::uint32_t dimension = ReadU32(prefix, kDimensionAt);
+      if (dimension != kDimensionTexture2D && dimension != kDimensionUnknown) {
+        return Stop(info, DdsCheck::NotTwoDimensional);
       }
+      if (!FromDxgi(info.dxgiFormat, format)) return Stop(info, DdsCheck::UnsupportedFormat);
       info.bitCount = format.bitCount;
-    } else if (info.fourCC == kDxt1 || info.fourCC == kDxt3 || info.fourCC == kDxt5) {
-      format.fourCC = info.fourCC;
-    } else {
+    } else if (!FromFourCC(info.fourCC, format)) {
       return Stop(info, DdsCheck::UnsupportedFormat);
     }
-  } else {
-    return Stop(info, DdsCheck::UnsupportedFormat);
   }
 
+  // A volume texture's first slice is not the texture; older DX10 writers name a volume by
+  // these caps alone.
+  if (ReadU32(prefix, kCaps2At) & kCaps2Volume) return Stop(info, DdsCheck::NotTwoDimensional);
   if (!LayOut(format, prefix, info)) return Stop(info, DdsCheck::UnsupportedFormat);
+  if (fileSize < info.dataOffset) return Stop(info, DdsCheck::MissingPalette);
   if (fileSize - info.dataOffset < info.surfaceBytes) {
     return Stop(info, DdsCheck::TruncatedSurface);
   }

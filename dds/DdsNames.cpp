@@ -40,6 +40,8 @@ std::string_view DxgiName(DxgiFormat format) {
       return "R8_TYPELESS";
     case R8Unorm:
       return "R8_UNORM";
+    case A8Unorm:
+      return "A8_UNORM";
     case Bc1Typeless:
       return "BC1_TYPELESS";
     case Bc1Unorm:
@@ -128,6 +130,10 @@ std::string_view Describe(DdsCheck check) {
       return "a pixel format the preview cannot decode";
     case DdsCheck::TruncatedSurface:
       return "the file ends before the texture does";
+    case DdsCheck::NotTwoDimensional:
+      return "a volume or 1D texture, not a 2D one";
+    case DdsCheck::MissingPalette:
+      return "the file ends before the palette does";
   }
   return "unknown check";
 }
@@ -152,9 +158,26 @@ std::string DescribeFormat(const DdsInfo& info) {
     }
     return code;
   }
-  if (info.luminance) return "luminance, " + std::to_string(info.bitCount) + " bits";
-  if (info.bitCount != 0) return "uncompressed, " + std::to_string(info.bitCount) + " bits";
+  const std::string bits = ", " + std::to_string(info.bitCount) + " bits";
+  if (info.formatFlags & kFormatRgb) return "uncompressed" + bits;
+  if (info.formatFlags & kFormatLuminance) return "luminance" + bits;
+  if (info.formatFlags & kFormatAlphaOnly) return "alpha only" + bits;
+  if (info.formatFlags & kFormatPalette8) return "palettised" + bits;
+  if (info.bitCount != 0) return "uncompressed" + bits;
   return "unknown format";
+}
+
+std::string DescribeRefusal(const DdsInfo& info) {
+  const std::string reason(Describe(info.check));
+  switch (info.check) {
+    case DdsCheck::UnsupportedFormat:
+    case DdsCheck::TruncatedSurface:
+    case DdsCheck::NotTwoDimensional:
+    case DdsCheck::MissingPalette:
+      return reason + " (" + DescribeFormat(info) + ")";
+    default:
+      return reason;
+  }
 }
 
 }  // namespace sodrel

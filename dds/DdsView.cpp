@@ -31,7 +31,7 @@ DdsView::DdsView(int fd, std::uint64_t offset, const DdsInfo& info)
     : fd_(fd), surfaceAt_(offset + info.dataOffset), info_(info) {}
 
 std::uint64_t DdsView::size() const {
-  return kDdsHeaderBytes + std::uint64_t{info_.rows} * info_.rowBytes + info_.tailBytes;
+  return kDdsHeaderBytes + std::uint64_t{info_.rows} * info_.presentedRowBytes + info_.tailBytes;
 }
 
 std::size_t DdsView::Read(std::uint64_t position, std::span<std::byte> out) {
@@ -53,23 +53,24 @@ std::size_t DdsView::Read(std::uint64_t position, std::span<std::byte> out) {
       n = left;
       std::memset(to, 0, n);
     } else {
+      const std::size_t rowBytes = info_.presentedRowBytes;
       const std::uint64_t inSurface = at - kDdsHeaderBytes;
-      const auto row = static_cast<std::uint32_t>(inSurface / info_.rowBytes);
-      const std::size_t inRow = inSurface % info_.rowBytes;
-      const std::uint32_t wholeRows = static_cast<std::uint32_t>(
-          std::min<std::uint64_t>(left / info_.rowBytes, info_.rows - row));
+      const auto row = static_cast<std::uint32_t>(inSurface / rowBytes);
+      const std::size_t inRow = inSurface % rowBytes;
+      const std::uint32_t wholeRows =
+          static_cast<std::uint32_t>(std::min<std::uint64_t>(left / rowBytes, info_.rows - row));
       if (inRow == 0 && wholeRows > 0) {
         // The library asks for whole rows: they go straight into its buffer.
         if (!ReadRows(row, wholeRows, to)) return done;
-        n = std::size_t{wholeRows} * info_.rowBytes;
+        n = std::size_t{wholeRows} * rowBytes;
       } else {
         if (rowHeld_ != row) {
-          row_.resize(info_.rowBytes);
+          row_.resize(rowBytes);
           rowHeld_ = UINT32_MAX;
           if (!ReadRows(row, 1, row_.data())) return done;
           rowHeld_ = row;
         }
-        n = std::min<std::size_t>(left, info_.rowBytes - inRow);
+        n = std::min<std::size_t>(left, rowBytes - inRow);
         std::memcpy(to, row_.data() + inRow, n);
       }
     }
@@ -79,15 +80,15 @@ std::size_t DdsView::Read(std::uint64_t position, std::span<std::byte> out) {
 }
 
 bool DdsView::ReadRows(std::uint32_t first, std::uint32_t count, std::byte* out) {
+  if (info_.rewrite == DdsRewrite::DecodeBlocks || info_.rewrite == DdsRewrite::DecodePixels) {
+    fileFailed_ = fileFailed_ || !Decode(first, count, out);
+    return !fileFailed_;
+  }
   const std::size_t rowBytes = info_.rowBytes;
   // Packed rows come in one read; padded ones a row at a time, skipping the padding.
   const bool packed = info_.rowStride == rowBytes;
   for (std::uint32_t i = 0; i < count; i += packed ? count : 1) {
-    const std::size_t length = packed ? count * rowBytes : rowBytes;
-    std::size_t got = 0;
-    if (!ReadAt(fd_, surfaceAt_ + (first + i) * info_.rowStride, {out + i * rowBytes, length}, got)
-             .ok() ||
-        got != length) {
+    if (!ReadStored(first + i, out + i * rowBytes, packed ? count * rowBytes : rowBytes)) {
       fileFailed_ = true;
       return false;
     }
@@ -96,9 +97,43 @@ bool DdsView::ReadRows(std::uint32_t first, std::uint32_t count, std::byte* out)
   return true;
 }
 
+// `length` bytes of the surface from the start of stored row `row` on.
+bool DdsView::ReadStored(std::uint32_t row, std::byte* out, std::size_t length) const {
+  std::size_t got = 0;
+  return ReadAt(fd_, surfaceAt_ + row * info_.rowStride, {out, length}, got).ok() && got == length;
+}
+
+// Each stored row read into stored_ and decoded into its presented rows (4 for a row of blocks).
+bool DdsView::Decode(std::uint32_t first, std::uint32_t count, std::byte* out) {
+  if (info_.paletteBytes != 0 && palette_.empty()) {
+    palette_.resize(info_.paletteBytes);
+    std::size_t got = 0;
+    if (!ReadAt(fd_, surfaceAt_ - info_.paletteBytes, palette_, got).ok() ||
+        got != palette_.size()) {
+      palette_.clear();
+      return false;
+    }
+  }
+  stored_.resize(info_.rowBytes);
+  for (std::uint32_t row = first; row < first + count; ++row, out += info_.presentedRowBytes) {
+    if (!ReadStored(row, stored_.data(), stored_.size())) return false;
+    auto* pixels = reinterpret_cast<std::uint8_t*>(out);
+    if (info_.rewrite == DdsRewrite::DecodeBlocks) {
+      DecodeBlockRow(info_.decodeBlocks, stored_.data(), info_.width, 4, pixels,
+                     std::size_t{info_.width} * 4);
+    } else {
+      DecodePixelRow(info_.decodePixels, stored_.data(), info_.width,
+                     palette_.empty() ? nullptr : palette_.data(), pixels);
+    }
+  }
+  return true;
+}
+
 void DdsView::Rewrite(std::byte* rows, std::size_t length) const {
   switch (info_.rewrite) {
     case DdsRewrite::None:
+    case DdsRewrite::DecodeBlocks:  // decoded as they are read (Decode)
+    case DdsRewrite::DecodePixels:
       return;
     case DdsRewrite::DxtColourBlocks:
       for (std::size_t at = 0; at + 16 <= length; at += 16) PutColourBlockInOrder(rows + at + 8);

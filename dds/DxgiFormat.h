@@ -24,6 +24,7 @@ enum class DxgiFormat : std::uint32_t {
   R8G8Unorm = 49,
   R8Typeless = 60,
   R8Unorm = 61,
+  A8Unorm = 65,
   Bc1Typeless = 70,
   Bc1Unorm = 71,
   Bc1UnormSrgb = 72,

@@ -54,6 +54,10 @@ std::size_t PixelBytes(PixelLayout layout) {
 void DecodePixelRow(PixelLayout layout, const std::byte* row, std::uint32_t width,
                     const std::byte* palette, std::uint8_t* bgra) {
   const std::size_t step = PixelBytes(layout);
+  bool opaque = true;
+  for (int i = 0; layout == PixelLayout::P8 && palette != nullptr && i < 256; ++i) {
+    opaque = opaque && palette[4 * i + 3] == std::byte{0};
+  }
   for (std::uint32_t x = 0; x < width; ++x, row += step, bgra += 4) {
     switch (layout) {
       case PixelLayout::L8A8:
@@ -65,11 +69,10 @@ void DecodePixelRow(PixelLayout layout, const std::byte* row, std::uint32_t widt
         Put(bgra, Byte(row), Byte(row), Byte(row), 255);
         break;
       case PixelLayout::P8: {
-        // The fourth byte of an entry holds flags, not alpha: palettes written with flags 0
-        // would otherwise be invisible. Without a palette the pixels are black.
+        // Without a palette the pixels are black.
         const std::byte* entry = palette != nullptr ? palette + 4 * Byte(row) : nullptr;
         if (entry != nullptr) {
-          Put(bgra, Byte(entry), Byte(entry + 1), Byte(entry + 2), 255);
+          Put(bgra, Byte(entry), Byte(entry + 1), Byte(entry + 2), opaque ? 255 : Byte(entry + 3));
         } else {
           Put(bgra, 0, 0, 0, 255);
         }

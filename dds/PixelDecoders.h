@@ -23,7 +23,9 @@ enum class PixelLayout {
 std::size_t PixelBytes(PixelLayout layout);
 
 // The `width` pixels at `row` into `bgra` (width * 4 bytes). `palette` is used by P8 only: the
-// 256 four-byte entries R, G, B, flags that follow the DDS header.
+// 256 four-byte entries R, G, B, A that follow the DDS header. Writers fill the fourth byte as
+// alpha (255 opaque, 0 for a transparent index); a palette whose fourth bytes are all 0 holds the
+// flags of the palette record there instead, and is shown opaque.
 void DecodePixelRow(PixelLayout layout, const std::byte* row, std::uint32_t width,
                     const std::byte* palette, std::uint8_t* bgra);
 

@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #include "container/TextureContainer.h"
+#include "dds/DdsFields.h"
+#include "preview/DdsDecode.h"
 #include "tests/support/DdsWriter.h"
 #include "tests/support/RecordingSink.h"
 #include "workfiles/WorkingFiles.h"
@@ -15,6 +17,7 @@ namespace {
 
 using namespace test;
 using enum DdsFormat;
+using dds_fields::FourCC;
 namespace fs = std::filesystem;
 
 constexpr Rgb kBlack{0, 0, 0}, kYellow{255, 255, 0}, kCyan{0, 255, 255}, kMagenta{255, 0, 255};
@@ -48,6 +51,45 @@ Bytes Flat(std::uint32_t flags, std::uint32_t bits, const Masks& masks,
 }
 Bytes Dx10(std::uint32_t w, std::uint32_t h, DxgiFormat dxgi, const Bytes& surface) {
   return Concat(Dx10Header(w, h, dxgi), surface);
+}
+// A DDS file of the layout named by `fourCC` (legacy) or `dxgi`, holding `surface`.
+Bytes B(std::vector<int> bytes) {
+  Bytes out;
+  for (int b : bytes) out.push_back(std::byte(b));
+  return out;
+}
+Bytes Coded(std::uint32_t w, std::uint32_t h, std::uint32_t fourCC, const Bytes& surface) {
+  return Concat(With(MakeDdsHeader(Dxt1, w, h), 84, fourCC), surface);
+}
+Bytes Coded(std::uint32_t w, std::uint32_t h, DxgiFormat dxgi, const Bytes& surface) {
+  return Concat(Dx10Header(w, h, dxgi), surface);
+}
+// Pixel (x, y) of a texture 4 pixels wide, or narrower and 1 high: colours[(4y + x) % size].
+ColourAt InTurn(std::vector<Rgb> colours) {
+  return [=](auto x, auto y) { return colours[(4 * y + x) % colours.size()]; };
+}
+std::vector<Rgb> Greys(std::vector<int> levels) {
+  std::vector<Rgb> greys;
+  for (int l : levels) greys.push_back({l, l, l});
+  return greys;
+}
+// A BC4 channel whose pixels i and i + 8 take index i, and its levels from two endpoints.
+Bytes Bc4(int e0, int e1) {
+  return B({e0, e1, 0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA});
+}
+// Signed endpoints 70 and -70: eight levels, shown as value + 128; -128 and -127 are both -1.0,
+// and six levels between them, then -1.0 and 1.0; 0 and 100: six levels 20 apart.
+const std::vector<int> kBc4Eight{198, 58, 178, 158, 138, 118, 98, 78},
+    kBc4MinusOne{1, 1, 1, 1, 1, 1, 1, 255}, kBc4Six{128, 228, 148, 168, 188, 208, 1, 255};
+std::vector<Rgb> Bc5Signed() {
+  std::vector<Rgb> colours;
+  for (int i = 0; i < 8; ++i) colours.push_back({kBc4Eight[i], kBc4Six[i], 128});
+  return colours;
+}
+// A P8 file 2 x 1 of palette entries 1 (R 10, G 20, B 30, A `alpha`) and 2 (40, 50, 60, 0).
+Bytes Palettised(int alpha) {
+  const Bytes palette = Concat(B({0, 0, 0, 0, 10, 20, 30, alpha, 40, 50, 60, 0}), Bytes(1012));
+  return Concat(Concat(UncompressedHeader(2, 1, 0x20, 8, {}), palette), B({1, 2}));
 }
 // A DX10 cube map of six faces, the first of them ByBlock and the others not.
 Bytes CubeMap() {
@@ -89,12 +131,49 @@ const TextureCase kTextures[] = {
      ByPixel},
     {"Dx10B5G6R5", Dx10(5, 3, DxgiFormat::B5G6R5Unorm, Pixels(5, 3, 16, k565, ByPixel)), ByPixel},
     {"Dx10CubeMapFirstFace", CubeMap()},
+    {"Dx10DimensionUnknown", Concat(With(Dx10Header(6, 6, DxgiFormat::Bc1Unorm, 0, 0), 140, 0),
+                                    Blocks(Dxt1, 6, 6, ByBlock))},
+    {"Bc4Signed", Coded(4, 4, FourCC("BC4S"), Bc4(70, 0xBA)), InTurn(Greys(kBc4Eight))},
+    {"Bc4SignedMinusOne", Coded(4, 4, DxgiFormat::Bc4Snorm, Bc4(0x80, 0x81)),
+     InTurn(Greys(kBc4MinusOne))},
+    {"Bc5Signed", Coded(4, 4, DxgiFormat::Bc5Snorm, Concat(Bc4(70, 0xBA), Bc4(0, 100))),
+     InTurn(Bc5Signed())},
+    // Mode 7, red: 1020 plus the difference 100 wraps to -928 in 11 bits; unquantized 32656 and
+    // -29711. Pixel 1 has index 5 (weight 21): 12192, half 0x2E23 (0.0959), 24.
+    {"Bc6hSignedWrappedDifference",
+     Coded(3, 1, DxgiFormat::Bc6hSf16,
+           B({0x87, 0x7F, 0, 0, 0x20, 3, 0, 0, 0x50, 0xF, 0, 0, 0, 0, 0, 0})),
+     InTurn({kRed, {24, 0, 0}, kBlack})},
+    {"L8A8", Concat(UncompressedHeader(1, 1, 0x20001, 16, {0xFF, 0, 0, 0xFF00}), B({0x40, 0x80})),
+     InTurn({{0x40, 0x40, 0x40, 0x80}})},
+    {"A8", Concat(UncompressedHeader(1, 1, 0x2, 8, {0, 0, 0, 0xFF}), B({0x33})),
+     InTurn(Greys({0x33}))},
+    {"P8", Palettised(255), InTurn({{10, 20, 30}, {40, 50, 60, 0}})},
+    {"P8FourthBytesAllZero", Palettised(0), InTurn({{10, 20, 30}, {40, 50, 60}})},
+    {"R8", Coded(1, 1, DxgiFormat::R8Unorm, B({0x9A})), InTurn({{0x9A, 0, 0}})},
+    {"R8G8", Coded(1, 1, DxgiFormat::R8G8Typeless, B({0x12, 0x34})), InTurn({{0x12, 0x34, 0}})},
+    // R 1023, G 0, B 512 (127.6), A 1 of 3.
+    {"R10G10B10A2", Coded(1, 1, DxgiFormat::R10G10B10A2Unorm, B({0xFF, 3, 0, 0x60})),
+     InTurn({{255, 0, 128, 85}})},
+    // R 0xFFFF, G 0x8000 (127.5), B 0x0081 (0.502), A 0; by its Direct3D 9 number.
+    {"R16G16B16A16Unorm", Coded(1, 1, 36, B({0xFF, 0xFF, 0, 0x80, 0x81, 0, 0, 0})),
+     InTurn({{255, 128, 1, 0}})},
+    // R 1.0, G 0.5 (127.5, the fraction dropped), B -1.0, A NaN.
+    {"R16G16B16A16Float",
+     Coded(1, 1, DxgiFormat::R16G16B16A16Float, B({0, 0x3C, 0, 0x38, 0, 0xBC, 0, 0x7E})),
+     InTurn({{255, 127, 0, 0}})},
+    // R 2.0, G 0.25 (63.75), B NaN, A 1.0.
+    {"R32G32B32A32Float",
+     Coded(1, 1, DxgiFormat::R32G32B32A32Float,
+           B({0, 0, 0, 0x40, 0, 0, 0x80, 0x3E, 0, 0, 0xC0, 0x7F, 0, 0, 0x80, 0x3F})),
+     InTurn({{255, 63, 0}})},
 };
 
 class ShowsTexture : public testing::TestWithParam<TextureCase> {};
 
 // The picture written to PictureLoad.bmp, and shown, has the texture's size and every pixel's
-// colour, as the format defines it (within 2 for the colours DXT blocks interpolate).
+// colour, as the format defines it (within 2 for the colours DXT blocks interpolate); a decoded
+// bitmap with alpha has every pixel's alpha.
 TEST_P(ShowsTexture, AtItsSizeWithEveryPixelsColour) {
   const TextureCase& c = GetParam();
   ProgramFolder program;
@@ -113,6 +192,13 @@ TEST_P(ShowsTexture, AtItsSizeWithEveryPixelsColour) {
                     std::abs(got.blue() - want.b),
                 2)
           << "at " << x << "," << y << ": " << got.name().toStdString();
+    }
+  }
+  const DecodedDds decoded = DecodeDds(WorkFilePath(program.path(), WorkFile::PictureImportFile));
+  for (int y = 0; FreeImage_GetBPP(decoded.bitmap.get()) == 32 && y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      EXPECT_EQ(FreeImage_GetScanLine(decoded.bitmap.get(), height - 1 - y)[4 * x + 3],
+                c.colour(x, y).a);
     }
   }
 }
@@ -137,7 +223,8 @@ TEST_P(HeaderCheck, DecidesAndCountsEveryByteTheLibraryReads) {
   const CheckCase& c = GetParam();
   const std::uint64_t headerBytes = std::min<std::uint64_t>(c.header.size(), 148);
   if (c.check != DdsCheck::Accepted) {
-    const std::uint64_t more = c.check == DdsCheck::TruncatedSurface ? 0 : std::uint64_t{1} << 32;
+    const bool cut = c.check == DdsCheck::TruncatedSurface || c.check == DdsCheck::MissingPalette;
+    const std::uint64_t more = cut ? 0 : std::uint64_t{1} << 32;
     EXPECT_EQ(InspectDds(c.header, c.header.size() + more).check, c.check);
     return;
   }
@@ -174,13 +261,20 @@ const CheckCase kHeaders[] = {
     {"PitchWithoutItsFlag", Pitched(24, 100, false), Accepted, 4 * 3 * 3},
     {"Dx10Bc1AfterItsExtension", Dx10Header(8, 4, DxgiFormat::Bc1Unorm), Accepted, 2 * 8},
     {"Dx10CubeMapFirstFaceOnly", Dx10Header(4, 4, DxgiFormat::Bc3Unorm, 4), Accepted, 16},
-    {"Dx10Bc4", Dx10Header(4, 4, DxgiFormat::Bc4Unorm), UnsupportedFormat},
-    {"Dx10Bc7", Dx10Header(4, 4, DxgiFormat::Bc7Unorm), UnsupportedFormat},
-    {"Dx10Texture3D", Dx10Header(4, 4, DxgiFormat::Bc1Unorm, 0, 4), UnsupportedFormat},
+    {"Dx10Bc7PartBlocksRoundUp", Dx10Header(5, 9, DxgiFormat::Bc7Unorm), Accepted, 2 * 3 * 16},
+    {"Bc4PartBlocksRoundUp", With(MakeDdsHeader(Dxt1, 5, 5), 84, FourCC("BC4U")), Accepted, 32},
+    {"Dx10UnknownDxgi", Dx10Header(4, 4, DxgiFormat(200)), UnsupportedFormat},
+    {"Dx10Texture3D", Dx10Header(4, 4, DxgiFormat::Bc7Unorm, 0, 4), NotTwoDimensional},
+    {"Dx10VolumeCaps", With(Dx10Header(4, 4, DxgiFormat::Bc7Unorm, 0, 0), 112, 0x200000),
+     NotTwoDimensional},
+    {"PaletteCut", Plain(0x20, 8, {}), MissingPalette},
     {"Dx10ExtensionCut", Slice(Dx10Header(4, 4, DxgiFormat::Bc1Unorm), 0, 140), TooShortForHeader},
-    {"Rgb10A2", Plain(0x41, 32, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}), UnsupportedFormat},
+    {"Rgb10A2", Plain(0x41, 32, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}), Accepted, 4 * 3 * 4},
+    {"Rgb10A2RedHigh", Plain(0x41, 32, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}),
+     UnsupportedFormat},
     {"TwoChannelsOneByte", Plain(0x40, 24, {0xFF, 0xFF, 0xFF0000, 0}), UnsupportedFormat},
-    {"LuminanceWithAlpha", Plain(0x20001, 16, {0xFF, 0, 0, 0xFF00}), UnsupportedFormat},
+    {"GreyAlphaAsRgb", Plain(0x41, 16, {0xFF, 0xFF, 0xFF, 0xFF00}), Accepted, 4 * 3 * 2},
+    {"LuminanceWithAlphaHigh", Plain(0x20001, 16, {0xFF00, 0, 0, 0xFF}), UnsupportedFormat},
     {"Width16384", With(kDxt1, 16, 16384), Accepted, 4096 * 8},
     {"Width16385", With(kDxt1, 16, 16385), BadDimensions},
     {"Height16385", With(kDxt1, 12, 16385), BadDimensions},

@@ -10,7 +10,7 @@
 namespace sodrel::test {
 
 struct Rgb {
-  int r = 0, g = 0, b = 0;
+  int r = 0, g = 0, b = 0, a = 255;
   friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
