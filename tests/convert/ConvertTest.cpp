@@ -200,7 +200,7 @@ const Answer kAnswers[] = {
     {"png cut.bin odd.dds", 1,
      "cut.bin: the preview refuses this texture: the file ends before the texture does|"
      "odd.dds: the preview refuses this texture: a pixel format the preview cannot "
-     "decode: ABCD",
+     "decode (ABCD)",
      ""},
     {"thumbnail c.bin ./c.bin", 1, "./c.bin: would write over the input c.bin", ""},
     {"thumbnail c.bin w/f.bin.dds", 1, "w/f.bin.dds: a folder is there, never replaced", ""},
