@@ -6,6 +6,8 @@
 //   sodrel-bench build DDS PROGRAM_FOLDER  one build from the staged Temp/ImportFile
 //   sodrel-bench texture PATH dxt1|dxt5|rgba32|bc7|bc6h SIDE [mips]   writes a test texture (with
 //                                                   its mip chain), for the suite and profiling
+//   sodrel-bench folder PATH COUNT SMALLEST LARGEST   writes a folder of COUNT textures
+//                                                     (PlanTextureFolder), for the batch cases
 //
 // Each timed run of ours is one start of this program doing one operation, so it pays process
 // start-up like the peer commands do. This program links only the container code; the preview
@@ -29,7 +31,8 @@ int Usage() {
                "[--only PREFIX] [--template PATH]\n"
                "       sodrel-bench export CONTAINER\n"
                "       sodrel-bench build DDS PROGRAM_FOLDER\n"
-               "       sodrel-bench texture PATH dxt1|dxt5|rgba32|bc7|bc6h SIDE [mips]\n");
+               "       sodrel-bench texture PATH dxt1|dxt5|rgba32|bc7|bc6h SIDE [mips]\n"
+               "       sodrel-bench folder PATH COUNT SMALLEST LARGEST\n");
   return 2;
 }
 
@@ -62,6 +65,24 @@ int Texture(const char* path, std::string_view name, const char* sideText, bool 
     return 0;
   }
   return Usage();
+}
+
+int Folder(const char* path, const char* countText, const char* smallestText,
+           const char* largestText) {
+  int count = 0, smallest = 0, largest = 0;
+  if (!ParseCount(countText, count) || !ParseCount(smallestText, smallest) ||
+      !ParseCount(largestText, largest) || smallest == 0 || largest < smallest) {
+    return Usage();
+  }
+  namespace bench = sodrel::bench;
+  const auto plan = bench::PlanTextureFolder(static_cast<std::size_t>(count),
+                                             static_cast<std::uint32_t>(smallest),
+                                             static_cast<std::uint32_t>(largest));
+  if (std::error_code error = bench::WriteTextureFolder(path, plan)) {
+    std::fprintf(stderr, "sodrel-bench: %s\n", error.message().c_str());
+    return 1;
+  }
+  return 0;
 }
 
 int Suite(int argc, char** argv) {
@@ -115,6 +136,7 @@ int main(int argc, char** argv) {
   if (command == "texture" && (argc == 5 || (argc == 6 && argv[5] == std::string_view("mips")))) {
     return Texture(argv[2], argv[3], argv[4], argc == 6);
   }
+  if (command == "folder" && argc == 6) return Folder(argv[2], argv[3], argv[4], argv[5]);
   if (command == "suite") return Suite(argc, argv);
   return Usage();
 }

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <tuple>
 #include <vector>
 
 #include "bench/Generate.h"
@@ -77,6 +79,29 @@ TEST(GeneratedTextures, EveryColourBlockHasFourColours) {
       ASSERT_GT(Read16(bytes, at + colourAt), Read16(bytes, at + colourAt + 2)) << at;
     }
   }
+}
+
+// Every pairing of width, height and format once, in folders and subfolders, each texture
+// readable as planned: a batch over the folder must meet every shape.
+TEST(TextureFolder, HoldsEveryShapeOnceInNestedFolders) {
+  Folder folder;
+  const std::vector<FolderTexture> plan = PlanTextureFolder(8, 16, 32);
+  ASSERT_EQ(plan.size(), 8u);
+  ASSERT_FALSE(WriteTextureFolder(folder / "t", plan));
+  std::set<std::tuple<TextureFormat, std::uint32_t, std::uint32_t>> shapes;
+  std::set<fs::path> folders;
+  for (const FolderTexture& t : plan) {
+    SCOPED_TRACE(t.relative.string());
+    const DdsInfo info = InspectDdsFile(folder / "t" / t.relative);
+    EXPECT_EQ(info.check, DdsCheck::Accepted) << Describe(info.check);
+    EXPECT_EQ(info.width, t.width);
+    EXPECT_EQ(info.height, t.height);
+    EXPECT_EQ(DescribeFormat(info), t.format == TextureFormat::Dxt1 ? "DXT1" : "DXT5");
+    shapes.emplace(t.format, t.width, t.height);
+    folders.insert(t.relative.parent_path());
+  }
+  EXPECT_EQ(shapes.size(), 8u);
+  EXPECT_TRUE(folders.count("set0/more") && folders.count("set1"));
 }
 
 TEST(FilledFile, HasTheExactLengthStartsWithThePrefixAndHasNoRuns) {
@@ -176,6 +201,42 @@ TEST(Suite, FailsWhenOurOutputIsMissingOrWrong) {
     options.benchProgram = program;
     options.headerTemplate = SODREL_BENCH_TEMPLATE;
     EXPECT_EQ(RunSuite(options), 1);
+  }
+}
+
+// The batch case runs the real programs through a wrapper that spoils one picture after the
+// real run: of the two jobs' run only (bytes differ from one job's), or of both (same bytes, but
+// another texture's picture, of another size). Its arguments: png -r -q -f -j N -o OUT DIR.
+TEST(Suite, BatchCaseFailsUnlessBothRunsWriteTheRightPictures) {
+  const std::string spoil = "p=$(find \"$8\" -name '*.png' | sort); f=$(echo \"$p\" | tail -1); ";
+  const struct {
+    std::string script;
+    int status;
+  } cases[] = {
+      {"", 0},
+      {"[ \"$6\" = 2 ] && printf x >> \"$f\"", 1},
+      {"cp \"$(echo \"$p\" | head -1)\" \"$f\"", 1},
+  };
+  Folder folder;
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    const fs::path work = folder / ("work" + std::to_string(++n));
+    const fs::path wrapper = folder / ("convert" + std::to_string(n));
+    fs::create_directory(work);
+    std::ofstream(wrapper) << "#!/bin/sh\n" SODREL_BENCH_CONVERT " \"$@\" || exit\n"
+                           << spoil << c.script << "\nexit 0\n";
+    fs::permissions(wrapper, fs::perms::owner_all);
+    SuiteOptions options;
+    options.quick = true;
+    options.warmups = 0;
+    options.runs = 1;
+    options.only = "png_r_";
+    options.work = work;
+    options.benchProgram = SODREL_BENCH_PROGRAM;
+    options.convertProgram = wrapper;
+    options.headerTemplate = SODREL_BENCH_TEMPLATE;
+    EXPECT_EQ(RunSuite(options), c.status);
   }
 }
 

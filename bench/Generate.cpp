@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "io/FileIo.h"
 #include "io/UniqueFd.h"
@@ -147,6 +148,43 @@ std::error_code WriteTexture(const std::filesystem::path& path, TextureFormat fo
   if (std::error_code error = CreateFile(path, fd)) return error;
   if (IoResult written = WriteAll(fd.get(), dds); !written.ok()) return written.error;
   return Close(fd);
+}
+
+std::vector<FolderTexture> PlanTextureFolder(std::size_t count, std::uint32_t smallest,
+                                             std::uint32_t largest) {
+  std::vector<std::uint32_t> sides;
+  for (std::uint32_t side = std::max(1u, smallest); side <= largest && side <= (1u << 30);
+       side *= 2) {
+    sides.push_back(side);
+  }
+  std::vector<FolderTexture> plan;
+  if (sides.empty()) return plan;
+  const std::size_t n = sides.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    FolderTexture t{{},
+                    kFolderFormats[i / (n * n) % std::size(kFolderFormats)],
+                    sides[i % n],
+                    sides[i / n % n]};
+    const std::string name = "texture" + std::to_string(i) + "_" +
+                             std::string(FormatName(t.format)) + "_" + std::to_string(t.width) +
+                             "x" + std::to_string(t.height) + ".dds";
+    // Four folders, a third of each one's textures a level deeper.
+    const std::filesystem::path folder = "set" + std::to_string(i % 4);
+    t.relative = i % 3 == 0 ? folder / "more" / name : folder / name;
+    plan.push_back(std::move(t));
+  }
+  return plan;
+}
+
+std::error_code WriteTextureFolder(const std::filesystem::path& folder,
+                                   const std::vector<FolderTexture>& textures) {
+  for (const FolderTexture& t : textures) {
+    const std::filesystem::path path = folder / t.relative;
+    std::error_code error;
+    std::filesystem::create_directories(path.parent_path(), error);
+    if (error || (error = WriteTexture(path, t.format, t.width, t.height))) return error;
+  }
+  return {};
 }
 
 bool SameContents(const std::filesystem::path& a, const std::filesystem::path& b,

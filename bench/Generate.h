@@ -36,6 +36,27 @@ std::vector<std::byte> RandomBlocks(BlockLayout layout, std::size_t count, unsig
 std::error_code WriteTexture(const std::filesystem::path& path, TextureFormat format,
                              std::uint32_t width, std::uint32_t height, bool mips = false);
 
+// One texture of a folder for the batch cases: where it lies inside the folder, and its shape.
+struct FolderTexture {
+  std::filesystem::path relative;
+  TextureFormat format;
+  std::uint32_t width, height;
+};
+
+// The formats a batch folder mixes.
+inline constexpr TextureFormat kFolderFormats[] = {TextureFormat::Dxt1, TextureFormat::Dxt5};
+
+// `count` textures of kFolderFormats whose widths and heights each run through the powers of two
+// from `smallest` to `largest`, every pairing of width, height and format as evenly as the count
+// allows, spread over folders and their subfolders as a game's textures are. The same arguments
+// give the same list.
+std::vector<FolderTexture> PlanTextureFolder(std::size_t count, std::uint32_t smallest,
+                                             std::uint32_t largest);
+
+// Writes each planned texture (WriteTexture) at its place under `folder`, making folders.
+std::error_code WriteTextureFolder(const std::filesystem::path& folder,
+                                   const std::vector<FolderTexture>& textures);
+
 // Whether the two files hold the same bytes. `error` is set when either cannot be read.
 bool SameContents(const std::filesystem::path& a, const std::filesystem::path& b,
                   std::error_code& error);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -80,6 +81,21 @@ bool Same(const fs::path& ours, const fs::path& peer, const std::string& name) {
   if (SameContents(ours, peer, error)) return true;
   if (error) return Report(name + ": cannot compare our output with the peer's", error);
   return Report(name + ": our output differs from the peer's (" + ours.string() + ")");
+}
+
+// Whether `path` starts as a PNG of width x height pixels does: the signature, then the IHDR
+// chunk with both sizes big-endian.
+bool IsPngOf(const fs::path& path, std::uint32_t width, std::uint32_t height) {
+  unsigned char head[24] = {};
+  if (!std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(head), sizeof head)) {
+    return false;
+  }
+  const auto big = [&](int at) {
+    return std::uint32_t(head[at]) << 24 | std::uint32_t(head[at + 1]) << 16 |
+           std::uint32_t(head[at + 2]) << 8 | head[at + 3];
+  };
+  return std::memcmp(head, "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) == 0 && big(16) == width &&
+         big(20) == height;
 }
 
 struct Suite {
@@ -278,6 +294,50 @@ struct Suite {
                                       "texture, more than " + std::to_string(allowed));
   }
 
+  // sodrel-convert png -r over a folder of textures, two jobs against one. Each run writes into
+  // its own output folder, emptied of the previous run's pictures before it (and -f, so that a
+  // picture left over is written again, not kept); afterwards every picture must be a PNG of its
+  // texture's size and the same bytes from both runs.
+  bool PngJobs(std::size_t count, std::uint32_t smallest, std::uint32_t largest) {
+    const std::string name = "png_r_" + std::to_string(count) + "_j2";
+    if (!Wanted(name)) return true;
+    const fs::path folder = options.work / "png";
+    const fs::path textures = folder / "textures";
+    const fs::path two = folder / "j2";
+    const fs::path one = folder / "j1";
+    // Written by a run of sodrel-bench of its own, as MakeTexture explains.
+    const Command make{{options.benchProgram.string(), "folder", textures.string(),
+                        std::to_string(count), std::to_string(smallest), std::to_string(largest)},
+                       {}};
+    if (!RunTimed(make).succeeded) return Report(name + ": cannot make the textures");
+    const auto side = [&](const fs::path& out, const char* jobs) {
+      return Side{{{options.convertProgram.string(), "png", "-r", "-q", "-f", "-j", jobs, "-o",
+                    out.string(), textures.string()},
+                   {}},
+                  {}};
+    };
+    Case c{name, "sodrel-convert png -r -j 1 DIR", side(two, "2"), side(one, "1")};
+    const std::vector<FolderTexture> plan = PlanTextureFolder(count, smallest, largest);
+    const auto picture = [](const FolderTexture& t) { return t.relative.string() + ".png"; };
+    for (const FolderTexture& t : plan) {
+      c.ours.removeBefore.push_back(two / picture(t));
+      c.peer.removeBefore.push_back(one / picture(t));
+    }
+    const bool ok = Record(c, [&] {
+      for (const FolderTexture& t : plan) {
+        if (!IsPngOf(two / picture(t), t.width, t.height)) {
+          return Report(name + ": " + picture(t) + " is not a " + std::to_string(t.width) + " x " +
+                        std::to_string(t.height) + " PNG");
+        }
+        if (!Same(two / picture(t), one / picture(t), name)) return false;
+      }
+      return true;
+    });
+    std::error_code error;
+    fs::remove_all(folder, error);
+    return ok;
+  }
+
   void Print() const {
     std::printf(
         "\nMedians of %d counted runs after %d warm-up run(s), ours and the peer alternating;"
@@ -315,6 +375,7 @@ int RunSuite(const SuiteOptions& options) {
   for (const bool mips : {false, true}) {
     ok = suite.Thumbnail(TextureFormat::Dxt5, side, options.quick ? 16 : 256, mips) && ok;
   }
+  ok = (options.quick ? suite.PngJobs(8, 16, 32) : suite.PngJobs(200, 256, 2048)) && ok;
   suite.Print();
   if (suite.results.empty()) {
     Report("no case was measured");
