@@ -5,12 +5,12 @@
 # drives it, works in that user's cache folder and empties it on close; sodrel-convert builds with
 # the user's own template.
 # Exit status: 0 passed, 1 failed, 77 a tool is missing (CTest reports a skip).
-import os, subprocess, sys
+import os, sys
 from pathlib import Path
 
 import install_test
 import window_test as window
-from window_test import Failure, run
+from window_test import check, run
 
 SOURCE = Path(__file__).resolve().parents[2]
 USER = (["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"]
@@ -23,15 +23,15 @@ EXPECTED = {"usr/" + path for path in install_test.EXPECTED} | {
 
 def test(scratch, processes):
     scratch.chmod(0o755)  # user 65534 must get in
-    deb = run(SOURCE / "scripts/package", "--no-build", sys.argv[1], scratch).strip()
-    lint = subprocess.run(["lintian", "--fail-on", "error", deb], capture_output=True, text=True)
+    deb = run(SOURCE / "scripts/package", "--no-build", sys.argv[1], scratch).stdout.strip()
+    lint = run("lintian", "--fail-on", "error", deb, ok=False)
     listed = {line.split(" ./")[1].split(" -> ")[0]
-              for line in run("dpkg-deb", "-c", deb).splitlines()}
+              for line in run("dpkg-deb", "-c", deb).stdout.splitlines()}
     found = {p for p in listed if not any(q != p and q.startswith(p) for q in listed)}  # no parents
-    depends = run("dpkg-deb", "-f", deb, "Depends")  # from dpkg-shlibdeps
-    if lint.returncode or found != EXPECTED or "libfreeimage3 " not in depends:
-        raise Failure(f"lintian: {lint.stdout}{lint.stderr}; missing {EXPECTED - found}, "
-                      f"unexpected {found - EXPECTED}; or no Depends")
+    depends = run("dpkg-deb", "-f", deb, "Depends").stdout  # from dpkg-shlibdeps
+    check(not lint.returncode and found == EXPECTED and "libfreeimage3 " in depends,
+          f"lintian: {lint.stdout}{lint.stderr}; missing {EXPECTED - found}, "
+          f"unexpected {found - EXPECTED}; or no Depends")
 
     # The window and sodrel-convert of a user who has put their own template in place.
     root, home, own = scratch / "root", scratch / "home", b"OUR GAME'S HEADER".ljust(64, b"\2")
@@ -46,15 +46,13 @@ def test(scratch, processes):
     user = dict(HOME=str(home), XDG_CACHE_HOME="", XDG_CONFIG_HOME=str(home / "settings"))
     window.drive(scratch, processes, USER + [root / "usr/bin/sodrel-tools"],
                  home / ".cache/sodrel-tools/Temp", own, **user)
-    convert = lambda *args: subprocess.run(  # noqa: E731
-        USER + [root / "usr/bin/sodrel-convert", *args], env=dict(os.environ, **user),
-        capture_output=True, text=True)
+    convert = lambda *args: run(*USER, root / "usr/bin/sodrel-convert", *args,  # noqa: E731
+                                env=dict(os.environ, **user), ok=False)
     built = scratch / "files/blue.dds.bin"
     built.unlink()
-    if (f"template of build: {template}\n" not in convert("--help").stdout
-            or convert("build", scratch / "files/blue.dds").returncode
-            or built.read_bytes()[:64] != own):
-        raise Failure("sodrel-convert did not name or take the user's template")
+    check(f"template of build: {template}\n" in convert("--help").stdout
+          and not convert("build", scratch / "files/blue.dds").returncode
+          and built.read_bytes()[:64] == own, "sodrel-convert did not name or take the template")
     for path in (folder, folder / "Temp"):
         path.chmod(0o755)  # to be deleted
 

@@ -2,7 +2,8 @@
 # window_test.py BIN_DIR: drives the real sodrel-tools window in an X server of its own (Xvfb and
 # openbox) with the mouse and keyboard, as a person would, and checks what it writes and what the
 # screen shows. The program runs from a copy of the program folder BIN_DIR. package_test.py
-# drives the packaged window with the same drive().
+# drives the packaged window with the same drive(); it and install_test.py share check(), run()
+# and run_test().
 # Exit status: 0 passed, 1 failed, 77 a tool is missing (CTest reports a skip).
 import os, re, select, shutil, signal, subprocess, sys, tempfile, time
 from pathlib import Path
@@ -20,35 +21,33 @@ class Failure(Exception):
     pass
 
 
+def check(condition, message):  # a test stops at its first failed check
+    if not condition:
+        raise Failure(message)
+
+
+def run(*argv, ok=True, **options):  # the finished process; with `ok`, a Failure if it failed
+    result = subprocess.run(list(map(str, argv)), capture_output=True,
+                            **{"env": env, "timeout": 120, "text": True, **options})
+    check(not ok or result.returncode == 0, f"{argv} failed: {result.stderr}")
+    return result
+
+
 def wait_for(what, probe, timeout=60.0):  # the machines that run this are small and busy
     deadline = time.monotonic() + timeout
     while not (value := probe()):
-        if time.monotonic() > deadline:
-            raise Failure(f"gave up waiting for {what}")
+        check(time.monotonic() < deadline, f"gave up waiting for {what}")
         time.sleep(0.1)
     return value
 
 
-def run(*argv, check=True):
-    result = subprocess.run(list(map(str, argv)), env=env, capture_output=True, timeout=60)
-    if check and result.returncode != 0:
-        raise Failure(f"{argv} failed: {result.stderr.decode()}")
-    return result.stdout.decode(errors="replace") if result.returncode == 0 else ""
-
-
 def search(by, pattern):  # the visible windows whose name or class matches
-    return [int(w) for w in run("xdotool", "search", "--onlyvisible", by, pattern,
-                                check=False).split()]
-
-
-named = lambda pattern: search("--name", pattern)  # noqa: E731
-# A menu or suggestion list on screen beside the window.
-popup_open = lambda: len(search("--class", "sodrel-tools")) > 1  # noqa: E731
+    return [int(w) for w in run("xdotool", "search", "--onlyvisible", by, pattern, ok=False).stdout
+            .split()]
 
 
 def screen():  # the colour at a screen point, from a picture of the whole screen
-    ppm = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8", "ppm:-"], env=env,
-                         capture_output=True, timeout=60, check=True).stdout
+    ppm = run("import", "-silent", "-window", "root", "-depth", "8", "ppm:-", text=False).stdout
     match = re.match(rb"P6\s+(\d+)\s+\d+\s+255\s", ppm)
     return lambda x, y: tuple(ppm[match.end() + (y * int(match[1]) + x) * 3:][:3])
 
@@ -72,6 +71,9 @@ def drive(scratch, processes, argv, temp, header, **app_env):
     container.write_bytes(b"E2E CONTAINER HEADER".ljust(64, b"\x07") + red)
     present = lambda: [n for n in WORK_FILES if (temp / n).exists()]  # noqa: E731
     read = lambda path: Path(path).read_bytes() if Path(path).exists() else None  # noqa: E731
+    named = lambda pattern: search("--name", pattern)  # noqa: E731
+    # A menu or suggestion list on screen beside the window.
+    popup_open = lambda: len(search("--class", "sodrel-tools")) > 1  # noqa: E731
 
     def start(name, argv, pass_fds=(), **extra):
         log = open(scratch / f"{name}.log", "wb")
@@ -87,16 +89,14 @@ def drive(scratch, processes, argv, temp, header, **app_env):
         number = pipe.readline().strip() if select.select([pipe], [], [], 60)[0] else b""
     env["DISPLAY"] = ":" + number.decode()
     start("openbox", ["openbox", "--sm-disable"])
-    wait_for("the window manager", lambda: run("wmctrl", "-m", check=False))
+    wait_for("the window manager", lambda: run("wmctrl", "-m", ok=False).stdout)
     app = start("program", argv, QT_QPA_PLATFORM="xcb", QT_SCALE_FACTOR="1", **app_env)
     window = wait_for("the window", lambda: named("^Sodrel Tools version 1.0.0 by the Sodrel "
                                                   "Tools team$") or app.poll() is not None)
-    if app.poll() is not None:
-        raise Failure(f"the program exited with status {app.returncode}")
-    window = window[0]
+    check(app.poll() is None, f"the program exited with status {app.returncode}")
 
     def client(cx, cy):  # the screen point of a client point, asked afresh: the manager may move us
-        info = run("xwininfo", "-id", window)
+        info = run("xwininfo", "-id", window[0]).stdout
         x, y, height = (int(re.search(rf"{f}:\s*(-?\d+)", info)[1])
                         for f in ("Absolute upper-left X", "Absolute upper-left Y", "Height"))
         return x + cx, y + height - 575 + cy  # the client area is 575 high, below the menu bar
@@ -114,7 +114,7 @@ def drive(scratch, processes, argv, temp, header, **app_env):
         wait_for("the menu", popup_open)
         run("xdotool", "key", "--delay", 50, *["Down"] * downs, "Return")
         dialog = wait_for(f"the {title} dialog", lambda: named(f"^{title}$"))[0]
-        active = lambda: run("xdotool", "getactivewindow", check=False).strip()  # noqa: E731
+        active = lambda: run("xdotool", "getactivewindow", ok=False).stdout.strip()  # noqa: E731
         wait_for("the dialog to take the keyboard", lambda: active() == str(dialog))
         run("xdotool", "key", "ctrl+a", "type", "--delay", 20, "--", path)
         run("xdotool", "key", "Return")
@@ -125,17 +125,17 @@ def drive(scratch, processes, argv, temp, header, **app_env):
     click(100, 100, button=3)  # the preview's popup menu
     choose(1, "Open Sodrel Bin", container)
     wait_for("the exported texture under the banner", lambda: shows((200, 40, 10)))
-    if read(f"{container}.dds") != red or present() != WORK_FILES[:2]:
-        raise Failure(f"the exported DDS file is not the container's texture, or not in {temp}")
+    check(read(f"{container}.dds") == red and present() == WORK_FILES[:2],
+          f"the exported DDS file is not the container's texture, or not in {temp}")
     click(25, -10)  # the menu bar's Menu
     choose(2, "Open Sodrel DDS", texture)
     wait_for("the imported texture under the banner", lambda: shows((30, 150, 220)))
-    if read(f"{texture}.bin") != header + blue:
-        raise Failure("the built container is not the template and the DDS file")
-    run("wmctrl", "-i", "-c", hex(window))
+    check(read(f"{texture}.bin") == header + blue,
+          "the built container is not the template and the DDS file")
+    run("wmctrl", "-i", "-c", hex(window[0]))
     wait_for("the program to exit", lambda: app.poll() is not None)
-    if app.returncode != 0 or present():
-        raise Failure(f"exit status {app.returncode}, working files left: {present()}")
+    check(app.returncode == 0 and not present(),
+          f"exit status {app.returncode}, working files left: {present()}")
 
 
 def test(scratch, processes):
@@ -149,8 +149,7 @@ def test(scratch, processes):
 
 def run_test(test, tools=TOOLS, prefix="sodrel-e2e-"):
     # Runs test(scratch, processes) and stops the processes it started; 77 when a tool is missing.
-    missing = [t for t in tools if not shutil.which(t)]
-    if missing:
+    if missing := [t for t in tools if not shutil.which(t)]:
         print(f"skipped: missing {', '.join(missing)} (scripts/install-deps test installs them)")
         return 77
     scratch, processes = Path(tempfile.mkdtemp(prefix=prefix)), []
@@ -159,7 +158,7 @@ def run_test(test, tools=TOOLS, prefix="sodrel-e2e-"):
         test(scratch, processes)
     except Failure as failure:
         print(f"FAILED: {failure}; files kept in {scratch}")
-        run("import", "-window", "root", scratch / "failure.png", check=False)
+        run("import", "-window", "root", scratch / "failure.png", ok=False)
         return 1
     finally:
         for process in reversed(processes):
