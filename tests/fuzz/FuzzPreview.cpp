@@ -22,24 +22,10 @@ using namespace sodrel::test;
 // Reports a broken expectation and aborts, which libFuzzer records as a crash with its input.
 #define FUZZ_EXPECT(condition) ((condition) ? void(0) : Fail(#condition, __LINE__))
 
-namespace {
-
-[[noreturn]] void Fail(const char* expectation, int line) {
+[[noreturn]] static void Fail(const char* expectation, int line) {
   std::fprintf(stderr, "FuzzPreview.cpp:%d: expected %s\n", line, expectation);
   std::abort();
 }
-
-// Decodes the file as the preview does, through the view, and tells whether the library asked
-// for bytes past what the view presents: the header check must account for every byte it reads.
-bool DecodeReadsPastView(const fs::path& path, const DdsInfo& info, bool& decoded) {
-  InputFile file;
-  if (!file.Open(path).ok()) return true;
-  DdsView view(file.fd(), 0, info);
-  decoded = LoadView(view) != nullptr;
-  return view.readPastEnd();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Under $TMPDIR, which the run script points at memory; removed when the process exits.
@@ -56,9 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!info.ok()) {
     FUZZ_EXPECT(result.outcome == PreviewOutcome::Rejected && result.check == info.check);
   } else {
-    bool decoded = false;
-    FUZZ_EXPECT(
-        !DecodeReadsPastView(WorkFilePath(program, WorkFile::PictureImportFile), info, decoded));
+    // Decoded as the preview does, through the view: the library reads no byte past what the
+    // view presents, for the header check must account for every byte it reads.
+    InputFile file;
+    FUZZ_EXPECT(file.Open(WorkFilePath(program, WorkFile::PictureImportFile)).ok());
+    DdsView view(file.fd(), 0, info);
+    const bool decoded = LoadView(view) != nullptr;
+    FUZZ_EXPECT(!view.readPastEnd());
     FUZZ_EXPECT(decoded == (result.outcome != PreviewOutcome::NotDecoded));
     FUZZ_EXPECT(result.ok() || result.outcome == PreviewOutcome::NotDecoded);
   }

@@ -5,7 +5,6 @@
 #include <QImage>
 #include <cstdlib>
 
-#include "container/TextureContainer.h"
 #include "dds/DdsFields.h"
 #include "preview/DdsDecode.h"
 #include "tests/support/DdsWriter.h"
@@ -17,188 +16,157 @@ namespace {
 
 using namespace test;
 using enum DdsFormat;
+using enum DxgiFormat;
+using enum DdsCheck;
 using dds_fields::FourCC;
-namespace fs = std::filesystem;
 
 constexpr Rgb kBlack{0, 0, 0}, kYellow{255, 255, 0}, kCyan{0, 255, 255}, kMagenta{255, 0, 255};
 const Rgb kPalette[] = {kRed, kGreen, kBlue, kWhite, kYellow, kCyan, kMagenta, kBlack};
 
-// Every 4x4 block a colour of its own, exact in every format; every pixel a colour of its own;
-// grey levels; c0 blue and c1 red: the four colours of the format, by index.
+// Every 4x4 block a colour of its own, exact in every format; every pixel a colour of its own.
 const ColourAt ByBlock = [](auto x, auto y) { return kPalette[(x / 4 + 3 * (y / 4)) % 8]; };
 const ColourAt ByPixel = [](auto x, auto y) { return kPalette[(x + 3 * y) % 8]; };
-const ColourAt Grey = [](auto x, auto y) {
-  const int l = int(x * 40 + y * 7);
-  return Rgb{l, l, l};
-};
-const ColourAt BlueToRed = [](auto x, auto) {
-  return std::array{kBlue, kRed, Rgb{85, 0, 170}, Rgb{170, 0, 85}}[x];
-};
-const ColourAt AllGreen = [](auto, auto) { return kGreen; };
+// Pixel (x, y) takes colours[(4y + x) % size]: the colours in turn, in rows of 4.
+ColourAt InTurn(std::vector<Rgb> colours) {
+  return [=](auto x, auto y) { return colours[(4 * y + x) % colours.size()]; };
+}
+// Grey levels in turn; with `green`, red and green levels over blue 128 (a signed zero).
+ColourAt Levels(std::vector<int> red, std::vector<int> green = {}) {
+  std::vector<Rgb> colours;
+  for (std::size_t i = 0; i < red.size(); ++i) {
+    colours.push_back(green.empty() ? Rgb{red[i], red[i], red[i]} : Rgb{red[i], green[i], 128});
+  }
+  return InTurn(colours);
+}
 
-// A 4x4 DXT3 or DXT5 file of one block: an opaque alpha half, then a colour half whose texel
-// (x, y) uses index x (0xE4: indices 0, 1, 2, 3 in each row).
-Bytes FourIndices(DdsFormat format, std::uint32_t c0, std::uint32_t c1) {
-  const std::uint32_t alpha = format == Dxt3 ? 0xFFFFFFFF : 0xFFFF;  // DXT5: both alphas 255
-  const Bytes dds = With(Concat(MakeDdsHeader(format, 4, 4), Bytes(16)), 128, alpha);
-  return With(With(With(dds, 132, format == Dxt3 ? alpha : 0), 136, c0 | c1 << 16), 140,
-              0xE4E4E4E4);
-}
-// 5x3 uncompressed pixels.
-Bytes Flat(std::uint32_t flags, std::uint32_t bits, const Masks& masks,
-           const ColourAt& at = ByPixel) {
-  return Concat(UncompressedHeader(5, 3, flags, bits, masks), Pixels(5, 3, bits, masks, at));
-}
-Bytes Dx10(std::uint32_t w, std::uint32_t h, DxgiFormat dxgi, const Bytes& surface) {
-  return Concat(Dx10Header(w, h, dxgi), surface);
+template <typename... Int>
+Bytes B(Int... bytes) {
+  return {std::byte(bytes)...};
 }
 // A DDS file of the layout named by `fourCC` (legacy) or `dxgi`, holding `surface`.
-Bytes B(std::vector<int> bytes) {
-  Bytes out;
-  for (int b : bytes) out.push_back(std::byte(b));
-  return out;
-}
 Bytes Coded(std::uint32_t w, std::uint32_t h, std::uint32_t fourCC, const Bytes& surface) {
   return Concat(With(MakeDdsHeader(Dxt1, w, h), 84, fourCC), surface);
 }
 Bytes Coded(std::uint32_t w, std::uint32_t h, DxgiFormat dxgi, const Bytes& surface) {
   return Concat(Dx10Header(w, h, dxgi), surface);
 }
-// Pixel (x, y) of a texture 4 pixels wide, or narrower and 1 high: colours[(4y + x) % size].
-ColourAt InTurn(std::vector<Rgb> colours) {
-  return [=](auto x, auto y) { return colours[(4 * y + x) % colours.size()]; };
+// A 4x4 DXT3 or DXT5 file of one opaque block whose texel (x, y) takes colour index x.
+Bytes FourIndices(DdsFormat format, std::uint32_t c0, std::uint32_t c1) {
+  return With(With(MakeDds(format, 4, 4, kBlack), 136, c0 | c1 << 16), 140, 0xE4E4E4E4);
 }
-std::vector<Rgb> Greys(std::vector<int> levels) {
-  std::vector<Rgb> greys;
-  for (int l : levels) greys.push_back({l, l, l});
-  return greys;
+// 5x3 uncompressed pixels.
+Bytes Flat(std::uint32_t flags, std::uint32_t bits, const Masks& masks) {
+  return Concat(UncompressedHeader(5, 3, flags, bits, masks), Pixels(5, 3, bits, masks, ByPixel));
 }
 // A BC4 channel whose pixels i and i + 8 take index i, and its levels from two endpoints.
 Bytes Bc4(int e0, int e1) {
-  return B({e0, e1, 0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA});
+  return B(e0, e1, 0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA);
 }
-// Signed endpoints 70 and -70: eight levels, shown as value + 128; -128 and -127 are both -1.0,
-// and six levels between them, then -1.0 and 1.0; 0 and 100: six levels 20 apart.
+// Signed endpoints 70 and -70: eight levels, shown as value + 128; 0 and 100: six levels 20
+// apart, then -1.0 and 1.0.
 const std::vector<int> kBc4Eight{198, 58, 178, 158, 138, 118, 98, 78},
-    kBc4MinusOne{1, 1, 1, 1, 1, 1, 1, 255}, kBc4Six{128, 228, 148, 168, 188, 208, 1, 255};
-std::vector<Rgb> Bc5Signed() {
-  std::vector<Rgb> colours;
-  for (int i = 0; i < 8; ++i) colours.push_back({kBc4Eight[i], kBc4Six[i], 128});
-  return colours;
-}
+    kBc4Six{128, 228, 148, 168, 188, 208, 1, 255};
 // A P8 file 2 x 1 of palette entries 1 (R 10, G 20, B 30, A `alpha`) and 2 (40, 50, 60, 0).
 Bytes Palettised(int alpha) {
-  const Bytes palette = Concat(B({0, 0, 0, 0, 10, 20, 30, alpha, 40, 50, 60, 0}), Bytes(1012));
-  return Concat(Concat(UncompressedHeader(2, 1, 0x20, 8, {}), palette), B({1, 2}));
-}
-// A DX10 cube map of six faces, the first of them ByBlock and the others not.
-Bytes CubeMap() {
-  Bytes dds = Concat(Dx10Header(8, 8, DxgiFormat::Bc3Unorm, 4), Blocks(Dxt5, 8, 8, ByBlock));
-  for (int face = 1; face < 6; ++face) dds = Concat(dds, Blocks(Dxt5, 8, 8, ByPixel));
-  return dds;
+  const Bytes palette = Concat(B(0, 0, 0, 0, 10, 20, 30, alpha, 40, 50, 60, 0), Bytes(1012));
+  return Concat(Concat(UncompressedHeader(2, 1, 0x20, 8, {}), palette), B(1, 2));
 }
 
 struct TextureCase {
   const char* name;
-  Bytes dds;  // of the size in its header
-  ColourAt colour = ByBlock;
+  Bytes dds;  // exactly as long as its header says
+  ColourAt colour = ByPixel;
+  int tolerance = 0;  // for the colours DXT blocks interpolate
   friend void PrintTo(const TextureCase& c, std::ostream* os) { *os << c.name; }
 };
 
 const Masks k555{0x7C00, 0x3E0, 0x1F, 0}, k565{0xF800, 0x7E0, 0x1F, 0};
 const TextureCase kTextures[] = {
-    {"Dxt5EndpointsAscending", FourIndices(Dxt5, 0x001F, 0xF800), BlueToRed},
-    {"Dxt3EndpointsAscending", FourIndices(Dxt3, 0x001F, 0xF800), BlueToRed},
-    {"Dxt5EndpointsEqual", FourIndices(Dxt5, 0x07E0, 0x07E0), AllGreen},
-    {"Dxt3EndpointsEqual", FourIndices(Dxt3, 0x07E0, 0x07E0), AllGreen},
-    {"Dxt1_6x6", MakeDds(Dxt1, 6, 6, ByBlock)},
-    {"Dxt5_6x6", MakeDds(Dxt5, 6, 6, ByBlock)},
-    {"Dxt1_5x3", MakeDds(Dxt1, 5, 3, ByBlock)},
-    {"Dxt5_5x3", MakeDds(Dxt5, 5, 3, ByBlock)},
-    {"Dxt1_2x2", MakeDds(Dxt1, 2, 2, ByBlock)},
-    {"Dxt5_1x1", MakeDds(Dxt5, 1, 1, ByBlock)},
-    {"Dxt1_30x10", MakeDds(Dxt1, 30, 10, ByBlock)},
-    {"R8G8B8A8", Flat(0x41, 32, kRgba), ByPixel},
-    {"B8G8R8A8", Flat(0x41, 32, kBgra), ByPixel},
-    {"R8G8B8", Flat(0x40, 24, {0xFF, 0xFF00, 0xFF0000, 0}), ByPixel},
-    {"X8B8G8R8", Flat(0x40, 32, {0xFF000000, 0xFF0000, 0xFF00, 0}), ByPixel},
-    {"Packed555", Flat(0x40, 16, k555), ByPixel},
-    {"Packed565", Flat(0x40, 16, k565), ByPixel},
-    {"Luminance8", Flat(0x20000, 8, {0xFF, 0, 0, 0}, Grey), Grey},
-    {"Dx10Bc1", Dx10(6, 6, DxgiFormat::Bc1Unorm, Blocks(Dxt1, 6, 6, ByBlock))},
-    {"Dx10Bc3", Dx10(8, 4, DxgiFormat::Bc3UnormSrgb, Blocks(Dxt5, 8, 4, ByBlock))},
-    {"Dx10R8G8B8A8", Dx10(5, 3, DxgiFormat::R8G8B8A8Unorm, Pixels(5, 3, 32, kRgba, ByPixel)),
-     ByPixel},
-    {"Dx10B5G6R5", Dx10(5, 3, DxgiFormat::B5G6R5Unorm, Pixels(5, 3, 16, k565, ByPixel)), ByPixel},
-    {"Dx10CubeMapFirstFace", CubeMap()},
-    {"Dx10DimensionUnknown", Concat(With(Dx10Header(6, 6, DxgiFormat::Bc1Unorm, 0, 0), 140, 0),
-                                    Blocks(Dxt1, 6, 6, ByBlock))},
-    {"Bc4Signed", Coded(4, 4, FourCC("BC4S"), Bc4(70, 0xBA)), InTurn(Greys(kBc4Eight))},
-    {"Bc4SignedMinusOne", Coded(4, 4, DxgiFormat::Bc4Snorm, Bc4(0x80, 0x81)),
-     InTurn(Greys(kBc4MinusOne))},
-    {"Bc5Signed", Coded(4, 4, DxgiFormat::Bc5Snorm, Concat(Bc4(70, 0xBA), Bc4(0, 100))),
-     InTurn(Bc5Signed())},
+    {"Dxt5EndpointsAscending", FourIndices(Dxt5, 0x001F, 0xF800),
+     InTurn({kBlue, kRed, {85, 0, 170}, {170, 0, 85}}), 2},
+    {"Dxt3EndpointsEqual", FourIndices(Dxt3, 0x07E0, 0x07E0), InTurn({kGreen})},
+    {"Dxt5_4x5", MakeDds(Dxt5, 4, 5, ByBlock), ByBlock},
+    {"Dxt5_1x1", MakeDds(Dxt5, 1, 1, ByBlock), ByBlock},
+    {"Dxt1_30x8", MakeDds(Dxt1, 30, 8, ByBlock), ByBlock},
+    {"R8G8B8", Flat(0x40, 24, {0xFF, 0xFF00, 0xFF0000, 0})},
+    {"X8B8G8R8", Flat(0x40, 32, {0xFF000000, 0xFF0000, 0xFF00, 0})},
+    {"Packed555", Flat(0x40, 16, k555)},
+    // 2x2, each row padded to 4 bytes, pixel (x, y) at 4y + x.
+    {"Luminance8PitchPastARow",
+     Concat(With(With(UncompressedHeader(2, 2, 0x20000, 8, {0xFF}), 8, 0x100F), 20, 4),
+            B(0x40, 0xC0, 1, 2, 0x80, 0x20)),
+     Levels({0x40, 0xC0, 1, 2, 0x80, 0x20})},
+    {"Dx10R8G8B8A8", Coded(5, 3, R8G8B8A8Unorm, Pixels(5, 3, 32, kRgba, ByPixel))},
+    {"Dx10B5G6R5", Coded(5, 3, B5G6R5Unorm, Pixels(5, 3, 16, k565, ByPixel))},
+    // The first of six faces, which is all that is read.
+    {"Dx10CubeMapFirstFace", Concat(Dx10Header(8, 8, Bc3Unorm, 4), Blocks(Dxt5, 8, 8, ByBlock)),
+     ByBlock},
+    {"Dx10DimensionUnknown",
+     Concat(With(Dx10Header(6, 6, Bc1Unorm, 0, 0), 140, 0), Blocks(Dxt1, 6, 6, ByBlock)), ByBlock},
+    {"Bc4Signed", Coded(4, 4, FourCC("BC4S"), Bc4(70, 0xBA)), Levels(kBc4Eight)},
+    // -128 and -127 are both -1.0, and so are the six levels between them.
+    {"Bc4SignedMinusOne", Coded(4, 4, Bc4Snorm, Bc4(0x80, 0x81)),
+     Levels({1, 1, 1, 1, 1, 1, 1, 255})},
+    {"Bc5Signed", Coded(4, 4, Bc5Snorm, Concat(Bc4(70, 0xBA), Bc4(0, 100))),
+     Levels(kBc4Eight, kBc4Six)},
     // Mode 7, red: 1020 plus the difference 100 wraps to -928 in 11 bits; unquantized 32656 and
     // -29711. Pixel 1 has index 5 (weight 21): 12192, half 0x2E23 (0.0959), 24.
     {"Bc6hSignedWrappedDifference",
-     Coded(3, 1, DxgiFormat::Bc6hSf16,
-           B({0x87, 0x7F, 0, 0, 0x20, 3, 0, 0, 0x50, 0xF, 0, 0, 0, 0, 0, 0})),
+     Coded(3, 1, Bc6hSf16, B(0x87, 0x7F, 0, 0, 0x20, 3, 0, 0, 0x50, 0xF, 0, 0, 0, 0, 0, 0)),
      InTurn({kRed, {24, 0, 0}, kBlack})},
-    {"L8A8", Concat(UncompressedHeader(1, 1, 0x20001, 16, {0xFF, 0, 0, 0xFF00}), B({0x40, 0x80})),
+    {"L8A8", Concat(UncompressedHeader(1, 1, 0x20001, 16, {0xFF, 0, 0, 0xFF00}), B(0x40, 0x80)),
      InTurn({{0x40, 0x40, 0x40, 0x80}})},
-    {"A8", Concat(UncompressedHeader(1, 1, 0x2, 8, {0, 0, 0, 0xFF}), B({0x33})),
-     InTurn(Greys({0x33}))},
+    {"A8", Concat(UncompressedHeader(1, 1, 0x2, 8, {0, 0, 0, 0xFF}), B(0x33)), Levels({0x33})},
     {"P8", Palettised(255), InTurn({{10, 20, 30}, {40, 50, 60, 0}})},
     {"P8FourthBytesAllZero", Palettised(0), InTurn({{10, 20, 30}, {40, 50, 60}})},
-    {"R8", Coded(1, 1, DxgiFormat::R8Unorm, B({0x9A})), InTurn({{0x9A, 0, 0}})},
-    {"R8G8", Coded(1, 1, DxgiFormat::R8G8Typeless, B({0x12, 0x34})), InTurn({{0x12, 0x34, 0}})},
+    {"R8", Coded(1, 1, R8Unorm, B(0x9A)), InTurn({{0x9A, 0, 0}})},
+    {"R8G8", Coded(1, 1, R8G8Typeless, B(0x12, 0x34)), InTurn({{0x12, 0x34, 0}})},
     // R 1023, G 0, B 512 (127.6), A 1 of 3.
-    {"R10G10B10A2", Coded(1, 1, DxgiFormat::R10G10B10A2Unorm, B({0xFF, 3, 0, 0x60})),
+    {"R10G10B10A2", Coded(1, 1, R10G10B10A2Unorm, B(0xFF, 3, 0, 0x60)),
      InTurn({{255, 0, 128, 85}})},
     // R 0xFFFF, G 0x8000 (127.5), B 0x0081 (0.502), A 0; by its Direct3D 9 number.
-    {"R16G16B16A16Unorm", Coded(1, 1, 36, B({0xFF, 0xFF, 0, 0x80, 0x81, 0, 0, 0})),
+    {"R16G16B16A16Unorm", Coded(1, 1, 36, B(0xFF, 0xFF, 0, 0x80, 0x81, 0, 0, 0)),
      InTurn({{255, 128, 1, 0}})},
     // R 1.0, G 0.5 (127.5, the fraction dropped), B -1.0, A NaN.
-    {"R16G16B16A16Float",
-     Coded(1, 1, DxgiFormat::R16G16B16A16Float, B({0, 0x3C, 0, 0x38, 0, 0xBC, 0, 0x7E})),
+    {"R16G16B16A16Float", Coded(1, 1, R16G16B16A16Float, B(0, 0x3C, 0, 0x38, 0, 0xBC, 0, 0x7E)),
      InTurn({{255, 127, 0, 0}})},
     // R 2.0, G 0.25 (63.75), B NaN, A 1.0.
     {"R32G32B32A32Float",
-     Coded(1, 1, DxgiFormat::R32G32B32A32Float,
-           B({0, 0, 0, 0x40, 0, 0, 0x80, 0x3E, 0, 0, 0xC0, 0x7F, 0, 0, 0x80, 0x3F})),
+     Coded(1, 1, R32G32B32A32Float,
+           B(0, 0, 0, 0x40, 0, 0, 0x80, 0x3E, 0, 0, 0xC0, 0x7F, 0, 0, 0x80, 0x3F)),
      InTurn({{255, 63, 0}})},
 };
 
 class ShowsTexture : public testing::TestWithParam<TextureCase> {};
 
-// The picture written to PictureLoad.bmp, and shown, has the texture's size and every pixel's
-// colour, as the format defines it (within 2 for the colours DXT blocks interpolate); a decoded
+// The file is accepted, and a byte fewer is not. The picture written to PictureLoad.bmp, and
+// shown, has the texture's size and every pixel's colour, as the format defines it; a decoded
 // bitmap with alpha has every pixel's alpha.
 TEST_P(ShowsTexture, AtItsSizeWithEveryPixelsColour) {
   const TextureCase& c = GetParam();
+  EXPECT_EQ(InspectDds(c.dds, c.dds.size() - 1).check, TruncatedSurface) << "a byte fewer";
   ProgramFolder program;
-  WriteFile(WorkFilePath(program.path(), WorkFile::PictureImportFile), c.dds);
+  const std::filesystem::path dds = WorkFilePath(program.path(), WorkFile::PictureImportFile);
+  WriteFile(dds, c.dds);
   RecordingSink sink;
   ASSERT_TRUE(PreviewImported(program.path(), sink).ok());
   const QImage bmp(QString::fromStdString(WorkFilePath(program.path(), WorkFile::PictureLoadBmp)));
   const int width = int(c.dds[16]), height = int(c.dds[12]);
   ASSERT_EQ(bmp.size(), QSize(width, height));
   EXPECT_EQ(sink.picture.convertToFormat(bmp.format()), bmp) << "the picture shown is the BMP";
+  const DecodedDds decoded = DecodeDds(dds);
+  const bool alpha = FreeImage_GetBPP(decoded.bitmap.get()) == 32;
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      const QColor got = bmp.pixelColor(x, y);
+      const QColor shown = bmp.pixelColor(x, y);
+      const Rgb got{
+          shown.red(), shown.green(), shown.blue(),
+          alpha ? FreeImage_GetScanLine(decoded.bitmap.get(), height - 1 - y)[4 * x + 3] : 255};
       const Rgb want = c.colour(x, y);
-      ASSERT_LE(std::abs(got.red() - want.r) + std::abs(got.green() - want.g) +
-                    std::abs(got.blue() - want.b),
-                2)
-          << "at " << x << "," << y << ": " << got.name().toStdString();
-    }
-  }
-  const DecodedDds decoded = DecodeDds(WorkFilePath(program.path(), WorkFile::PictureImportFile));
-  for (int y = 0; FreeImage_GetBPP(decoded.bitmap.get()) == 32 && y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      EXPECT_EQ(FreeImage_GetScanLine(decoded.bitmap.get(), height - 1 - y)[4 * x + 3],
-                c.colour(x, y).a);
+      const int off =
+          std::abs(got.r - want.r) + std::abs(got.g - want.g) + std::abs(got.b - want.b);
+      ASSERT_TRUE(off <= c.tolerance && got.a == want.a)
+          << "at " << x << "," << y << ": " << got << ", not " << want;
     }
   }
 }
@@ -221,18 +189,15 @@ class HeaderCheck : public testing::TestWithParam<CheckCase> {};
 
 TEST_P(HeaderCheck, DecidesAndCountsEveryByteTheLibraryReads) {
   const CheckCase& c = GetParam();
-  const std::uint64_t headerBytes = std::min<std::uint64_t>(c.header.size(), 148);
-  if (c.check != DdsCheck::Accepted) {
-    const bool cut = c.check == DdsCheck::TruncatedSurface || c.check == DdsCheck::MissingPalette;
-    const std::uint64_t more = cut ? 0 : std::uint64_t{1} << 32;
-    EXPECT_EQ(InspectDds(c.header, c.header.size() + more).check, c.check);
+  if (c.check != Accepted) {
+    const bool cut = c.check == TruncatedSurface || c.check == MissingPalette;
+    EXPECT_EQ(InspectDds(c.header, c.header.size() + (cut ? 0 : 1ull << 32)).check, c.check);
     return;
   }
-  const DdsInfo exact = InspectDds(c.header, headerBytes + c.surfaceBytes);
-  EXPECT_EQ(exact.check, DdsCheck::Accepted);
-  EXPECT_EQ(exact.surfaceBytes, c.surfaceBytes);
-  EXPECT_EQ(InspectDds(c.header, headerBytes + c.surfaceBytes - 1).check,
-            DdsCheck::TruncatedSurface);
+  const std::uint64_t all = std::min<std::uint64_t>(c.header.size(), 148) + c.surfaceBytes;
+  EXPECT_EQ(InspectDds(c.header, all).check, Accepted);
+  EXPECT_EQ(InspectDds(c.header, all).surfaceBytes, c.surfaceBytes);
+  EXPECT_EQ(InspectDds(c.header, all - 1).check, TruncatedSurface);
 }
 
 // A 4x3 uncompressed header of `bits` a pixel with a pitch (and its flag when `flagged`).
@@ -244,38 +209,31 @@ Bytes Plain(std::uint32_t flags, std::uint32_t bits, const Masks& masks) {
   return UncompressedHeader(4, 3, flags, bits, masks);
 }
 Bytes Found(const char* name) {
-  return ReadFile(fs::path(SODREL_TEST_DATA) / name);
+  return ReadFile(std::filesystem::path(SODREL_SOURCE_DIR) / "tests/data" / name);
 }
 
-using enum DdsCheck;
 const Bytes kDxt1 = MakeDdsHeader(Dxt1, 4, 4);
 const Bytes kRgb16 = Found("dds-rgb16-two-bytes-a-pixel.dds");  // found by fuzzing
 const CheckCase kHeaders[] = {
-    {"Dxt1PartBlocksRoundUp", MakeDdsHeader(Dxt1, 5, 9), Accepted, 2 * 3 * 8},
     {"Rgb32LargestPast32Bits", MakeDdsHeader(Rgb32, 16384, 16384), Accepted, 1ull << 30},
     {"Rgb16PitchPastARow", Pitched(16, 100), Accepted, 2 * 100 + 4 * 2},
     {"Rgb16MasksTheLibraryCannotConvert", Plain(0x40, 16, {0xFFFF, 0, 0, 0}), UnsupportedFormat},
-    {"PitchPastARow", Pitched(24, 100), Accepted, 2 * 100 + 4 * 3},
     {"PitchBelowARow", Pitched(24, 1), Accepted, 4 * 3 * 3},
     {"NegativePitch", Pitched(24, 0xFFFFFFF0), Accepted, 4 * 3 * 3},
     {"PitchWithoutItsFlag", Pitched(24, 100, false), Accepted, 4 * 3 * 3},
-    {"Dx10Bc1AfterItsExtension", Dx10Header(8, 4, DxgiFormat::Bc1Unorm), Accepted, 2 * 8},
-    {"Dx10CubeMapFirstFaceOnly", Dx10Header(4, 4, DxgiFormat::Bc3Unorm, 4), Accepted, 16},
-    {"Dx10Bc7PartBlocksRoundUp", Dx10Header(5, 9, DxgiFormat::Bc7Unorm), Accepted, 2 * 3 * 16},
     {"Bc4PartBlocksRoundUp", With(MakeDdsHeader(Dxt1, 5, 5), 84, FourCC("BC4U")), Accepted, 32},
     {"Dx10UnknownDxgi", Dx10Header(4, 4, DxgiFormat(200)), UnsupportedFormat},
-    {"Dx10Texture3D", Dx10Header(4, 4, DxgiFormat::Bc7Unorm, 0, 4), NotTwoDimensional},
-    {"Dx10VolumeCaps", With(Dx10Header(4, 4, DxgiFormat::Bc7Unorm, 0, 0), 112, 0x200000),
+    {"Dx10Texture3D", Dx10Header(4, 4, Bc7Unorm, 0, 4), NotTwoDimensional},
+    {"Dx10VolumeCaps", With(Dx10Header(4, 4, Bc3UnormSrgb, 0, 0), 112, 0x200000),
      NotTwoDimensional},
     {"PaletteCut", Plain(0x20, 8, {}), MissingPalette},
-    {"Dx10ExtensionCut", Slice(Dx10Header(4, 4, DxgiFormat::Bc1Unorm), 0, 140), TooShortForHeader},
+    {"Dx10ExtensionCut", Slice(Dx10Header(4, 4, Bc1Unorm), 0, 140), TooShortForHeader},
     {"Rgb10A2", Plain(0x41, 32, {0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000}), Accepted, 4 * 3 * 4},
     {"Rgb10A2RedHigh", Plain(0x41, 32, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}),
      UnsupportedFormat},
     {"TwoChannelsOneByte", Plain(0x40, 24, {0xFF, 0xFF, 0xFF0000, 0}), UnsupportedFormat},
     {"GreyAlphaAsRgb", Plain(0x41, 16, {0xFF, 0xFF, 0xFF, 0xFF00}), Accepted, 4 * 3 * 2},
     {"LuminanceWithAlphaHigh", Plain(0x20001, 16, {0xFF00, 0, 0, 0xFF}), UnsupportedFormat},
-    {"Width16384", With(kDxt1, 16, 16384), Accepted, 4096 * 8},
     {"Width16385", With(kDxt1, 16, 16385), BadDimensions},
     {"Height16385", With(kDxt1, 12, 16385), BadDimensions},
     {"WrongMagic", With(kDxt1, 0, 0x20534443), BadMagic},

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 
 #include "dds/DxgiFormat.h"
 #include "tests/support/TestFiles.h"
@@ -12,6 +13,9 @@ namespace sodrel::test {
 struct Rgb {
   int r = 0, g = 0, b = 0, a = 255;
   friend bool operator==(const Rgb&, const Rgb&) = default;
+  friend std::ostream& operator<<(std::ostream& os, const Rgb& c) {
+    return os << "R " << c.r << " G " << c.g << " B " << c.b << " A " << c.a;
+  }
 };
 
 inline constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
@@ -20,7 +24,7 @@ enum class DdsFormat { Rgb24, Rgb32, Dxt1, Dxt3, Dxt5 };
 
 using ColourAt = std::function<Rgb(std::uint32_t x, std::uint32_t y)>;
 using Masks = std::array<std::uint32_t, 4>;  // red, green, blue, alpha
-inline constexpr Masks kBgra{0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+inline constexpr Masks kBgra{0xFF0000, 0xFF00, 0xFF, 0xFF000000}, kBgr{0xFF0000, 0xFF00, 0xFF, 0};
 inline constexpr Masks kRgba{0xFF, 0xFF00, 0xFF0000, 0xFF000000};
 
 // The 128 bytes a valid DDS file of `format` starts with.

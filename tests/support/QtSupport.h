@@ -21,12 +21,9 @@ class ModalWatcher {
     QObject::connect(&timer_, &QTimer::timeout, [this, act = std::move(act)] {
       QWidget* active = QApplication::activePopupWidget();
       if (active == nullptr) active = QApplication::activeModalWidget();
-      if (auto* widget = qobject_cast<T*>(active)) {
-        timer_.stop();
-        act(widget);
-      } else if (deadline_.hasExpired()) {
-        timer_.stop();
-      }
+      auto* widget = qobject_cast<T*>(active);
+      if (widget != nullptr || deadline_.hasExpired()) timer_.stop();
+      if (widget != nullptr) act(widget);
     });
     timer_.start(5);
   }
