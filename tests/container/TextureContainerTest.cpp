@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "tests/support/Rows.h"
 #include "tests/support/TestFiles.h"
 #include "workfiles/WorkPlaces.h"
 #include "workfiles/WorkingFiles.h"
@@ -44,7 +45,6 @@ INSTANTIATE_TEST_SUITE_P(SizesAndTemplates, RoundTrip,
 using P = const fs::path&;
 struct ExportCase {
   const char* name;
-  friend void PrintTo(const ExportCase& c, std::ostream* out) { *out << c.name; }
   std::size_t size;
   ConvertOutcome outcome;
   void (*plant)(P in, P out) = [](P, P) {};
@@ -87,14 +87,12 @@ TEST_P(Export, WritesBytes64ToTheEndOrNothing) {
               fs::status(folder / "a.bin.dds").permissions() == earlier.permissions());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Export, testing::ValuesIn(kExports),
-                         [](const auto& info) { return std::string(info.param.name); });
+SODREL_NAMED_ROWS(Cases, Export, kExports);
 
 // Builds that must write nothing: no template, or the chosen file or its staged copy unusable.
 // `plant` gets the chosen file and the staged copy, both of 400 bytes, and the template.
 struct BuildCase {
   const char* name;
-  friend void PrintTo(const BuildCase& c, std::ostream* out) { *out << c.name; }
   void (*plant)(P dds, P staged, P templ);
   ConvertOutcome outcome;
   std::errc error = {};
@@ -128,8 +126,7 @@ TEST_P(RefusedBuild, WritesNothing) {
   EXPECT_EQ(Entries(program.path()), before) << "no output, no template, no temporary file";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RefusedBuild, testing::ValuesIn(kRefusedBuilds),
-                         [](const auto& info) { return std::string(info.param.name); });
+SODREL_NAMED_ROWS(Cases, RefusedBuild, kRefusedBuilds);
 
 // A sparse container past 2 GiB: lengths and offsets must not wrap at 32 bits.
 TEST(ExportTexture, AContainerOfMoreThan2GiBExportsWhole) {
@@ -148,7 +145,6 @@ const std::string kDds = "Picture.dds", kBmp = "PictureLoad.bmp", kImport = "Imp
 
 struct CleanupCase {
   const char* name;
-  friend void PrintTo(const CleanupCase& c, std::ostream* out) { *out << c.name; }
   std::set<std::string> present, remaining;  // the entries of Temp/ before and after
   int deleted;
   bool folderAtImportFile = false;
@@ -179,15 +175,13 @@ TEST_P(Cleanup, DeletesInOrderAndStopsAtTheFirstItCannotDelete) {
   EXPECT_EQ(Entries(program / "Temp"), c.remaining);
 }
 
-INSTANTIATE_TEST_SUITE_P(WhatIsThere, Cleanup, testing::ValuesIn(kCleanups),
-                         [](const auto& info) { return std::string(info.param.name); });
+SODREL_NAMED_ROWS(WhatIsThere, Cleanup, kCleanups);
 
 // Where the window works and which template builds read, in a test folder holding the program
 // folder P (no Temp/ in it, or a file at that name: nowhere to write; root may write any folder)
 // and the home folder h. A nullptr variable is unset; an empty or relative one is ignored.
 struct PlacesCase {
   const char* name;
-  friend void PrintTo(const PlacesCase& c, std::ostream* out) { *out << c.name; }
   bool tempIsAFile, window;  // the window makes its folders; sodrel-convert makes nothing
   const char *cache, *config, *userTemplate, *work, *templ;  // folders: P, or X/sodrel-tools
 };
@@ -227,5 +221,4 @@ TEST_P(Places, ProgramFolderWhenItsTempIsWritableElseTheUsersOwn) {
               fs::status(work).permissions() == fs::perms::owner_all);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Places, testing::ValuesIn(kPlaces),
-                         [](const auto& info) { return std::string(info.param.name); });
+SODREL_NAMED_ROWS(Cases, Places, kPlaces);

@@ -6,6 +6,7 @@
 #include "dds/DdsFields.h"
 #include "preview/DdsDecode.h"
 #include "tests/support/DdsWriter.h"
+#include "tests/support/Rows.h"
 
 namespace sodrel {
 namespace {
@@ -22,7 +23,6 @@ struct PillowCase {
   BlockLayout layout;
   int mode;  // forced into the low bits of every block; -1: blocks left as drawn
   int tolerance = 0;
-  friend void PrintTo(const PillowCase& c, std::ostream* os) { *os << c.name; }
 };
 
 std::vector<PillowCase> PillowCases() {
@@ -95,8 +95,7 @@ TEST_P(MatchesPillow, OnRandomBlocks) {
                        << int(theirs[first]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, MatchesPillow, testing::ValuesIn(PillowCases()),
-                         [](const auto& info) { return info.param.name; });
+SODREL_NAMED_ROWS(Layouts, MatchesPillow, PillowCases());
 
 }  // namespace
 }  // namespace sodrel

@@ -18,6 +18,7 @@
 #include "container/TextureContainer.h"
 #include "io/FileIo.h"
 #include "tests/support/RecordingSink.h"
+#include "tests/support/Rows.h"
 #include "ui/FileCommands.h"
 
 using namespace sodrel;
@@ -92,7 +93,6 @@ using enum Fault;
 
 struct FaultCase {
   const char* name;
-  friend void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
   bool exporting;
   Fault fault;
   const char* at;  // under Temp/: the entry faulted
@@ -163,8 +163,7 @@ TEST_P(CommandFault, StopsTheCommandWithoutPartialFilesAndTheNextOneWorks) {
   EXPECT_EQ(next.colour(), kRed);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, CommandFault, testing::ValuesIn(kFaultCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+SODREL_NAMED_ROWS(Faults, CommandFault, kFaultCases);
 
 // Two processes export, import and clean up textures of the same length but different colours,
 // hundreds of times each, in one program folder: each must write and show only its own. Without

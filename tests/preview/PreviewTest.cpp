@@ -9,6 +9,7 @@
 #include "preview/DdsDecode.h"
 #include "tests/support/DdsWriter.h"
 #include "tests/support/RecordingSink.h"
+#include "tests/support/Rows.h"
 #include "workfiles/WorkingFiles.h"
 
 namespace sodrel {
@@ -77,7 +78,6 @@ struct TextureCase {
   Bytes dds;  // exactly as long as its header says
   ColourAt colour = ByPixel;
   int tolerance = 0;  // for the colours DXT blocks interpolate
-  friend void PrintTo(const TextureCase& c, std::ostream* os) { *os << c.name; }
 };
 
 const Masks k555{0x7C00, 0x3E0, 0x1F, 0}, k565{0xF800, 0x7E0, 0x1F, 0};
@@ -171,8 +171,7 @@ TEST_P(ShowsTexture, AtItsSizeWithEveryPixelsColour) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, ShowsTexture, testing::ValuesIn(kTextures),
-                         [](const auto& info) { return std::string(info.param.name); });
+SODREL_NAMED_ROWS(Layouts, ShowsTexture, kTextures);
 
 // A header and, when the check accepts it, the exact number of bytes after the header that the
 // preview reads: that many are accepted and one fewer is not. Refused headers come with bytes
@@ -182,7 +181,6 @@ struct CheckCase {
   Bytes header;
   DdsCheck check;
   std::uint64_t surfaceBytes = 0;
-  friend void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class HeaderCheck : public testing::TestWithParam<CheckCase> {};
@@ -245,8 +243,7 @@ const CheckCase kHeaders[] = {
     {"FoundPitchPastEnd", Found("dds-rgb8-pitch-past-end.dds"), TruncatedSurface},
 };
 
-INSTANTIATE_TEST_SUITE_P(Headers, HeaderCheck, testing::ValuesIn(kHeaders),
-                         [](const auto& info) { return std::string(info.param.name); });
+SODREL_NAMED_ROWS(Headers, HeaderCheck, kHeaders);
 
 }  // namespace
 }  // namespace sodrel
