@@ -19,6 +19,7 @@ constexpr std::uint32_t kWidth = 253, kHeight = 249;  // thousands of blocks, cu
 
 struct PillowCase {
   std::string name;
+  friend void PrintTo(const PillowCase& c, std::ostream* os) { *os << c.name; }
   Bytes header;
   BlockLayout layout;
   int mode;  // forced into the low bits of every block; -1: blocks left as drawn
