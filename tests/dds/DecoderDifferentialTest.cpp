@@ -10,6 +10,7 @@
 
 namespace sodrel {
 namespace {
+using ::PrintTo;  // rows in an unnamed namespace print their names
 
 using namespace test;
 using enum BlockLayout;
@@ -19,7 +20,6 @@ constexpr std::uint32_t kWidth = 253, kHeight = 249;  // thousands of blocks, cu
 
 struct PillowCase {
   std::string name;
-  friend void PrintTo(const PillowCase& c, std::ostream* os) { *os << c.name; }
   Bytes header;
   BlockLayout layout;
   int mode;  // forced into the low bits of every block; -1: blocks left as drawn

@@ -14,6 +14,7 @@
 
 namespace sodrel {
 namespace {
+using ::PrintTo;  // rows in an unnamed namespace print their names
 
 using namespace test;
 using enum DdsFormat;
