@@ -140,43 +140,6 @@ TEST(ExportTexture, AContainerOfMoreThan2GiBExportsWhole) {
   EXPECT_EQ(tail, "end");
 }
 
-const std::string kDds = "Picture.dds", kBmp = "PictureLoad.bmp", kImport = "ImportFile",
-                  kPictureImport = "PictureImportFile", kNotOurs = "notes.txt";
-
-struct CleanupCase {
-  const char* name;
-  std::set<std::string> present, remaining;  // the entries of Temp/ before and after
-  int deleted;
-  bool folderAtImportFile = false;
-};
-
-// The clean-up deletes in its order and stops at the first name it cannot delete.
-const CleanupCase kCleanups[] = {
-    {"ExportsOnly", {kDds, kBmp}, {}, 2},
-    {"ImportsOnly", {kBmp, kImport, kPictureImport}, {kBmp, kImport, kPictureImport}, 0},
-    {"GapInTheMiddle", {kDds, kBmp, kPictureImport}, {kPictureImport}, 2},
-    {"AFolderStopsIt", {kDds, kBmp, kImport, kPictureImport}, {kImport, kPictureImport}, 2, true},
-    {"AllAndAFileNotOurs", {kDds, kBmp, kImport, kPictureImport, kNotOurs}, {kNotOurs}, 4},
-};
-
-class Cleanup : public testing::TestWithParam<CleanupCase> {};
-
-TEST_P(Cleanup, DeletesInOrderAndStopsAtTheFirstItCannotDelete) {
-  const CleanupCase& c = GetParam();
-  ProgramFolder program;
-  for (const std::string& name : c.present) WriteFile(program.work(name), {});
-  if (c.folderAtImportFile) {
-    fs::remove(program.work(kImport)), fs::create_directories(program.work(kImport + "/a"));
-  }
-  const CleanupResult result = ClearWorkingFiles(program.path());
-  EXPECT_EQ(result.deleted, c.deleted);
-  EXPECT_EQ(result.ok(), c.deleted == 4);
-  EXPECT_EQ(static_cast<bool>(result.error), c.deleted != 4);
-  EXPECT_EQ(Entries(program / "Temp"), c.remaining);
-}
-
-SODREL_NAMED_ROWS(WhatIsThere, Cleanup, kCleanups);
-
 // Where the window works and which template builds read, in a test folder holding the program
 // folder P (no Temp/ in it, or a file at that name: nowhere to write; root may write any folder)
 // and the home folder h. A nullptr variable is unset; an empty or relative one is ignored.

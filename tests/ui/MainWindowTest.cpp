@@ -97,15 +97,29 @@ TEST_F(MainWindow, CancellingChangesNothingAndAMissingFileIsTakenAsThePathOnly) 
   EXPECT_TRUE(Find<QLabel>("Image1")->pixmap().isNull());
 }
 
-TEST_F(MainWindow, ClosingCleansUpAndEmptiesThePathOnlyWhenAllFourWent) {
-  Find<QLineEdit>("OpenFile")->setText("/x/a.bin");
-  const char* names[] = {"Picture.dds", "PictureLoad.bmp", "ImportFile", "PictureImportFile"};
-  for (const int present : {2, 4}) {  // the clean-up stops at the missing ImportFile, then not
-    for (int i = 0; i < present; ++i) WriteFile(program.work(names[i]), {});
+// Closing deletes the working files in their order and stops at the first it cannot delete (a
+// missing one, a folder at its name); the path is emptied only when all four went.
+TEST_F(MainWindow, ClosingCleansUpInOrderAndEmptiesThePathOnlyWhenAllFourWent) {
+  const std::string dds = "Picture.dds", bmp = "PictureLoad.bmp", import = "ImportFile",
+                    picture = "PictureImportFile";
+  const std::tuple<std::set<std::string>, std::set<std::string>, bool> cases[] = {
+      // in Temp/ before ("NAME/": a folder), after, the path emptied
+      {{dds, bmp}, {}, false},
+      {{bmp, import, picture}, {bmp, import, picture}, false},
+      {{dds, bmp, picture}, {picture}, false},
+      {{dds, bmp, import + "/", picture}, {import, picture}, false},
+      {{dds, bmp, import, picture, "notes.txt"}, {"notes.txt"}, true}};
+  for (const auto& [before, after, emptied] : cases) {
+    Find<QLineEdit>("OpenFile")->setText("/x/a.bin");
+    for (const std::string& name : before) {
+      name.ends_with('/') ? void(fs::create_directories(program.work(name + "a")))
+                          : WriteFile(program.work(name), {});
+    }
     window.show();
     EXPECT_TRUE(window.close());
-    EXPECT_EQ(window.currentPath().isEmpty(), present == 4);
-    EXPECT_TRUE(Entries(program / "Temp").empty());
+    EXPECT_EQ(window.currentPath().isEmpty(), emptied) << *before.begin();
+    EXPECT_EQ(Entries(program / "Temp"), after);
+    fs::remove_all(program / "Temp"), fs::create_directory(program / "Temp");
   }
 }
 
