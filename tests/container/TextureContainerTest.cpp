@@ -15,118 +15,89 @@ using namespace sodrel;
 using namespace sodrel::test;
 namespace fs = std::filesystem;
 
-// Export a container whose header is not the template, then build from the exported file, the
-// way the import does it: stage the file, then build from the staged copy. Sizes around the 1 MiB
-// copy chunk; templates shorter than the header are padded with zeros.
-class RoundTrip : public testing::TestWithParam<std::pair<std::size_t, std::size_t>> {};
-
-TEST_P(RoundTrip, ExportDropsTheHeaderAndABuildPutsTheTemplateBack) {
-  const auto [size, templateSize] = GetParam();
-  ProgramFolder program;
-  WriteFile(program.templatePath(), Pattern(templateSize, 11));
-  const Bytes dds = Pattern(size, 7);
-  WriteFile(program / "a.bin", Concat(Pattern(64, 99), dds));
-  ASSERT_TRUE(ExportTexture(program / "a.bin").ok());
-  EXPECT_EQ(ReadFile(program / "a.bin.dds"), dds);
-  ASSERT_TRUE(StageCopy(program / "a.bin.dds", program.path(), WorkFile::ImportFile).ok());
-  ASSERT_TRUE(
-      BuildContainer(program / "a.bin.dds", program.path(), program.work("ImportFile")).ok());
-  Bytes header = Slice(Pattern(templateSize, 11), 0, 64);
-  header.resize(64, std::byte{0});
-  EXPECT_EQ(ReadFile(program / "a.bin.dds.bin"), Concat(header, dds));
-}
-
-INSTANTIATE_TEST_SUITE_P(SizesAndTemplates, RoundTrip,
-                         testing::Values(std::pair(1, 64), std::pair(2, 0), std::pair(65, 10),
-                                         std::pair((1 << 20) - 1, 63), std::pair(1 << 20, 1000),
-                                         std::pair(5 * (1 << 20) + 17, 64)));
-
-// One export each: a container of `size` bytes, after `plant` prepared its path and the output's.
+// One conversion each, after `plant` prepared its input, its output, the staged copy and the
+// template: the export of a container of `size` bytes, or the build from a DDS file of `size`
+// bytes, staged as the import stages it. Either the whole output is written or nothing is.
 using P = const fs::path&;
-struct ExportCase {
+struct ConvertCase {
   const char* name;
+  bool exporting;
   std::size_t size;
   ConvertOutcome outcome;
-  void (*plant)(P in, P out) = [](P, P) {};
-};
-
-using enum ConvertOutcome;
-const ExportCase kExports[] = {
-    {"Empty", 0, InputTooShort},
-    {"ShorterThanTheHeader", 63, InputTooShort},
-    {"JustTheHeader", 64, InputTooShort},
-    {"OneByteTexture", 65, Written},
-    {"Missing", 0, InputMissing, [](P in, P) { fs::remove(in); }},
-    {"AFolder", 0, InputMissing, [](P in, P) { fs::remove(in), fs::create_directory(in); }},
-    {"AFifo", 0, InputMissing, [](P in, P) { fs::remove(in), ::mkfifo(in.c_str(), 0600); }},
-    {"ALongerOutputReplaced", 300, Written, [](P, P out) { WriteFile(out, Pattern(10000, 5)); }},
-    {"AFolderAtTheOutput", 300, OutputFailed, [](P, P out) { fs::create_directory(out); }},
-    {"ALinkAtTheOutputReplaced", 300, Written, [](P in, P out) { fs::create_symlink(in, out); }},
-    {"KeepsMode", 300, Written, [](P, P out) { WriteFile(out, {}), ::chmod(out.c_str(), 0604); }},
-};
-
-class Export : public testing::TestWithParam<ExportCase> {};
-
-TEST_P(Export, WritesBytes64ToTheEndOrNothing) {
-  TempFolder folder;
-  const Bytes container = Pattern(GetParam().size, 6);
-  WriteFile(folder / "a.bin", container);
-  GetParam().plant(folder / "a.bin", folder / "a.bin.dds");
-  const std::set<std::string> before = Entries(folder.path());
-  const fs::file_status earlier = fs::symlink_status(folder / "a.bin.dds");
-
-  EXPECT_EQ(ExportTexture(folder / "a.bin").outcome, GetParam().outcome);
-  if (GetParam().outcome != Written) {
-    EXPECT_EQ(Entries(folder.path()), before) << "no output and no temporary file";
-    return;
-  }
-  EXPECT_EQ(ReadFile(folder / "a.bin.dds"), Slice(container, 64));
-  EXPECT_EQ(ReadFile(folder / "a.bin"), container) << "written through a link";
-  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "a.bin.dds")));
-  EXPECT_TRUE(!fs::is_regular_file(earlier) ||
-              fs::status(folder / "a.bin.dds").permissions() == earlier.permissions());
-}
-
-SODREL_NAMED_ROWS(Cases, Export, kExports);
-
-// Builds that must write nothing: no template, or the chosen file or its staged copy unusable.
-// `plant` gets the chosen file and the staged copy, both of 400 bytes, and the template.
-struct BuildCase {
-  const char* name;
-  void (*plant)(P dds, P staged, P templ);
-  ConvertOutcome outcome;
+  void (*plant)(P in, P out, P staged, P templ) = [](P, P, P, P) {};
   std::errc error = {};
 };
 
+using enum ConvertOutcome;
 using enum std::errc;
-const BuildCase kRefusedBuilds[] = {
-    {"NoTemplate", [](P, P, P t) { fs::remove(t); }, TemplateMissing},
-    {"NoStagedCopy", [](P, P s, P) { fs::remove(s); }, StagedCopyMissing},
-    {"NoWorkingFolder", [](P, P s, P) { fs::remove_all(s.parent_path()); }, StagedCopyMissing},
-    {"AnEarlierImportsCopy", [](P, P s, P) { WriteFile(s, Pattern(399)); }, StagedCopyMismatch},
-    {"EmptyDdsFile", [](P d, P s, P) { WriteFile(d, {}), WriteFile(s, {}); }, InputEmpty},
-    {"MissingDdsFile", [](P d, P, P) { fs::remove(d); }, InputMissing, no_such_file_or_directory},
-    {"AFolderChosen", [](P d, P, P) { fs::remove(d), fs::create_directory(d); }, InputMissing,
-     is_a_directory},
+const ConvertCase kConversions[] = {
+    {"ExportEmpty", true, 0, InputTooShort},
+    {"ExportShorterThanTheHeader", true, 63, InputTooShort},
+    {"ExportJustTheHeader", true, 64, InputTooShort},
+    {"ExportOneByteTexture", true, 65, Written},
+    {"ExportOverChunks", true, 5 * (1 << 20) + 17, Written},  // the copy moves 1 MiB at a time
+    {"ExportMissing", true, 0, InputMissing, [](P in, P, P, P) { fs::remove(in); }},
+    {"ExportAFolder", true, 0, InputMissing,
+     [](P in, P, P, P) { fs::remove(in), fs::create_directory(in); }},
+    {"ExportAFifo", true, 0, InputMissing,
+     [](P in, P, P, P) { fs::remove(in), ::mkfifo(in.c_str(), 0600); }},
+    {"ExportOverALongerOutput", true, 300, Written,
+     [](P, P out, P, P) { WriteFile(out, Pattern(10000, 5)); }},
+    {"ExportAtAFolder", true, 300, OutputFailed, [](P, P out, P, P) { fs::create_directory(out); }},
+    {"ExportOverALinkToItsInput", true, 300, Written,
+     [](P in, P out, P, P) { fs::create_symlink(in, out); }},
+    {"ExportKeepsTheMode", true, 300, Written,
+     [](P, P out, P, P) { WriteFile(out, {}), ::chmod(out.c_str(), 0604); }},
+    {"BuildOverChunks", false, (1 << 20) + 1, Written},
+    {"BuildWithAShortTemplatePadded", false, 1, Written,
+     [](P, P, P, P t) { WriteFile(t, Pattern(10, 11)); }},
+    {"BuildWithTheFirst64BytesOfALongTemplate", false, 400, Written,
+     [](P, P, P, P t) { WriteFile(t, Pattern(1000, 11)); }},
+    {"BuildWithoutTemplate", false, 400, TemplateMissing, [](P, P, P, P t) { fs::remove(t); }},
+    {"BuildWithoutStagedCopy", false, 400, StagedCopyMissing, [](P, P, P s, P) { fs::remove(s); }},
+    {"BuildWithoutWorkingFolder", false, 400, StagedCopyMissing,
+     [](P, P, P s, P) { fs::remove_all(s.parent_path()); }},
+    {"BuildFromAnEarlierImportsCopy", false, 400, StagedCopyMismatch,
+     [](P, P, P s, P) { WriteFile(s, Pattern(399)); }},
+    {"BuildFromAnEmptyFile", false, 0, InputEmpty},
+    {"BuildFromAMissingFile", false, 400, InputMissing, [](P in, P, P, P) { fs::remove(in); },
+     no_such_file_or_directory},
+    {"BuildFromAFolder", false, 400, InputMissing,
+     [](P in, P, P, P) { fs::remove(in), fs::create_directory(in); }, is_a_directory},
 };
 
-class RefusedBuild : public testing::TestWithParam<BuildCase> {};
+class Conversion : public testing::TestWithParam<ConvertCase> {};
 
-TEST_P(RefusedBuild, WritesNothing) {
+TEST_P(Conversion, WritesTheWholeOutputOrNothing) {
+  const ConvertCase& c = GetParam();
   ProgramFolder program;
-  WriteFile(program / "a.dds", Pattern(400, 1));
-  WriteFile(program.work("ImportFile"), Pattern(400, 1));
-  GetParam().plant(program / "a.dds", program.work("ImportFile"), program.templatePath());
+  const fs::path in = program / (c.exporting ? "a.bin" : "a.dds"),
+                 staged = program.work("ImportFile");
+  const fs::path out = WithSuffix(in, c.exporting ? kExportSuffix : kBuildSuffix);
+  const Bytes input = Pattern(c.size, 6);
+  WriteFile(in, input), WriteFile(staged, input);
+  c.plant(in, out, staged, program.templatePath());
   const std::set<std::string> before = Entries(program.path());
+  const fs::file_status earlier = fs::symlink_status(out);
   errno = ENOENT;  // what a failed call before may leave
   const ConvertResult result =
-      BuildContainer(program / "a.dds", program.path(), program.work("ImportFile"));
-  EXPECT_EQ(result.outcome, GetParam().outcome);
-  EXPECT_TRUE(GetParam().error == std::errc{} || result.error == GetParam().error) << result.error;
-  EXPECT_EQ(Entries(program.path()), before) << "no output, no template, no temporary file";
+      c.exporting ? ExportTexture(in) : BuildContainer(in, program.path(), staged);
+  EXPECT_EQ(result.outcome, c.outcome);
+  EXPECT_TRUE(c.error == std::errc{} || result.error == c.error) << result.error;
+  if (c.outcome != Written) {
+    EXPECT_EQ(Entries(program.path()), before) << "no output and no temporary file";
+    return;
+  }
+  Bytes header = c.exporting ? Bytes{} : Slice(ReadFile(program.templatePath()), 0, 64);
+  header.resize(c.exporting ? 0 : 64, std::byte{0});  // a short template padded with zeros
+  EXPECT_EQ(ReadFile(out), Concat(header, Slice(input, c.exporting ? 64 : 0)));
+  EXPECT_EQ(ReadFile(in), input) << "written through a link";
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out)));
+  EXPECT_TRUE(!fs::is_regular_file(earlier) ||
+              fs::status(out).permissions() == earlier.permissions());
 }
 
-SODREL_NAMED_ROWS(Cases, RefusedBuild, kRefusedBuilds);
+SODREL_NAMED_ROWS(Cases, Conversion, kConversions);
 
 // A sparse container past 2 GiB: lengths and offsets must not wrap at 32 bits.
 TEST(ExportTexture, AContainerOfMoreThan2GiBExportsWhole) {
