@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QTest>
+#include <QTimer>
 
-#include "tests/support/QtSupport.h"
 #include "tests/support/TestFiles.h"
 #include "ui/frmMain.h"
 
@@ -32,19 +37,42 @@ class MainWindow : public testing::Test {
     return window.findChild<T*>(QLatin1String(name));
   }
 
-  // What popped up while `action` ran, closed at once: its class, its text, its icon and its
-  // text format when a message box; empty when nothing did.
-  QString Popup(const std::function<void()>& action) {
+  // Runs `action` and hands what pops up meanwhile (a menu, a message box, a dialog) to `answer`
+  // from inside the event loop that shows it. Returns its class, and for a message box its title,
+  // text, icon and text format; empty when nothing popped up within 5 s.
+  QString Popup(
+      const std::function<void()>& action,
+      const std::function<void(QWidget*)>& answer = [](QWidget* w) { w->close(); }) {
     QString seen;
-    ModalWatcher<QWidget> popup([&](QWidget* w) {
+    QTimer timer;
+    const QDeadlineTimer deadline(5000);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      QWidget* w = QApplication::activePopupWidget();
+      if (w == nullptr) w = QApplication::activeModalWidget();
+      if (w != nullptr || deadline.hasExpired()) timer.stop();
+      if (w == nullptr) return;
       auto* box = qobject_cast<QMessageBox*>(w);
       seen = QString(w->metaObject()->className()) + (box ? " " + box->windowTitle() : "");
       if (box)
         seen += ": " + box->text() + QString(" %1 %2").arg(box->icon()).arg(box->textFormat());
-      w->close();
+      answer(w);
     });
+    timer.start(5);
     action();
     return seen;
+  }
+
+  // Chooses the menu item `item` and answers its file dialog as a person would: types `path`
+  // into the name field and presses Enter, or cancels when `path` is empty.
+  void Choose(const char* item, const fs::path& path) {
+    Popup([&] { Find(item)->trigger(); },
+          [&](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            if (path.empty()) return dialog->reject();
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name->setText(QString::fromStdString(path.string()));
+            QTest::keyClick(name, Qt::Key_Return);
+          });
   }
 
   ProgramFolder program;
@@ -87,10 +115,10 @@ TEST_F(MainWindow, AboutItemsOpenTheirOwnAddressesOrTheNotice) {
 
 TEST_F(MainWindow, CancellingChangesNothingAndAMissingFileIsTakenAsThePathOnly) {
   Find<QLineEdit>("OpenFile")->setText("/earlier/choice.bin");
-  Choose(window, "mnuOpenFile", {});
-  Choose(window, "mnuImportFile", {});
+  Choose("mnuOpenFile", {});
+  Choose("mnuImportFile", {});
   EXPECT_EQ(window.currentPath(), "/earlier/choice.bin");
-  Choose(window, "mnuOpenFile", program / "typed-but-missing.bin");
+  Choose("mnuOpenFile", program / "typed-but-missing.bin");
   EXPECT_EQ(window.currentPath().toStdString(), (program / "typed-but-missing.bin").string());
   EXPECT_EQ(Entries(program.path()), (std::set<std::string>{"KX00.dll", "Temp"}));
   EXPECT_TRUE(Entries(program / "Temp").empty());
