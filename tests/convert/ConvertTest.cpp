@@ -82,15 +82,17 @@ struct Answer {
 };
 
 void MakeKinds(const fs::path& dir) {
-  // A folder that holds only a folder, a link at an output's name to its own input, a folder
-  // where an output would go, an earlier build's output, an input whose output exists read-only.
+  // A folder that holds only a folder (with a name in capitals and a link back up, which a scan
+  // must not follow), a link at an output's name to its own input, a folder where an output would
+  // go, an earlier build's output, an input whose output exists read-only.
   for (const char* folder : {"d/sub", "l", "w/f.bin.dds"}) fs::create_directories(dir / folder);
   const Bytes container = ReadFile(kSource / "samples/sample.bin");
   for (const char* name :
-       {"c.bin", "d/sub/x.bin", "l/c.bin", "w/f.bin", "x.bin.dds.bin", "old.bin"}) {
+       {"c.bin", "d/sub/X.BIN", "l/c.bin", "w/f.bin", "x.bin.dds.bin", "old.bin"}) {
     WriteFile(dir / name, container);
   }
   fs::create_symlink("c.bin", dir / "l/c.bin.dds");
+  fs::create_directory_symlink("..", dir / "d/sub/loop");
   WriteFile(dir / "old.bin.dds", MakeDds(Dxt1, 4, 4, kRed));
   fs::permissions(dir / "old.bin.dds", fs::perms(0444));
   WriteFile(dir / "t.dds", ReadFile(kSource / "samples/sample.dds"));
@@ -166,7 +168,7 @@ const Answer kAnswers[] = {
     {"!export c.bin", 1, "c.bin: changed while it was read|0 exported, 1 failed", "c.bin"},
     {"!export --dry-run c.bin", 1, "c.bin: changed while it was read|0 to export, 1", "c.bin"},
     {"export d", 0, "d: no .bin files here (add -r for its subfolders)"},
-    {"export -r -o out d", 0, "1 exported", "out/sub/x.bin.dds"},
+    {"export -r -o out d", 0, "1 exported", "out/sub/X.BIN.dds"},
     {"export w/f.bin missing.bin", 1,
      "w/f.bin.dds: a folder is there|missing.bin: cannot open: No such file or directory"},
     {"export l/c.bin", 1, "l/c.bin.dds: would write over the input l/c.bin"},
@@ -204,50 +206,19 @@ const Answer kAnswers[] = {
      "the texture does|missing: cannot open|5 shown, 1 failed"}};
 INSTANTIATE_TEST_SUITE_P(Kinds, BatchTool, testing::ValuesIn(kAnswers));
 
-// The same data folder converted by the command and by the window's routines, with `header`
-// as the window's KX00.dll when the command is given a header source.
-TEST(Batches, WriteWhatTheWindowWritesByteForByte) {
-  const std::tuple<const char*, const char*, Bytes> cases[] = {
-      // the command; the files the window's routine converts; "{dir}/header" when not empty
-      {"export -f {dir}/b.bin {dir} {dir}/./a.bin", "a.bin b.bin c.BIN", {}},
-      {"export -f -r {dir}", "a.bin b.bin c.BIN sub/d.bin sub/deeper/e.bin", {}},
-      {"build {dir} -f -r -j 3", "a.dds b.dds c.DDS sub/d.dds sub/deeper/e.dds", {}},
-      {"build -f --template {dir}/header {dir}", "a.dds b.dds c.DDS", Pattern(3, 8)},  // padded
-      {"build -f --header-from {dir}/header {dir}", "a.dds b.dds c.DDS",
-       Concat(Pattern(64, 8), MakeDds(Dxt1, 4, 4, kRed))}};
-  for (const auto& [args, inputs, header] : cases) {
-    const bool build = std::string_view(args).starts_with("build");
-    const std::string in = build ? ".dds" : ".bin", out = build ? ".bin" : ".dds";
-    ProgramFolder program, ref;  // the command's and the window's
-    if (!header.empty()) WriteFile(ref.templatePath(), header);
-    TempFolder cliData, refData;
-    fs::create_directories(cliData / "sub/deeper");
-    fs::create_directory_symlink("..", cliData / "sub/deeper/loop");
-    if (!header.empty()) WriteFile(cliData / "header", header);
-    // b's output is there already, longer than the new one; c's extension is in capitals.
-    std::uint32_t seed = 0;
-    for (const std::string& name :
-         {"a" + in, "b" + in, "b" + in + out, std::string(build ? "c.DDS" : "c.BIN"),
-          std::string("notes.txt"), "sub/d" + in, "sub/deeper/e" + in}) {
-      const Bytes dds = MakeDds(Dxt1, name == "b" + in ? 4 : 64, 8, Rgb{int(++seed * 40), 0, 0});
-      WriteFile(cliData / name, name.ends_with(in + out) ? Pattern(3000)
-                                : build                  ? dds
-                                                         : Concat(Pattern(64, seed), dds));
-    }
-    fs::copy(cliData.path(), refData.path(),
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-    const std::vector<std::string> converted = Words(inputs, {});
-    for (const std::string& name : converted) {
-      ASSERT_TRUE(build
-                      ? StageCopy(refData / name, ref.path(), WorkFile::ImportFile).ok() &&
-                            BuildContainer(refData / name, ref.path(), ref.work("ImportFile")).ok()
-                      : ExportTexture(refData / name).ok());
-    }
-    EXPECT_EQ(InProcess(args, cliData.path(), program.path()),
-              "sodrel-convert: " + std::to_string(converted.size()) +
-                  (build ? " built" : " exported") + ", 0 failed\nexit 0")
-        << args;
-    EXPECT_EQ(Snapshot(cliData.path()), Snapshot(refData.path())) << args;
+// The header a build puts before the whole DDS file: the template given, padded with zeros, or
+// the first 64 bytes of the container given.
+TEST(Build, PutsTheHeaderGivenBeforeTheWholeDdsFile) {
+  TempFolder dir;
+  const Bytes dds = MakeDds(Dxt1, 8, 4, kRed);
+  WriteFile(dir / "t.dds", dds), WriteFile(dir / "short", Pattern(10));
+  WriteFile(dir / "c.bin", Concat(Pattern(64, 3), MakeDds(Dxt1, 4, 4, kGreen)));
+  for (const auto& [option, header] :
+       {std::pair("--template short", Concat(Pattern(10), Bytes(54))),
+        std::pair("--header-from c.bin", Pattern(64, 3))}) {
+    EXPECT_EQ(InProcess("build -f " + std::string(option) + " t.dds", dir.path()),
+              "sodrel-convert: 1 built, 0 failed\nexit 0");
+    EXPECT_EQ(ReadFile(dir / "t.dds.bin"), Concat(header, dds)) << option;
   }
 }
 
