@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-# The committed pictures and header template are what resources/make-*.py make now (the
-# pictures with Debian 12's Pillow 9.4), and are laid out as the program needs them.
+# The committed pictures, header template and samples are what resources/make-*.py and
+# samples/make-samples.py make now (the pictures with Debian 12's Pillow 9.4), and the pictures
+# are laid out as the program needs them.
 import struct
 import subprocess
 import sys
@@ -10,9 +11,11 @@ from pathlib import Path
 
 from PIL import Image
 
-RESOURCES = Path(__file__).resolve().parents[2] / "resources"
-MADE_BY = {"make-pictures.py": ["sodrel-tools.ico", "sodrel-tools.png", "banner.gif"],
-           "make-header-template.py": ["KX00.dll"]}
+SOURCE = Path(__file__).resolve().parents[2]
+RESOURCES = SOURCE / "resources"
+MADE_BY = {"resources/make-pictures.py": ["sodrel-tools.ico", "sodrel-tools.png", "banner.gif"],
+           "resources/make-header-template.py": ["KX00.dll"],
+           "samples/make-samples.py": ["sample.dds", "sample.bin"]}
 ICON = [(32, 4), (16, 4), (48, 8), (32, 8), (16, 8), (48, 32), (32, 32), (16, 32)]
 failures = []
 
@@ -23,12 +26,12 @@ def check(ok, what):
 
 with tempfile.TemporaryDirectory() as out:
     for script, names in MADE_BY.items():
-        subprocess.run([sys.executable, RESOURCES / script, out], check=True)
+        subprocess.run([sys.executable, SOURCE / script, out], check=True)
         for name in names:
-            same = (Path(out) / name).read_bytes() == (RESOURCES / name).read_bytes()
+            same = (Path(out) / name).read_bytes() == (SOURCE / script).with_name(name).read_bytes()
             check(same, f"{name} is not what {script} makes now")
 
-ico, png, gif = (Image.open(RESOURCES / n) for n in MADE_BY["make-pictures.py"])
+ico, png, gif = (Image.open(RESOURCES / n) for n in MADE_BY["resources/make-pictures.py"])
 entries = sorted(ico.ico.entry, key=lambda e: e["offset"])  # in the file's order
 check([(e["width"], e["bpp"]) for e in entries] == ICON, "icon: not the eight images")
 warnings.simplefilter("error", UserWarning)  # Pillow reads a damaged icon image with a warning
