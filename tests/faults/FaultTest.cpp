@@ -55,10 +55,10 @@ constexpr Outcome kSaveFails{true, true, Written, SaveFailed, 0};
 const Bytes kEarlier = MakeDds(DdsFormat::Dxt1, 8, 8, kGreen);  // what the earlier run took
 const Bytes kLarge = MakeDds(DdsFormat::Dxt1, 256, 256, kRed);  // 32,896 bytes; its BMP 256 KiB
 
-// Runs the export of textures/tex.bin, or the import of textures/tex.dds, holding `dds`.
+// Runs the export of NAME.bin, or the import of NAME.dds, holding `dds`.
 Outcome RunCommand(const ProgramFolder& program, bool exporting, const Bytes& dds,
-                   RecordingSink& sink) {
-  const fs::path input = program / (exporting ? "textures/tex.bin" : "textures/tex.dds");
+                   RecordingSink& sink, const std::string& name = "textures/tex") {
+  const fs::path input = program / (name + (exporting ? ".bin" : ".dds"));
   if (!dds.empty()) WriteFile(input, exporting ? Concat(Pattern(64, 5), dds) : dds);
   if (exporting) {
     const ExportRun run = RunExport(input, program.path(), sink);
@@ -174,19 +174,17 @@ TEST(TwoInstances, EachBuildsAndShowsOnlyItsOwnTextures) {
   for (const Rgb colour : {kRed, kGreen}) {
     if (::fork() != 0) continue;
     const Bytes dds = MakeDds(DdsFormat::Dxt1, 64, 64, colour);
-    const fs::path bin = program / (std::to_string(colour.r) + ".bin");
-    const fs::path texture = program / (std::to_string(colour.r) + ".dds");
-    WriteFile(bin, Concat(Pattern(64, 2), dds)), WriteFile(texture, dds);
+    const std::string name = std::to_string(colour.r);
     int failures = 0;
     for (int round = 0; round < 300; ++round) {
-      RecordingSink sink;
-      failures += !RunExport(bin, program.path(), sink).preview.ok() ||
-                  ReadFile(WithSuffix(bin, kExportSuffix)) != dds || sink.colour() != colour;
-      const ImportRun run = RunImport(texture, program.path(), sink);
-      failures += !run.staging.ok() || !run.built->ok() || !run.preview->ok() ||
-                  sink.colour() != colour ||
-                  ReadFile(WithSuffix(texture, kBuildSuffix)) !=
-                      Concat(ReadFile(program.templatePath()), dds);
+      for (const bool exporting : {true, false}) {
+        RecordingSink sink;
+        const fs::path output = program / (name + (exporting ? ".bin.dds" : ".dds.bin"));
+        failures +=
+            RunCommand(program, exporting, dds, sink, name) != kAllDone ||
+            sink.colour() != colour ||
+            ReadFile(output) != (exporting ? dds : Concat(ReadFile(program.templatePath()), dds));
+      }
       if (round % 3 == 2) static_cast<void>(RunCleanup(program.path()));
     }
     ::_exit(failures == 0 ? 0 : 1);
