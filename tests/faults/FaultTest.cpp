@@ -5,7 +5,6 @@
 // whole, and the next command works once the fault is gone.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -26,31 +25,28 @@ using namespace sodrel::test;
 namespace fs = std::filesystem;
 
 // What a command did: whether the import made both staged copies, the outcome of the export or
-// the build and of the preview (NotDone: not run), and how many pictures the sink got. Plain
-// values, so that a child process can hand it back through shared memory.
+// the build and of the preview (NotDone: not run), and how many pictures the sink got.
 struct Outcome {
-  bool finished = false;  // false: the command crashed before it could say
   bool staged = false;
   ConvertOutcome converted = ConvertOutcome::NotDone;
   PreviewOutcome preview = PreviewOutcome::NotDone;
   int pictures = 0;
   friend bool operator==(const Outcome&, const Outcome&) = default;
   friend void PrintTo(const Outcome& o, std::ostream* out) {
-    *out << (o.finished ? "" : "crashed, ") << (o.staged ? "staged" : "not staged")
-         << ", converted: " << Describe(o.converted) << ", preview: " << Describe(o.preview) << ", "
-         << o.pictures << " picture(s)";
+    *out << (o.staged ? "staged" : "not staged") << ", converted: " << Describe(o.converted)
+         << ", preview: " << Describe(o.preview) << ", " << o.pictures << " picture(s)";
   }
 };
 using enum ConvertOutcome;
 constexpr PreviewOutcome Shown = PreviewOutcome::Shown, CopyFailed = PreviewOutcome::CopyFailed,
                          SaveFailed = PreviewOutcome::SaveFailed;
-constexpr Outcome kAllDone{true, true, Written, Shown, 1}, kNothingStaged{true};
+constexpr Outcome kAllDone{true, Written, Shown, 1}, kNothingStaged{};
 // The output failed; the preview shows the earlier output of the same input (see RunExport).
-constexpr Outcome kOutputFails{true, true, OutputFailed, Shown, 1};
-constexpr Outcome kTooShort{true, true, InputTooShort, Shown, 1};
-constexpr Outcome kNothingShown{true, true, InputTooShort, CopyFailed, 0};
-constexpr Outcome kCopyFails{true, true, Written, CopyFailed, 0};
-constexpr Outcome kSaveFails{true, true, Written, SaveFailed, 0};
+constexpr Outcome kOutputFails{true, OutputFailed, Shown, 1};
+constexpr Outcome kTooShort{true, InputTooShort, Shown, 1};
+constexpr Outcome kNothingShown{true, InputTooShort, CopyFailed, 0};
+constexpr Outcome kCopyFails{true, Written, CopyFailed, 0};
+constexpr Outcome kSaveFails{true, Written, SaveFailed, 0};
 
 const Bytes kEarlier = MakeDds(DdsFormat::Dxt1, 8, 8, kGreen);  // what the earlier run took
 const Bytes kLarge = MakeDds(DdsFormat::Dxt1, 256, 256, kRed);  // 32,896 bytes; its BMP 256 KiB
@@ -62,30 +58,23 @@ Outcome RunCommand(const ProgramFolder& program, bool exporting, const Bytes& dd
   if (!dds.empty()) WriteFile(input, exporting ? Concat(Pattern(64, 5), dds) : dds);
   if (exporting) {
     const ExportRun run = RunExport(input, program.path(), sink);
-    return {true, true, run.exported.outcome, run.preview.outcome, sink.calls};
+    return {true, run.exported.outcome, run.preview.outcome, sink.calls};
   }
   const ImportRun run = RunImport(input, program.path(), sink);
-  if (!run.built) return {true, run.staging.ok(), NotDone, PreviewOutcome::NotDone, sink.calls};
-  return {true, run.staging.ok(), run.built->outcome, run.preview->outcome, sink.calls};
+  if (!run.built) return {run.staging.ok(), NotDone, PreviewOutcome::NotDone, sink.calls};
+  return {run.staging.ok(), run.built->outcome, run.preview->outcome, sink.calls};
 }
 
-// Runs `run` in a child process that may write no file past `limit` bytes, as on a disk that
-// fills up, and returns what it did.
-Outcome InChildWithFileSizeLimit(rlim_t limit, const std::function<Outcome()>& run) {
-  void* shared =
-      ::mmap(nullptr, sizeof(Outcome), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-  auto& outcome = *new (shared) Outcome{};  // what a child that crashed leaves
-  if (::fork() == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit rl{limit, limit};
-    ::setrlimit(RLIMIT_FSIZE, &rl);
-    outcome = run();
-    ::_exit(0);
-  }
-  ::wait(nullptr);
-  const Outcome done = outcome;
-  ::munmap(shared, sizeof(Outcome));
-  return done;
+// Runs `run` with no file writable past `limit` bytes, as on a disk that fills up.
+Outcome WithFileSizeLimit(rlim_t limit, const std::function<Outcome()>& run) {
+  rlimit before{};
+  ::getrlimit(RLIMIT_FSIZE, &before);
+  const rlimit limited{limit, before.rlim_max};
+  const auto handler = std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+  ::setrlimit(RLIMIT_FSIZE, &limited);
+  const Outcome outcome = run();
+  ::setrlimit(RLIMIT_FSIZE, &before), std::signal(SIGXFSZ, handler);
+  return outcome;
 }
 
 enum class Fault { DiskFull, FolderInstead, CutShort, CutNoEarlier };
@@ -134,7 +123,7 @@ TEST_P(CommandFault, StopsTheCommandWithoutPartialFilesAndTheNextOneWorks) {
   if (c.fault == FolderInstead) fs::remove(at), fs::create_directories(at / "inside");
   RecordingSink sink;
   const auto run = [&] { return RunCommand(program, c.exporting, {}, sink); };
-  const Outcome outcome = c.fault == DiskFull ? InChildWithFileSizeLimit(c.room, run) : run();
+  const Outcome outcome = c.fault == DiskFull ? WithFileSizeLimit(c.room, run) : run();
   EXPECT_EQ(outcome, c.outcome);
 
   // Nothing partial: each file holds what it held before or the whole new content.
