@@ -83,12 +83,11 @@ TEST_F(MainWindow, MouseOverThePreviewAndTheBanner) {
   QLabel *image1 = Find<QLabel>("Image1"), *banner = Find<QLabel>("Image2");
   const QPoint overPreview(100, 100),
       overBanner = banner->mapFrom(window.centralWidget(), QPoint(400, 450));
-  const auto press = [&](QWidget* w, Qt::MouseButton b) {
-    return Popup([=] { QTest::mousePress(w, b, {}, w == banner ? overBanner : overPreview); });
+  const auto press = [&](QWidget* w, Qt::MouseButton b, bool up = false) {
+    const QPoint at = w == banner ? overBanner : overPreview;
+    return Popup([=] { up ? QTest::mouseRelease(w, b, {}, at) : QTest::mousePress(w, b, {}, at); });
   };
-  const auto release = [&](QWidget* w, Qt::MouseButton b) {
-    return Popup([=] { QTest::mouseRelease(w, b, {}, w == banner ? overBanner : overPreview); });
-  };
+  const auto release = [&](QWidget* w, Qt::MouseButton b) { return press(w, b, true); };
   EXPECT_EQ(release(image1, Qt::LeftButton), "") << "no path chosen yet";
   for (const QString path : {"/x/a.bin", "/x/<b>a & b</b>.bin", "   "}) {
     Find<QLineEdit>("OpenFile")->setText(path);
