@@ -59,13 +59,4 @@ std::set<std::string> Entries(const fs::path& folder) {
   return names;
 }
 
-std::vector<std::string> TemporaryFilesUnder(const fs::path& folder) {
-  std::vector<std::string> found;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    const std::string name = entry.path().filename();
-    if (name.find(".part-") != std::string::npos) found.push_back(entry.path());
-  }
-  return found;
-}
-
 }  // namespace sodrel::test

@@ -44,7 +44,4 @@ Bytes ReadFile(const std::filesystem::path& path);
 // Names of the entries of a folder, for checking that nothing extra was left behind.
 std::set<std::string> Entries(const std::filesystem::path& folder);
 
-// Every entry under `folder`, at any depth, named like an unfinished output (".NAME.part-...").
-std::vector<std::string> TemporaryFilesUnder(const std::filesystem::path& folder);
-
 }  // namespace sodrel::test
