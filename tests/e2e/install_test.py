@@ -42,9 +42,8 @@ def check_installed(prefix):
     check(entry.get("Name") == "Sodrel Tools" and entry.get("Icon") == "sodrel-tools" and
           exec_program(entry.get("Exec", "")) == f"{prefix}/{FOLDER}/sodrel-tools",
           f"desktop entry wrong: {entry}")
-    head = (prefix / ICON).read_bytes()[:24]
-    check(head[:8] == b"\x89PNG\r\n\x1a\n" and struct.unpack(">II", head[16:24]) == (256, 256),
-          "the icon is not a 256x256 PNG")
+    check((prefix / ICON).read_bytes() == (SOURCE / "resources/sodrel-tools.png").read_bytes(),
+          "the icon is not resources/sodrel-tools.png")
 
 
 def check_samples(scratch, convert):  # the installed template is sample.bin's header
