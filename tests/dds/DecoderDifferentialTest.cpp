@@ -91,9 +91,8 @@ TEST_P(MatchesPillow, OnRandomBlocks) {
     if (std::abs(int(ours[b]) - int(theirs[b])) > c.tolerance && wrong++ == 0) first = b;
   }
   EXPECT_EQ(wrong, 0u) << "first at x " << first / 4 % kWidth << ", y " << first / 4 / kWidth
-                       << ", channel "
-                       << "BGRA"[first % 4] << ": ours " << int(ours[first]) << ", Pillow's "
-                       << int(theirs[first]);
+                       << ", channel " << std::string(1, "BGRA"[first % 4]) << ": ours "
+                       << int(ours[first]) << ", Pillow's " << int(theirs[first]);
 }
 
 SODREL_NAMED_ROWS(Layouts, MatchesPillow, PillowCases());

@@ -61,8 +61,7 @@ def check_walkthrough(scratch, prefix):  # pasted into a shell, as the README sa
     (source / "build/bin").symlink_to(prefix / FOLDER)
     run("bash", "-e", "-c", script, cwd=source, env=dict(os.environ, HOME=str(home)))
     walk = home / "sodrel-walk"
-    def names(root):
-        return sorted(p.relative_to(root) for p in root.rglob("*") if p.is_file())
+    names = lambda root: sorted(p.relative_to(root) for p in root.rglob("*") if p.is_file())  # noqa
     check(sorted(os.listdir(walk)) == ["game", "mod", "work"] and
           names(walk / "mod") == names(walk / "game") != [], "mod/ does not mirror game/")
     for name in names(walk / "game"):

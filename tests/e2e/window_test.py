@@ -139,10 +139,8 @@ def drive(scratch, processes, argv, temp, header, **app_env):
 
 
 def test(scratch, processes):
-    program = scratch / "program"
-    (program / "Temp").mkdir(parents=True)
-    for name in ("sodrel-tools", "KX00.dll"):
-        shutil.copy2(Path(sys.argv[1]) / name, program)
+    program = scratch / "program"  # a copy of the program folder, its Temp/ empty
+    shutil.copytree(sys.argv[1], program, ignore=lambda at, files: files * at.endswith("Temp"))
     drive(scratch, processes, [program / "sodrel-tools"], program / "Temp",
           (program / "KX00.dll").read_bytes(), XDG_CONFIG_HOME=str(scratch))
 
