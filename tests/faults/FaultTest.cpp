@@ -180,11 +180,7 @@ TEST(TwoInstances, EachBuildsAndShowsOnlyItsOwnTextures) {
     }
     ::_exit(failures == 0 ? 0 : 1);
   }
-  for (int child = 0; child < 2; ++child) {
-    int status = 0;
-    ::wait(&status);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  for (int child = 0, status = -1; child < 2; ++child) EXPECT_TRUE(::wait(&status) > 0 && !status);
 }
 
 TEST(SourceEndingEarly, FailsAsAReadFailure) {
