@@ -20,12 +20,10 @@ using namespace sodrel;
 using namespace sodrel::test;
 
 // Reports a broken expectation and aborts, which libFuzzer records as a crash with its input.
-#define FUZZ_EXPECT(condition) ((condition) ? void(0) : Fail(#condition, __LINE__))
-
-[[noreturn]] static void Fail(const char* expectation, int line) {
-  std::fprintf(stderr, "FuzzPreview.cpp:%d: expected %s\n", line, expectation);
-  std::abort();
-}
+#define FUZZ_EXPECT(condition)                                                                     \
+  ((condition) ? void(0)                                                                           \
+               : (std::fprintf(stderr, "FuzzPreview.cpp:%d: expected %s\n", __LINE__, #condition), \
+                  std::abort()))
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Under $TMPDIR, which the run script points at memory; removed when the process exits.

@@ -12,11 +12,6 @@ TempFolder::TempFolder() {
   path_ = pattern;
 }
 
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
 ProgramFolder::ProgramFolder() {
   fs::create_directory(path() / "Temp");
   WriteFile(templatePath(), Pattern(64, 0xC0FFEE));

@@ -15,7 +15,7 @@ using Bytes = std::vector<std::byte>;
 class TempFolder {
  public:
   TempFolder();
-  ~TempFolder();
+  ~TempFolder() { std::filesystem::remove_all(path_, ignored_); }
   TempFolder(const TempFolder&) = delete;  // removed once only
 
   const std::filesystem::path& path() const { return path_; }
@@ -23,6 +23,7 @@ class TempFolder {
 
  private:
   std::filesystem::path path_;
+  std::error_code ignored_;  // a folder that cannot be removed is left
 };
 
 // A program folder as the build leaves it: Temp/ and a 64-byte header template.
