@@ -201,7 +201,8 @@ const Answer kAnswers[] = {
     {"!info c.bin", 1, "c.bin: changed while it was read|0 shown, 1 failed", "c.bin"},
     {"info c.bin t.dds e.bin elf.bin cut.bin missing", 1,
      "file:     container, 8384 bytes\n  header:   53 4f 44 52 45 4c 2d 48|DXT1, 128 x "
-     "128\n  preview:  yes|file:     DDS file, 8320 bytes|file:     empty file|"
+     "128\n  preview:  yes|file:     DDS file, 8320 bytes|00 00\n  texture:  DXT1, 128 x 128\n"
+     "  preview:  yes\n\ne.bin\n  file:     empty file|"
      "file:     not a texture container, 300 bytes|preview:  no, the file ends before "
      "the texture does|missing: cannot open|5 shown, 1 failed"}};
 INSTANTIATE_TEST_SUITE_P(Kinds, BatchTool, testing::ValuesIn(kAnswers));

@@ -12,8 +12,7 @@ namespace sodrel::test {
 using Bytes = std::vector<std::byte>;
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
- public:
+struct TempFolder {
   TempFolder();
   ~TempFolder() { std::filesystem::remove_all(path_, ignored_); }
   TempFolder(const TempFolder&) = delete;  // removed once only
@@ -21,7 +20,6 @@ class TempFolder {
   const std::filesystem::path& path() const { return path_; }
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
- private:
   std::filesystem::path path_;
   std::error_code ignored_;  // a folder that cannot be removed is left
 };
