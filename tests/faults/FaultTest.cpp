@@ -10,6 +10,7 @@
 
 #include <array>
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <thread>
@@ -206,6 +207,16 @@ const std::pair<const char*, void (*)(int)> kChanges[] = {
     {"change the mode", [](int fd) { ::fchmod(fd, 0600); }},
 };
 
+// The inotify watches this process holds.
+int Watches() {
+  int watches = 0;
+  for (const auto& fd : fs::directory_iterator("/proc/self/fdinfo")) {
+    std::ifstream info(fd.path());
+    for (std::string line; std::getline(info, line);) watches += line.starts_with("inotify wd:");
+  }
+  return watches;
+}
+
 // Our own reads are no change. The watch sees every change; the stamp promises only to see one
 // made a tick or more after it was taken (within a tick, kernels before 6.13 leave size and times
 // as they were), so the change comes a tick later here.
@@ -224,6 +235,7 @@ TEST(ChangeNotices, TheWatchAndTheStampSeeEveryChangeAndNothingElse) {
     EXPECT_TRUE(watch.Changed()) << name;
     EXPECT_TRUE(StampOf(reader.get(), after).ok() && after != before) << name;
   }
+  EXPECT_EQ(Watches(), 0) << "a watch outlived its last user";  // the user's limit is small
 }
 
 // The whole check through the export and the staging copy: a change injected into the input
