@@ -12,11 +12,6 @@ TempFolder::TempFolder() {
   path_ = pattern;
 }
 
-ProgramFolder::ProgramFolder() {
-  fs::create_directory(path() / "Temp");
-  WriteFile(templatePath(), Pattern(64, 0xC0FFEE));
-}
-
 Bytes Pattern(std::size_t size, std::uint32_t seed) {
   Bytes bytes(size);
   std::uint32_t state = seed * 2654435761u + 12345u;
