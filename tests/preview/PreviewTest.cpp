@@ -207,12 +207,10 @@ Bytes Pitched(std::uint32_t bits, std::uint32_t pitch, bool flagged = true) {
 Bytes Plain(std::uint32_t flags, std::uint32_t bits, const Masks& masks) {
   return UncompressedHeader(4, 3, flags, bits, masks);
 }
-Bytes Found(const char* name) {
-  return ReadFile(std::filesystem::path(SODREL_SOURCE_DIR) / "tests/data" / name);
-}
+const std::filesystem::path kFound = std::filesystem::path(SODREL_SOURCE_DIR) / "tests/data";
 
 const Bytes kDxt1 = MakeDdsHeader(Dxt1, 4, 4);
-const Bytes kRgb16 = Found("dds-rgb16-two-bytes-a-pixel.dds");  // found by fuzzing
+const Bytes kRgb16 = ReadFile(kFound / "dds-rgb16-two-bytes-a-pixel.dds");  // found by fuzzing
 const CheckCase kHeaders[] = {
     {"Rgb32LargestPast32Bits", MakeDdsHeader(Rgb32, 16384, 16384), Accepted, 1ull << 30},
     {"Rgb16PitchPastARow", Pitched(16, 100), Accepted, 2 * 100 + 4 * 2},
@@ -241,7 +239,7 @@ const CheckCase kHeaders[] = {
     {"ShorterThanHeader", Slice(kDxt1, 0, 127), TooShortForHeader},
     {"RgbFlagWinsOverFourCC", With(kDxt1, 80, 0x44), UnsupportedFormat},  // of 0 bits
     {"FoundRgb16", Slice(kRgb16, 0, 128), Accepted, kRgb16.size() - 128},
-    {"FoundPitchPastEnd", Found("dds-rgb8-pitch-past-end.dds"), TruncatedSurface},
+    {"FoundPitchPastEnd", ReadFile(kFound / "dds-rgb8-pitch-past-end.dds"), TruncatedSurface},
 };
 
 SODREL_NAMED_ROWS(Headers, HeaderCheck, kHeaders);

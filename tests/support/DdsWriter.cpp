@@ -27,10 +27,6 @@ Bytes MakeDds(DdsFormat format, std::uint32_t width, std::uint32_t height,
   return dds;
 }
 
-Bytes MakeDds(DdsFormat format, std::uint32_t width, std::uint32_t height, Rgb colour) {
-  return MakeDds(format, width, height, [colour](std::uint32_t, std::uint32_t) { return colour; });
-}
-
 Bytes UncompressedHeader(std::uint32_t width, std::uint32_t height, std::uint32_t flags,
                          std::uint32_t bits, const Masks& masks) {
   Bytes h =

@@ -35,7 +35,9 @@ Bytes MakeDdsHeader(DdsFormat format, std::uint32_t width, std::uint32_t height)
 // opaque.
 Bytes MakeDds(DdsFormat format, std::uint32_t width, std::uint32_t height,
               const ColourAt& colourAt);
-Bytes MakeDds(DdsFormat format, std::uint32_t width, std::uint32_t height, Rgb colour);
+inline Bytes MakeDds(DdsFormat format, std::uint32_t width, std::uint32_t height, Rgb colour) {
+  return MakeDds(format, width, height, [colour](std::uint32_t, std::uint32_t) { return colour; });
+}
 
 // `bytes` with the little-endian 32-bit field at `at` set to `value`.
 Bytes With(Bytes bytes, std::size_t at, std::uint32_t value);
