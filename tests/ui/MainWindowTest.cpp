@@ -96,10 +96,8 @@ TEST_F(MainWindow, AboutItemsOpenTheirOwnAddressesOrTheNotice) {
   QTextBrowser browser;  // in place of the desktop's browser: its source, the address opened
   QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "setSource");
   QSet<QString> opened;
-  for (const char* item : {"cmdQuillmoor", "cmdTorvane", "cmd_Author"}) {
-    Find(item)->trigger();
-    opened << browser.source().toString();
-  }
+  for (const char* item : {"cmdQuillmoor", "cmdTorvane", "cmd_Author"})
+    Find(item)->trigger(), opened << browser.source().toString();
   QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
   EXPECT_EQ(opened.size(), 3);
   EXPECT_FALSE(opened.contains(QString()));
