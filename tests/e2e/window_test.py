@@ -87,6 +87,7 @@ def drive(scratch, processes, argv, temp, header, **app_env):
     os.close(write_end)
     with os.fdopen(read_end, "rb") as pipe:  # the display number, once Xvfb is ready
         number = pipe.readline().strip() if select.select([pipe], [], [], 60)[0] else b""
+    check(number, "Xvfb gave no display number")
     env["DISPLAY"] = ":" + number.decode()
     start("openbox", ["openbox", "--sm-disable"])
     wait_for("the window manager", lambda: run("wmctrl", "-m", ok=False).stdout)
