@@ -160,7 +160,7 @@ const Answer kAnswers[] = {
      "skipped: an output of an earlier build|./old.bin.dds: kept, exists: use --force to "
      "replace|2 exported, 1 kept, 3 skipped, 0 failed",
      "c.bin.dds cut.bin.dds"},
-    {"export -q e.bin c.bin", 1, "=sodrel-convert: e.bin: empty file\nexit 1", "c.bin.dds"},
+    {"export -q e.bin c.bin old.bin", 1, "=sodrel-convert: e.bin: empty file\nexit 1", "c.bin.dds"},
     {"export -f old.bin", 0, "1 exported, 0 failed", "old.bin.dds"},
     {"export --dry-run old.bin c.bin", 0,
      "=c.bin.dds\nold.bin.dds (exists: kept)\nsodrel-convert: 1 to export, 1 kept, 0 "
