@@ -181,6 +181,18 @@ TEST(BytesRead, CountsWhatTheCommandReadOfItsInputOnly) {
   EXPECT_EQ(BytesRead({{"false"}, {}}, folder / "input", folder / "log"), std::nullopt);
 }
 
+// A quick suite of one run each over the cases whose names start with `only`, working in `work`.
+SuiteOptions QuickSuite(const std::string& only, const fs::path& work) {
+  SuiteOptions options;
+  options.quick = true;
+  options.warmups = 0;
+  options.runs = 1;
+  options.only = only;
+  options.work = work;
+  options.headerTemplate = SODREL_BENCH_TEMPLATE;
+  return options;
+}
+
 // A run that "succeeds" without the right output must fail the whole benchmark, or the table
 // would time a broken operation.
 TEST(Suite, FailsWhenOurOutputIsMissingOrWrong) {
@@ -192,14 +204,8 @@ TEST(Suite, FailsWhenOurOutputIsMissingOrWrong) {
     SCOPED_TRACE(program.string());
     const fs::path work = folder / ("work-" + program.filename().string());
     fs::create_directory(work);
-    SuiteOptions options;
-    options.quick = true;
-    options.warmups = 0;
-    options.runs = 1;
-    options.only = "export_";
-    options.work = work;
+    SuiteOptions options = QuickSuite("export_", work);
     options.benchProgram = program;
-    options.headerTemplate = SODREL_BENCH_TEMPLATE;
     EXPECT_EQ(RunSuite(options), 1);
   }
 }
@@ -227,15 +233,9 @@ TEST(Suite, BatchCaseFailsUnlessBothRunsWriteTheRightPictures) {
     std::ofstream(wrapper) << "#!/bin/sh\n" SODREL_BENCH_CONVERT " \"$@\" || exit\n"
                            << spoil << c.script << "\nexit 0\n";
     fs::permissions(wrapper, fs::perms::owner_all);
-    SuiteOptions options;
-    options.quick = true;
-    options.warmups = 0;
-    options.runs = 1;
-    options.only = "png_r_";
-    options.work = work;
+    SuiteOptions options = QuickSuite("png_r_", work);
     options.benchProgram = SODREL_BENCH_PROGRAM;
     options.convertProgram = wrapper;
-    options.headerTemplate = SODREL_BENCH_TEMPLATE;
     EXPECT_EQ(RunSuite(options), c.status);
   }
 }
@@ -243,12 +243,7 @@ TEST(Suite, BatchCaseFailsUnlessBothRunsWriteTheRightPictures) {
 TEST(Suite, FailsWhenNoCaseIsMeasured) {
   Folder folder;
   fs::create_directory(folder / "work");
-  SuiteOptions options;
-  options.quick = true;
-  options.only = "no_such_case";
-  options.work = folder / "work";
-  options.headerTemplate = SODREL_BENCH_TEMPLATE;
-  EXPECT_EQ(RunSuite(options), 1);
+  EXPECT_EQ(RunSuite(QuickSuite("no_such_case", folder / "work")), 1);
 }
 
 }  // namespace

@@ -8,11 +8,10 @@
 #include <map>
 #include <sstream>
 
-#include "container/TextureContainer.h"
 #include "convert/Commands.h"
 #include "io/AtomicOutput.h"
+#include "io/ChangeWatch.h"
 #include "tests/support/DdsWriter.h"
-#include "workfiles/WorkingFiles.h"
 
 using namespace sodrel;
 using namespace sodrel::convert;
