@@ -11,8 +11,8 @@
 #include "bench/Generate.h"
 #include "bench/Measure.h"
 #include "bench/Suite.h"
-#include "dds/DdsHeaderCheck.h"
 #include "dds/DdsNames.h"
+#include "dds/DdsTexture.h"
 
 namespace sodrel::bench {
 namespace {
@@ -58,11 +58,11 @@ TEST(GeneratedTextures, PassThePreviewHeaderCheckWithTheirWholeSurface) {
     SCOPED_TRACE(std::string(FormatName(s.format)) + " " + std::to_string(s.width));
     const fs::path path = folder / "texture.dds";
     ASSERT_FALSE(WriteTexture(path, s.format, s.width, s.height));
-    const DdsInfo info = InspectDdsFile(path);
+    const DdsTexture info = InspectDdsFile(path);
     EXPECT_EQ(info.check, DdsCheck::Accepted) << Describe(info.check);
-    EXPECT_EQ(info.width, s.width);
-    EXPECT_EQ(info.height, s.height);
-    EXPECT_EQ(fs::file_size(path), info.dataOffset + info.surfaceBytes);
+    EXPECT_EQ(info.header.width, s.width);
+    EXPECT_EQ(info.header.height, s.height);
+    EXPECT_EQ(fs::file_size(path), info.bytesNeeded);
   }
 }
 
@@ -92,10 +92,10 @@ TEST(TextureFolder, HoldsEveryShapeOnceInNestedFolders) {
   std::set<fs::path> folders;
   for (const FolderTexture& t : plan) {
     SCOPED_TRACE(t.relative.string());
-    const DdsInfo info = InspectDdsFile(folder / "t" / t.relative);
+    const DdsTexture info = InspectDdsFile(folder / "t" / t.relative);
     EXPECT_EQ(info.check, DdsCheck::Accepted) << Describe(info.check);
-    EXPECT_EQ(info.width, t.width);
-    EXPECT_EQ(info.height, t.height);
+    EXPECT_EQ(info.header.width, t.width);
+    EXPECT_EQ(info.header.height, t.height);
     EXPECT_EQ(DescribeFormat(info), t.format == TextureFormat::Dxt1 ? "DXT1" : "DXT5");
     shapes.emplace(t.format, t.width, t.height);
     folders.insert(t.relative.parent_path());

@@ -14,7 +14,7 @@
 #include "bench/Generate.h"
 #include "bench/Measure.h"
 #include "container/TextureContainer.h"
-#include "dds/DdsHeaderCheck.h"
+#include "dds/DdsTexture.h"
 #include "workfiles/WorkingFiles.h"
 
 namespace sodrel::bench {

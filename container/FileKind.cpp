@@ -33,8 +33,8 @@ std::string_view Describe(FileKind kind) {
   return "unknown kind";
 }
 
-FileKind KindOf(std::span<const std::byte> prefix, std::uint64_t size, DdsInfo* dds) {
-  DdsInfo info;
+FileKind KindOf(std::span<const std::byte> prefix, std::uint64_t size, DdsTexture* dds) {
+  DdsTexture info;
   FileKind kind = FileKind::Other;
   if (size == 0) {
     kind = FileKind::Empty;

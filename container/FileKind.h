@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "container/TextureContainer.h"
-#include "dds/DdsHeaderCheck.h"
+#include "dds/DdsTexture.h"
 #include "io/FileIo.h"
 
 namespace sodrel {
@@ -31,7 +31,7 @@ inline constexpr std::size_t kKindPrefixBytes = kContainerHeaderSize + kDdsLonge
 
 // `prefix`: the first bytes of a file of `size` bytes (all of them, up to kKindPrefixBytes).
 // `dds`, when given, gets the header check of the DDS file in it (DdsFile and both containers).
-FileKind KindOf(std::span<const std::byte> prefix, std::uint64_t size, DdsInfo* dds = nullptr);
+FileKind KindOf(std::span<const std::byte> prefix, std::uint64_t size, DdsTexture* dds = nullptr);
 
 struct [[nodiscard]] FileKindResult {
   IoResult read;  // Done once the prefix was read
@@ -39,7 +39,7 @@ struct [[nodiscard]] FileKindResult {
   std::uint64_t size = 0;
   std::array<std::byte, kKindPrefixBytes> prefix{};
   std::size_t got = 0;  // bytes of `prefix` read: min(size, kKindPrefixBytes)
-  DdsInfo dds;
+  DdsTexture dds;
 
   bool ok() const { return read.ok(); }
   std::span<const std::byte> bytes() const { return std::span(prefix).first(got); }

@@ -105,11 +105,10 @@ JobReport ExportOne(const Job& job, InputFile& input, const FileKindResult& kind
   JobReport report = Copy(job, input, kContainerHeaderSize, {}, mode);
   if (report.status == JobStatus::Done && kind.kind == FileKind::CutContainer) {
     const bool inHeader = kind.dds.check == DdsCheck::TooShortForHeader;
-    report.warning = Says(
-        job.input.path, "warning: its DDS file is cut short",
-        (inHeader ? std::string("it ends inside the DDS header")
-                  : "its header promises " + Bytes(kind.dds.dataOffset + kind.dds.surfaceBytes)) +
-            ", the file holds " + Bytes(kind.size - kContainerHeaderSize));
+    report.warning = Says(job.input.path, "warning: its DDS file is cut short",
+                          (inHeader ? std::string("it ends inside the DDS header")
+                                    : "its header promises " + Bytes(kind.dds.top().end())) +
+                              ", the file holds " + Bytes(kind.size - kContainerHeaderSize));
   }
   return report;
 }

@@ -62,12 +62,13 @@ bool ShowInfo(const fs::path& path, std::string& text) {
     text += std::string(container ? "\n  header:   " : "\n  first 64: ") +
             Hex(kind.bytes().first(std::min(kind.got, kContainerHeaderSize)), kIndent);
   }
-  const DdsInfo& dds = kind.dds;
+  const DdsTexture& dds = kind.dds;
   if (kind.kind == FileKind::DdsFile || container) {
-    text += "\n  texture:  " + (HeaderFieldsRead(dds.check)
-                                    ? DescribeFormat(dds) + ", " + std::to_string(dds.width) +
-                                          " x " + std::to_string(dds.height)
-                                    : std::string("unknown"));
+    text +=
+        "\n  texture:  " + (HeaderFieldsRead(dds.check)
+                                ? DescribeFormat(dds) + ", " + std::to_string(dds.header.width) +
+                                      " x " + std::to_string(dds.header.height)
+                                : std::string("unknown"));
     text += "\n  preview:  " +
             (dds.ok() ? std::string("yes") : "no, " + std::string(Describe(dds.check)));
   } else {

@@ -43,14 +43,14 @@ struct PngSink {
 PictureResult Write(const fs::path& input, std::uint64_t offset, const fs::path& output,
                     std::uint32_t size, OutputMode mode, bool topLevel) {
   DecodedDds decoded = DecodeDds(input, offset, topLevel ? 0 : size);
-  if (decoded.info.check == DdsCheck::NotChecked) decoded.info.check = DdsCheck::Unreadable;
-  if (!decoded.info.ok()) return {PictureOutcome::Refused, DescribeRefusal(decoded.info), {}};
+  if (decoded.texture.check == DdsCheck::NotDone) decoded.texture.check = DdsCheck::Unreadable;
+  if (!decoded.texture.ok()) return {PictureOutcome::Refused, DescribeRefusal(decoded.texture), {}};
   if (!decoded.bitmap) return {PictureOutcome::NotDecoded, {}, {}};
 
   MFreeImage::Bitmap picture = std::move(decoded.bitmap);
   // The picture's sides follow the top surface's, whichever level it is drawn from.
-  const std::uint64_t width = decoded.info.topWidth;
-  const std::uint64_t height = decoded.info.topHeight;
+  const std::uint64_t width = decoded.texture.top().width;
+  const std::uint64_t height = decoded.texture.top().height;
   const auto fit = [&](std::uint64_t side) {
     return static_cast<int>(std::max<std::uint64_t>(
         1, (side * size + std::max(width, height) / 2) / std::max(width, height)));
@@ -73,7 +73,8 @@ PictureResult Write(const fs::path& input, std::uint64_t offset, const fs::path&
   PngSink sink{file.fd(), {}};
   FreeImageIO io{nullptr, &PngSink::Write, &PngSink::Seek, &PngSink::Tell};
   if (!FreeImage_SaveToHandle(FIF_PNG, picture.get(), &io, &sink, PNG_Z_BEST_SPEED) || sink.error) {
-    return {PictureOutcome::OutputFailed, {},
+    return {PictureOutcome::OutputFailed,
+            {},
             sink.error ? sink.error : std::make_error_code(std::errc::io_error)};
   }
   if (IoResult committed = file.Commit(); !committed.ok()) {

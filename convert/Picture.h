@@ -6,7 +6,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "dds/DdsHeaderCheck.h"
+#include "dds/DdsTexture.h"
 #include "io/AtomicOutput.h"
 
 namespace sodrel::convert {

@@ -44,10 +44,64 @@ void DecodeChannel(const std::byte* block, bool isSigned, std::uint8_t* bgra, un
   }
 }
 
+// A 5:6:5 colour as B, G, R, A, each channel widened by repeating its top bits.
+void Widen565(unsigned c, std::uint8_t* bgra) {
+  const unsigned r = c >> 11 & 31, g = c >> 5 & 63, b = c & 31;
+  bgra[0] = static_cast<std::uint8_t>(b << 3 | b >> 2);
+  bgra[1] = static_cast<std::uint8_t>(g << 2 | g >> 4);
+  bgra[2] = static_cast<std::uint8_t>(r << 3 | r >> 2);
+  bgra[3] = 255;
+}
+
+// The 8-byte colour half at `block`: colours into B, G, R of the 16 pixels, and alpha 0 for the
+// transparent index of three-colour blocks.
+void DecodeColours(const std::byte* block, bool threeColourMode, std::uint8_t* bgra) {
+  const unsigned c0 = std::to_integer<unsigned>(block[0]) | std::to_integer<unsigned>(block[1])
+                                                                << 8;
+  const unsigned c1 = std::to_integer<unsigned>(block[2]) | std::to_integer<unsigned>(block[3])
+                                                                << 8;
+  std::uint8_t colours[4][4];
+  Widen565(c0, colours[0]);
+  Widen565(c1, colours[1]);
+  const bool four = !threeColourMode || c0 > c1;
+  for (int k = 0; k < 3; ++k) {
+    const unsigned a = colours[0][k], b = colours[1][k];
+    colours[2][k] = static_cast<std::uint8_t>(four ? (2 * a + b) / 3 : (a + b) / 2);
+    colours[3][k] = static_cast<std::uint8_t>(four ? (a + 2 * b) / 3 : 0);
+  }
+  colours[2][3] = 255;
+  colours[3][3] = four ? 255 : 0;
+  std::uint32_t indices = 0;
+  for (int i = 7; i >= 4; --i) indices = indices << 8 | std::to_integer<std::uint32_t>(block[i]);
+  for (unsigned i = 0; i < 16; ++i, indices >>= 2)
+    std::memcpy(bgra + 4 * i, colours[indices & 3], 4);
+}
+
 }  // namespace
+
+void DecodeBc1To3Block(BlockLayout layout, const std::byte* block, std::uint8_t* bgra) {
+  if (layout == BlockLayout::Bc1) {
+    DecodeColours(block, true, bgra);
+    return;
+  }
+  DecodeColours(block + 8, false, bgra);
+  if (layout == BlockLayout::Bc3) {
+    DecodeChannel(block, false, bgra, 3);
+    return;
+  }
+  for (unsigned i = 0; i < 16; ++i) {
+    const unsigned nibble = std::to_integer<unsigned>(block[i / 2]) >> (4 * (i % 2)) & 15;
+    bgra[4 * i + 3] = static_cast<std::uint8_t>(nibble * 17);
+  }
+}
 
 std::size_t BlockBytes(BlockLayout layout) {
   switch (layout) {
+    case BlockLayout::Bc1:
+      return 8;
+    case BlockLayout::Bc2:
+    case BlockLayout::Bc3:
+      return 16;
     case BlockLayout::Bc4Unsigned:
     case BlockLayout::Bc4Signed:
       return 8;
@@ -86,6 +140,11 @@ void DecodeBlockRow(BlockLayout layout, const std::byte* blocks, std::uint32_t w
   std::uint8_t pixels[64];
   for (std::uint64_t x = 0; x < width; x += 4, blocks += blockBytes) {
     switch (layout) {
+      case BlockLayout::Bc1:
+      case BlockLayout::Bc2:
+      case BlockLayout::Bc3:
+        DecodeBc1To3Block(layout, blocks, pixels);
+        break;
       case BlockLayout::Bc4Unsigned:
       case BlockLayout::Bc4Signed:
         DecodeBc4Block(blocks, layout == BlockLayout::Bc4Signed, pixels);

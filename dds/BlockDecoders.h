@@ -5,10 +5,13 @@
 
 namespace sodrel {
 
-// Decoders of the block-compressed layouts the image library cannot read. Every decoder writes
-// 4 bytes a pixel in the order B, G, R, A, and is safe for any input bytes: a block is a bit
-// pattern, and every pattern decodes to some picture.
+// Decoders of the block-compressed layouts. Every decoder writes 4 bytes a pixel in the order
+// B, G, R, A, and is safe for any input bytes: a block is a bit pattern, and every pattern
+// decodes to some picture.
 enum class BlockLayout {
+  Bc1,  // DXT1
+  Bc2,  // DXT3
+  Bc3,  // DXT5
   Bc4Unsigned,
   Bc4Signed,
   Bc5Unsigned,
@@ -18,10 +21,14 @@ enum class BlockLayout {
   Bc7
 };
 
-// Bytes of one 4x4 block: 8 for BC4, 16 for the others (0 for a value outside the enum).
+// Bytes of one 4x4 block: 8 for BC1 and BC4, 16 for the others (0 for a value outside the enum).
 std::size_t BlockBytes(BlockLayout layout);
 
 // One 4x4 block into 16 pixels, row-major, 64 bytes.
+// BC1-BC3: the colour half with two 5:6:5 endpoints and 2-bit indices; BC1 with c0 <= c1 has
+// three colours and transparent black, BC2 and BC3 always four. BC2 stores 4-bit alpha, BC3 a
+// BC4 channel of alpha. In-between colours drop their fraction, as the usual decoders do.
+void DecodeBc1To3Block(BlockLayout layout, const std::byte* block, std::uint8_t* bgra);
 // BC4: grey (the channel in R, G and B), alpha 255. Signed values are shown shifted by 128, so
 // -1.0 is 1, 0 is 128 and +1.0 is 255.
 void DecodeBc4Block(const std::byte* block, bool isSigned, std::uint8_t* bgra);

@@ -110,7 +110,7 @@ std::string_view DxgiName(DxgiFormat format) {
 
 std::string_view Describe(DdsCheck check) {
   switch (check) {
-    case DdsCheck::NotChecked:
+    case DdsCheck::NotDone:
       return "not checked";
     case DdsCheck::Accepted:
       return "accepted";
@@ -138,43 +138,54 @@ std::string_view Describe(DdsCheck check) {
   return "unknown check";
 }
 
-std::string DescribeFormat(const DdsInfo& info) {
-  if (info.fourCC == kDx10) {
-    if (const std::string_view name = DxgiName(info.dxgiFormat); !name.empty()) {
+std::string DescribeFourCC(std::uint32_t fourCC) {
+  std::string code;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const char c = static_cast<char>((fourCC >> shift) & 0xff);
+    if (c < 0x20 || c > 0x7e) {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "0x%08x", static_cast<unsigned>(fourCC));
+      return std::string("FourCC ") + hex;
+    }
+    code += c;
+  }
+  return code;
+}
+
+std::string DescribeFormat(const DdsTexture& texture) {
+  const DdsHeader& h = texture.header;
+  if (h.dx10) {
+    const auto dxgi = static_cast<DxgiFormat>(h.dxgiFormat);
+    if (const std::string_view name = DxgiName(dxgi); !name.empty()) {
       return "DX10 " + std::string(name);
     }
-    return "DX10 DXGI format " + std::to_string(static_cast<std::uint32_t>(info.dxgiFormat));
+    return "DX10 DXGI format " + std::to_string(h.dxgiFormat);
   }
-  if (info.fourCC != 0) {
-    std::string code;
-    for (int shift = 0; shift < 32; shift += 8) {
-      const char c = static_cast<char>((info.fourCC >> shift) & 0xff);
-      if (c < 0x20 || c > 0x7e) {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "0x%08x", static_cast<unsigned>(info.fourCC));
-        return std::string("FourCC ") + hex;
-      }
-      code += c;
-    }
-    return code;
-  }
-  const std::string bits = ", " + std::to_string(info.bitCount) + " bits";
-  if (info.formatFlags & kFormatRgb) return "uncompressed" + bits;
-  if (info.formatFlags & kFormatLuminance) return "luminance" + bits;
-  if (info.formatFlags & kFormatAlphaOnly) return "alpha only" + bits;
-  if (info.formatFlags & kFormatPalette8) return "palettised" + bits;
-  if (info.bitCount != 0) return "uncompressed" + bits;
+  const bool fourCC =
+      (h.formatFlags & kFormatFourCC) && !(h.formatFlags & (kFormatRgb | kFormatLuminance));
+  if (fourCC) return h.fourCC != 0 ? DescribeFourCC(h.fourCC) : "unknown format";
+  const std::string bits = ", " + std::to_string(h.bitCount) + " bits";
+  if (h.formatFlags & kFormatRgb) return "uncompressed" + bits;
+  if (h.formatFlags & kFormatLuminance) return "luminance" + bits;
+  if (h.formatFlags & kFormatAlphaOnly) return "alpha only" + bits;
+  if (h.formatFlags & kFormatPalette8) return "palettised" + bits;
+  if (h.bitCount != 0) return "uncompressed" + bits;
   return "unknown format";
 }
 
-std::string DescribeRefusal(const DdsInfo& info) {
-  const std::string reason(Describe(info.check));
-  switch (info.check) {
+std::string LayoutName(const DdsTexture& texture) {
+  return texture.format != nullptr ? FormatName(*texture.format, texture.masks)
+                                   : DescribeFormat(texture);
+}
+
+std::string DescribeRefusal(const DdsTexture& texture) {
+  const std::string reason(Describe(texture.check));
+  switch (texture.check) {
     case DdsCheck::UnsupportedFormat:
     case DdsCheck::TruncatedSurface:
     case DdsCheck::NotTwoDimensional:
     case DdsCheck::MissingPalette:
-      return reason + " (" + DescribeFormat(info) + ")";
+      return reason + " (" + DescribeFormat(texture) + ")";
     default:
       return reason;
   }

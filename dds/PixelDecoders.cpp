@@ -33,6 +33,9 @@ unsigned Scale(unsigned value, unsigned max) {
 
 std::size_t PixelBytes(PixelLayout layout) {
   switch (layout) {
+    case PixelLayout::Masked:
+      return 0;
+    case PixelLayout::Grey8:
     case PixelLayout::A8:
     case PixelLayout::P8:
     case PixelLayout::R8:
@@ -62,6 +65,9 @@ void DecodePixelRow(PixelLayout layout, const std::byte* row, std::uint32_t widt
     switch (layout) {
       case PixelLayout::L8A8:
         Put(bgra, Byte(row), Byte(row), Byte(row), Byte(row + 1));
+        break;
+      case PixelLayout::Grey8:
+        Put(bgra, Byte(row), Byte(row), Byte(row), 255);
         break;
       case PixelLayout::A8:
         // An alpha mask is shown as grey levels over black, opaque: it stays visible whatever
@@ -109,6 +115,25 @@ void DecodePixelRow(PixelLayout layout, const std::byte* row, std::uint32_t widt
       default:
         return;
     }
+  }
+}
+
+void DecodeMaskedRow(const std::byte* row, std::uint32_t width, std::uint32_t pixelBytes,
+                     const std::uint32_t (&masks)[4], bool alpha, std::uint8_t* bgra) {
+  unsigned shift[4] = {}, max[4] = {};
+  for (int c = 0; c < 4; ++c) {
+    if (masks[c] == 0) continue;
+    shift[c] = static_cast<unsigned>(std::countr_zero(masks[c]));
+    max[c] = masks[c] >> shift[c];
+  }
+  const auto channel = [&](std::uint32_t v, int c, unsigned absent) {
+    return max[c] == 0 ? absent : Scale((v & masks[c]) >> shift[c], max[c]);
+  };
+  for (std::uint32_t x = 0; x < width; ++x, row += pixelBytes, bgra += 4) {
+    std::uint32_t v = 0;
+    for (std::uint32_t k = pixelBytes; k-- > 0;) v = v << 8 | Byte(row + k);
+    Put(bgra, channel(v, 0, 0), channel(v, 1, 0), channel(v, 2, 0),
+        alpha ? channel(v, 3, 255) : 255);
   }
 }
 

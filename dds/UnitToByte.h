@@ -11,7 +11,9 @@ namespace sodrel {
 // The byte of every half float, by its bits.
 extern const std::array<std::uint8_t, 65536> kHalfToByte;
 
-inline std::uint8_t HalfToByte(std::uint16_t half) { return kHalfToByte[half]; }
+inline std::uint8_t HalfToByte(std::uint16_t half) {
+  return kHalfToByte[half];
+}
 
 std::uint8_t FloatToByte(float value);
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "dds/DdsView.h"
 #include "io/FileIo.h"
+#include "preview/DdsView.h"
 
 namespace sodrel {
 namespace {
@@ -57,20 +57,15 @@ DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset,
 DecodedDds DecodeDds(InputFile& file, std::uint64_t offset, std::uint32_t levelSide) {
   DecodedDds decoded;
   // The library trusts the header it reads; it reads only what the check accepted, through a
-  // view made from the check's own description of the file.
-  decoded.info = InspectDdsAt(file.fd(), file.size(), offset, levelSide);
-  if (!decoded.info.ok()) return decoded;
+  // view made from the check's own model of the file.
+  decoded.texture = InspectDdsAt(file.fd(), file.size(), offset);
+  if (!decoded.texture.ok()) return decoded;
+  decoded.level = ChooseLevel(decoded.texture, levelSide);
 
-  DdsView view(file.fd(), offset, decoded.info);
+  DdsView view(file.fd(), offset, decoded.texture, decoded.level);
   MFreeImage::Bitmap bitmap = LoadView(view);
   // A file cut or rewritten since it was opened would give a picture of two versions.
   if (!bitmap || view.fileFailed() || !file.Unchanged().ok()) return decoded;
-  const DdsInfo& info = decoded.info;
-  if (info.presentedWidth != info.width || info.presentedHeight != info.height) {
-    // Back from whole blocks to the texture's own sides, keeping the top-left corner.
-    bitmap.reset(FreeImage_Copy(bitmap.get(), 0, 0, static_cast<int>(info.width),
-                                static_cast<int>(info.height)));
-  }
   decoded.bitmap = std::move(bitmap);
   return decoded;
 }

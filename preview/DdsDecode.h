@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "dds/DdsHeaderCheck.h"  // IWYU pragma: export
+#include "dds/DdsTexture.h"  // IWYU pragma: export
 #include "preview/MFreeImage.h"
 
 namespace sodrel {
@@ -13,21 +13,21 @@ class InputFile;
 
 namespace sodrel {
 
-// A DDS file decoded as the preview shows it: the top-level surface at the texture's own size.
+// A DDS file decoded as the preview shows it: one level at its own size.
 struct DecodedDds {
-  DdsInfo info;               // the header check's verdict and what it read
+  DdsTexture texture;         // the verdict and the model of the texture
+  DdsLevel level;             // the level decoded
   MFreeImage::Bitmap bitmap;  // null when the check refused the file or the library gave nothing
 };
 
-// Checks the DDS file that starts `offset` bytes into the file at `path` (0 for a DDS file, 64
-// for the one inside a container) and, when the check accepts it, decodes it through FreeImage.
-// The bitmap is 8-bit grey (palettised), 24-bit or 32-bit with alpha, at the texture's size.
-// Never throws for a malformed file; may throw std::bad_alloc.
 // Decodes what `view` presents with FreeImage, reading through callbacks of ours.
 MFreeImage::Bitmap LoadView(DdsView& view);
 
-// DecodeDds with `levelSide` other than 0 decodes the stored mip level InspectDds chooses for it
-// instead, at that level's size, reading no other level.
+// Checks the DDS file that starts `offset` bytes into the file at `path` (0 for a DDS file, 64
+// for the one inside a container) and, when the check accepts it, decodes its top level through
+// FreeImage: an 8-bit grey (palettised), 24-bit or 32-bit bitmap with alpha. With `levelSide`
+// other than 0 it decodes the level ChooseLevel chooses for that side instead, reading no other
+// level. Never throws for a malformed file; may throw std::bad_alloc.
 DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset = 0,
                      std::uint32_t levelSide = 0);
 // The same for the file open as `file`, which must be unchanged when the decode ends.

@@ -33,7 +33,7 @@ PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, 
   PreviewOutcome failure = PreviewOutcome::NotDecoded;
   try {
     DecodedDds decoded = DecodeDds(dds);
-    if (!decoded.info.ok()) return {PreviewOutcome::Rejected, decoded.info.check};
+    if (!decoded.texture.ok()) return {PreviewOutcome::Rejected, decoded.texture.check};
     if (!decoded.bitmap) return {PreviewOutcome::NotDecoded};
 
     failure = PreviewOutcome::SaveFailed;

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "dds/DdsHeaderCheck.h"
+#include "dds/DdsTexture.h"
 #include "preview/PictureSink.h"
 
 namespace sodrel {
@@ -24,7 +24,7 @@ std::string_view Describe(PreviewOutcome outcome);
 
 struct [[nodiscard]] PreviewResult {
   PreviewOutcome outcome = PreviewOutcome::NotDone;
-  DdsCheck check = DdsCheck::NotChecked;  // why the file was rejected, when it was
+  DdsCheck check = DdsCheck::NotDone;  // why the file was rejected, when it was
   bool ok() const { return outcome == PreviewOutcome::Shown; }
 };
 

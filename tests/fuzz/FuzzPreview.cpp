@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "dds/DdsView.h"
 #include "io/FileIo.h"
 #include "preview/DdsDecode.h"
+#include "preview/DdsView.h"
 #include "preview/Preview.h"
 #include "tests/support/RecordingSink.h"
 #include "workfiles/WorkingFiles.h"
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fs::path& program = folder.path();
   const Bytes bytes(reinterpret_cast<const std::byte*>(data),
                     reinterpret_cast<const std::byte*>(data) + size);
-  const DdsInfo info =
+  const DdsTexture info =
       InspectDds(std::span(bytes).first(std::min(size, kDdsLongestHeaderBytes)), size);
   WriteFile(WorkFilePath(program, WorkFile::PictureImportFile), bytes);
 
@@ -44,14 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // view presents, for the header check must account for every byte it reads.
     InputFile file;
     FUZZ_EXPECT(file.Open(WorkFilePath(program, WorkFile::PictureImportFile)).ok());
-    DdsView view(file.fd(), 0, info);
+    DdsView view(file.fd(), 0, info, info.top());
     const bool decoded = LoadView(view) != nullptr;
     FUZZ_EXPECT(!view.readPastEnd());
     FUZZ_EXPECT(decoded == (result.outcome != PreviewOutcome::NotDecoded));
     FUZZ_EXPECT(result.ok() || result.outcome == PreviewOutcome::NotDecoded);
   }
   FUZZ_EXPECT(sink.calls == int(result.ok()));
-  FUZZ_EXPECT(!result.ok() || sink.picture.size() == QSize(int(info.width), int(info.height)));
+  FUZZ_EXPECT(!result.ok() ||
+              sink.picture.size() == QSize(int(info.header.width), int(info.header.height)));
   std::set<std::string> left{"PictureImportFile"};
   if (result.ok()) left.insert("PictureLoad.bmp");
   FUZZ_EXPECT(Entries(WorkingFolder(program)) == left);
