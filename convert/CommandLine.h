@@ -42,7 +42,7 @@ struct CommandLine {
   std::string text;  // the help text, or what is wrong with the command line
 };
 
-// Needs a QCoreApplication. File names are taken byte for byte, whatever their encoding.
+// File names are taken byte for byte, whatever their encoding.
 CommandLine ParseCommandLine(int argc, char** argv);
 
 }  // namespace sodrel::convert
