@@ -47,10 +47,18 @@ constexpr OptionSpec kOptions[] = {
      "Write the outputs into DIR, each at its input's path inside the folder it was found in "
      "(its name alone for a file given). Folders are made as needed."},
     {'f', "force", "", "Replace outputs that exist, read-only ones included."},
+    {'u', "update", "",
+     "Replace an output that exists only when one of its inputs is newer than it."},
     {'j', "jobs", "N", "Convert N files at once (default: one per processor)."},
     {0, "originals", "DIR",
      "build: take each REL/NAME.bin.dds's header from its original container DIR/REL/NAME.bin "
      "and name the output NAME.bin."},
+    {0, "as-is", "",
+     "build --originals: build an input whose layout differs from its original's all the same, "
+     "with a warning."},
+    {0, "reencode", "",
+     "build --originals: convert an input whose layout differs from its original's into the "
+     "original's layout."},
     {0, "template", "FILE",
      "build: take the header from the first 64 bytes of FILE instead of KX00.dll."},
     {0, "header-from", "CONTAINER", "build: take the header of the existing container CONTAINER."},
@@ -98,6 +106,8 @@ std::string ReadBatchOptions(const ParsedOptions& parsed, Options& options) {
   options.recursive = parsed.Has("recursive");
   options.dryRun = parsed.Has("dry-run");
   options.force = parsed.Has("force");
+  options.update = parsed.Has("update");
+  if (options.force && options.update) return "give one of --force and --update";
   if (const auto dir = parsed.Value("output-dir")) {
     options.outputDir = *dir;
     if (options.outputDir.empty()) return "--output-dir takes a folder";
@@ -126,6 +136,13 @@ std::string ReadHeaderSource(const ParsedOptions& parsed, Options& options) {
     return "--template, --header-from and --originals apply to build only";
   }
   if (given > 1) return "give one of --template, --header-from and --originals";
+  const bool asIs = parsed.Has("as-is"), reencode = parsed.Has("reencode");
+  if ((asIs || reencode) && options.headerSource != HeaderSource::Originals) {
+    return "--as-is and --reencode apply to build --originals only";
+  }
+  if (asIs && reencode) return "give one of --as-is and --reencode";
+  if (asIs) options.layoutChange = LayoutChange::BuildAsIs;
+  if (reencode) options.layoutChange = LayoutChange::Reencode;
   return {};
 }
 
@@ -183,6 +200,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                           "png");
       }
     }
+    if (parsed.Has("update")) return UsageError("--update applies to export, build and png only");
   }
   if (options.command == Command::Thumbnail && options.paths.size() != 2) {
     return UsageError("thumbnail takes one input and one output file");
