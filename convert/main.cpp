@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   const std::string name(sodrel::convert::kProgramName);
   // The window's template: the program folder's, or the user's own on a system install.
   const std::filesystem::path templateFolder =
-      sodrel::FindWorkPlaces(ProgramFolder(argv[0]), false).templateFolder;
+      sodrel::TemplateFolderNow(sodrel::FindWorkPlaces(ProgramFolder(argv[0]), false));
   switch (commandLine.action) {
     case CommandLine::Action::ShowHelp:
       Print(stdout, commandLine.text + "\nHeader template of build: " +
