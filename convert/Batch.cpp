@@ -6,7 +6,7 @@
 #include <map>
 #include <utility>
 
-#include "convert/JobPool.h"
+#include "convert/OrderedJobRunner.h"
 #include "convert/OutputFolders.h"
 #include "io/Interrupt.h"
 

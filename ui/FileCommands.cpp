@@ -5,8 +5,8 @@
 
 namespace sodrel {
 
-ExportRun RunExport(const std::filesystem::path& containerPath, const WorkPlaces& places,
-                    PictureSink& sink) {
+ExportRun ExportAndPreview(const std::filesystem::path& containerPath, const WorkPlaces& places,
+                           PictureSink& sink) {
   const WorkingFolderLock lock(places.workParent);
   ExportRun run;
   run.exported = ExportTexture(containerPath);
