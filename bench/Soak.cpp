@@ -74,7 +74,7 @@ int Soak(int commands) {
     if (i % 2 == 0) {
       const fs::path container = program / "soak.bin";
       WriteFile(container, Concat(Pattern(64, i), dds));
-      const ExportRun run = RunExport(container, program.path(), sink);
+      const ExportRun run = ExportAndPreview(container, program.path(), sink);
       if (!Check(run.exported.ok(), i, "not exported") ||
           !Check(ReadFile(WithSuffix(container, kExportSuffix)) == dds, i, "wrong export")) {
         return 1;

@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
-#include "convert/JobPool.h"
+#include "convert/OrderedJobRunner.h"
+#include "convert/OutputFolders.h"
 #include "io/Interrupt.h"
 
 namespace sodrel::convert {
@@ -28,9 +30,8 @@ std::vector<Job> Plan(const BatchCommand& command, const Options& options,
                       std::vector<Input> inputs) {
   std::vector<Job> jobs;
   std::map<Identity, fs::path> read;  // every file the batch reads
-  if (options.headerSource == HeaderSource::TemplateFile ||
-      options.headerSource == HeaderSource::Container) {
-    if (const auto id = IdentityOf(options.headerPath)) read.emplace(*id, options.headerPath);
+  for (const fs::path& path : command.alsoReads) {
+    if (const auto id = IdentityOf(path)) read.emplace(*id, path);
   }
   for (Input& input : inputs) {
     Job job;
@@ -65,9 +66,13 @@ std::vector<Job> Plan(const BatchCommand& command, const Options& options,
       const auto id = IdentityOf(job.output, follow);
       const auto over = id ? read.find(*id) : read.end();
       if (over == read.end() || !job.refusal.empty()) continue;
-      job.refusal = over->second == job.original
-                        ? Says(job.output, "would write over its original container (give -o DIR)")
-                        : Says(job.output, "would write over the input " + over->second.native());
+      job.refusal =
+          over->second != job.original
+              ? Says(job.output, "would write over the input " + over->second.native())
+              : Says(job.output, options.outputDir.empty()
+                                     ? "would write over its original container (give -o DIR)"
+                                     : "would write over its original container (-o names the "
+                                       "folder of the originals: give another)");
     }
   }
   for (auto& [output, sharing] : writers) {
@@ -83,7 +88,24 @@ std::vector<Job> Plan(const BatchCommand& command, const Options& options,
   return jobs;
 }
 
-JobReport RunJob(const BatchCommand& command, const Options& options, Job& job) {
+bool ModifiedLater(const struct stat& a, const struct stat& b) {
+  return a.st_mtim.tv_sec != b.st_mtim.tv_sec ? a.st_mtim.tv_sec > b.st_mtim.tv_sec
+                                              : a.st_mtim.tv_nsec > b.st_mtim.tv_nsec;
+}
+
+// Whether a file `job`'s output is made from was modified after `output`, as cp -u decides.
+bool InputNewer(const BatchCommand& command, const Job& job, const struct stat& output) {
+  std::vector<fs::path> inputs = command.alsoReads;
+  inputs.push_back(job.input.path);
+  if (!job.original.empty()) inputs.push_back(job.original);
+  return std::any_of(inputs.begin(), inputs.end(), [&](const fs::path& input) {
+    struct stat info {};
+    return ::stat(input.c_str(), &info) == 0 && ModifiedLater(info, output);
+  });
+}
+
+JobReport RunJob(const BatchCommand& command, const Options& options, Job& job,
+                 OutputFolders& folders) {
   const fs::path& path = job.input.path;
   if (!job.skip.empty()) return Reported(JobStatus::Skipped, Says(path, "skipped", job.skip));
   if (!job.refusal.empty()) return Reported(JobStatus::Failed, job.refusal);
@@ -113,27 +135,34 @@ JobReport RunJob(const BatchCommand& command, const Options& options, Job& job) 
   struct stat existing {};
   const bool exists = ::lstat(job.output.c_str(), &existing) == 0;
   struct stat target {};
-  if (exists && (S_ISDIR(existing.st_mode) ||
-                 (::stat(job.output.c_str(), &target) == 0 && S_ISDIR(target.st_mode)))) {
+  const bool followed = exists && ::stat(job.output.c_str(), &target) == 0;
+  if (exists && (S_ISDIR(existing.st_mode) || (followed && S_ISDIR(target.st_mode)))) {
     return Reported(JobStatus::Failed, Says(job.output, "a folder is there, never replaced"));
   }
-  const std::string marked =
-      job.output.native() + (options.force ? " (exists: replaced)" : " (exists: kept)");
-  if (exists && !options.force) {
+  const bool older =
+      exists && !options.force && InputNewer(command, job, followed ? target : existing);
+  const bool replace = options.force || (options.update && older);
+  const std::string marked = job.output.native() +
+                             (older ? " (exists, older than its input: " : " (exists: ") +
+                             (replace ? "replaced)" : "kept)");
+  if (exists && !replace) {
     if (options.dryRun) return Listed(JobStatus::Kept, marked);
-    return Reported(JobStatus::Kept, Says(job.output, "kept, exists: use --force to replace"));
+    return Reported(JobStatus::Kept,
+                    Says(job.output, older ? "kept, older than its input: use -u or -f"
+                                           : "kept, exists: use --force to replace"));
   }
   if (options.dryRun) return Listed(JobStatus::Done, exists ? marked : job.output.native());
 
   if (!options.outputDir.empty()) {
-    std::error_code error;
-    fs::create_directories(job.output.parent_path(), error);
-    if (error) {
-      return Reported(JobStatus::Failed,
-                      Says(job.output.parent_path(), "cannot make the folder", error.message()));
+    const fs::path folder = job.output.parent_path();
+    if (const std::error_code error = folders.Make(folder)) {
+      JobReport report =
+          Reported(JobStatus::Failed, Says(folder, "cannot make the folder", error.message()));
+      report.folderNotMade = folder;
+      return report;
     }
   }
-  return command.convert(job, input, kind, options.force ? OutputMode::Replace : OutputMode::Keep);
+  return command.convert(job, input, kind, replace ? OutputMode::Replace : OutputMode::Keep);
 }
 
 }  // namespace
@@ -160,10 +189,12 @@ int RunBatch(const BatchCommand& command, const Options& options) {
   std::vector<Job> jobs = Plan(
       command, options, CollectInputs(options.paths, command.suffixes, options.recursive, report));
   report.Start(jobs.size(), !options.dryRun);
+  OutputFolders folders;
   RunInOrder(
       jobs.size(), options.jobs != 0 ? options.jobs : ProcessorCount(),
-      [&](std::size_t i) { return RunJob(command, options, jobs[i]); },
+      [&](std::size_t i) { return RunJob(command, options, jobs[i], folders); },
       [&](const JobReport& job) { report.Add(job); });
+  folders.RemoveEmpty();
   return report.Finish();
 }
 

@@ -30,6 +30,9 @@ struct BatchCommand {
   std::string_view dryWord;                // "to export", in a dry run's summary
   std::vector<std::string_view> suffixes;  // the files a folder stands for
   std::string_view notInFolders;           // names a folder scan leaves out, with a note
+  // Files every output is made from besides its input (build's header template): never written
+  // over, and with -u an output older than one of them is replaced.
+  std::vector<std::filesystem::path> alsoReads;
   // The output's name for an input named `name`; empty when the name is not taken.
   std::function<std::string(const std::string& name)> outputName;
   std::string_view badName;  // why, then

@@ -1,9 +1,11 @@
 #include "convert/CommandLine.h"
 
-#include <QCommandLineParser>
-#include <QStringList>
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <string>
 
+#include "convert/OptionParser.h"
 #include "convert/Picture.h"
 
 namespace sodrel::convert {
@@ -24,7 +26,7 @@ constexpr char kDescription[] =
     "A folder stands for the .bin (export), .dds (build) or both (png) files directly in it.\n"
     "An output that exists is kept (and reported) unless --force is given; no command writes\n"
     "over one of its inputs. Exit status: 0 when no file failed, 1 when any failed, 2 for a usage\n"
-    "error, 128 + the signal's number when interrupted.";
+    "error, 128 + the signal's number when interrupted.\n";
 
 constexpr char kExamples[] =
     "\n"
@@ -37,115 +39,168 @@ constexpr char kExamples[] =
     "  What is this file, and what does its texture look like at 128 pixels?\n"
     "    sodrel-convert info rock.bin && sodrel-convert thumbnail --size 128 rock.bin rock.png\n";
 
-// Latin-1 maps every byte to one character and back, so file names that are not valid UTF-8
-// survive the trip through QString unchanged.
-QString FromBytes(const char* bytes) {
-  return QString::fromLatin1(bytes);
-}
-std::filesystem::path ToPath(const QString& text) {
-  return text.toLatin1().toStdString();
-}
+constexpr OptionSpec kOptions[] = {
+    {'h', "help", "", "Displays help on commandline options."},
+    {'v', "version", "", "Displays version information."},
+    {'r', "recursive", "", "Also take the matching files of every subfolder of a folder."},
+    {'o', "output-dir", "DIR",
+     "Write the outputs into DIR, each at its input's path inside the folder it was found in "
+     "(its name alone for a file given). Folders are made as needed."},
+    {'f', "force", "", "Replace outputs that exist, read-only ones included."},
+    {'u', "update", "",
+     "Replace an output that exists only when one of its inputs is newer than it."},
+    {'j', "jobs", "N", "Convert N files at once (default: one per processor)."},
+    {0, "originals", "DIR",
+     "build: take each REL/NAME.bin.dds's header from its original container DIR/REL/NAME.bin "
+     "and name the output NAME.bin."},
+    {0, "as-is", "",
+     "build --originals: build an input whose layout differs from its original's all the same, "
+     "with a warning."},
+    {0, "reencode", "",
+     "build --originals: convert an input whose layout differs from its original's into the "
+     "original's layout."},
+    {0, "template", "FILE",
+     "build: take the header from the first 64 bytes of FILE instead of KX00.dll."},
+    {0, "header-from", "CONTAINER", "build: take the header of the existing container CONTAINER."},
+    {0, "raw", "", "export, build: copy the bytes whatever the file holds (for unknown layouts)."},
+    {0, "dry-run", "", "List the files that would be written, one per line, and write nothing."},
+    {'q', "quiet", "", "Print failures only."},
+    {0, "size", "N",
+     "thumbnail: fit the picture in N x N pixels (default 256; 0 keeps the full size)."},
+    {0, "top-level", "",
+     "thumbnail: scale the full-size texture, not its smaller copy (mip level)."},
+};
+
+constexpr ArgumentHelp kArguments[] = {
+    {"command", "export, build, png, info or thumbnail."},
+    {"paths", "Files, or folders of files, to convert or show."},
+};
+
+constexpr std::array<std::pair<std::string_view, Command>, 5> kCommands = {{
+    {"export", Command::Export},
+    {"build", Command::Build},
+    {"png", Command::Png},
+    {"info", Command::Info},
+    {"thumbnail", Command::Thumbnail},
+}};
 
 CommandLine UsageError(std::string text) {
   return {CommandLine::Action::UsageError, {}, std::move(text)};
 }
 
-// Qt's "Unknown option 'bogus'." in the style of every other line: "unknown option 'bogus'".
-std::string Restyled(std::string text) {
-  if (!text.empty() && text.back() == '.') text.pop_back();
-  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = char(text[0] - 'A' + 'a');
-  return text;
+// A whole number from `least` to `most`, spaces around it and a "+" before it allowed.
+std::optional<unsigned> Number(std::string text, unsigned least, unsigned most) {
+  const std::size_t first = text.find_first_not_of(" \t\n\v\f\r");
+  if (first == std::string::npos) return std::nullopt;
+  text = text.substr(first, text.find_last_not_of(" \t\n\v\f\r") + 1 - first);
+  const char* begin = text.data() + (text[0] == '+' && text.size() > 1 && text[1] != '-');
+  unsigned value = 0;
+  const auto [end, error] = std::from_chars(begin, text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (value < least || value > most) return std::nullopt;
+  return value;
+}
+
+// export, build and png: the options of a batch.
+std::string ReadBatchOptions(const ParsedOptions& parsed, Options& options) {
+  options.recursive = parsed.Has("recursive");
+  options.dryRun = parsed.Has("dry-run");
+  options.force = parsed.Has("force");
+  options.update = parsed.Has("update");
+  if (options.force && options.update) return "give one of --force and --update";
+  if (const auto dir = parsed.Value("output-dir")) {
+    options.outputDir = *dir;
+    if (options.outputDir.empty()) return "--output-dir takes a folder";
+  }
+  if (const auto jobs = parsed.Value("jobs")) {
+    const auto number = Number(*jobs, 1, kMostJobs);
+    if (!number) return "--jobs takes a whole number from 1 to " + std::to_string(kMostJobs);
+    options.jobs = *number;
+  }
+  return {};
+}
+
+// build: where its headers come from.
+std::string ReadHeaderSource(const ParsedOptions& parsed, Options& options) {
+  const std::pair<std::string_view, HeaderSource> sources[] = {
+      {"template", HeaderSource::TemplateFile},
+      {"header-from", HeaderSource::Container},
+      {"originals", HeaderSource::Originals}};
+  int given = 0;
+  for (const auto& [name, source] : sources) {
+    if (const auto path = parsed.Value(name)) {
+      ++given, options.headerSource = source, options.headerPath = *path;
+    }
+  }
+  if (given > 0 && options.command != Command::Build) {
+    return "--template, --header-from and --originals apply to build only";
+  }
+  if (given > 1) return "give one of --template, --header-from and --originals";
+  const bool asIs = parsed.Has("as-is"), reencode = parsed.Has("reencode");
+  if ((asIs || reencode) && options.headerSource != HeaderSource::Originals) {
+    return "--as-is and --reencode apply to build --originals only";
+  }
+  if (asIs && reencode) return "give one of --as-is and --reencode";
+  if (asIs) options.layoutChange = LayoutChange::BuildAsIs;
+  if (reencode) options.layoutChange = LayoutChange::Reencode;
+  return {};
+}
+
+// thumbnail: the picture's size and level.
+std::string ReadThumbnailOptions(const ParsedOptions& parsed, Options& options) {
+  if (options.command != Command::Thumbnail) {
+    if (parsed.Has("size") || parsed.Has("top-level")) {
+      return "--size and --top-level apply to thumbnail only";
+    }
+    return {};
+  }
+  if (const auto size = parsed.Value("size")) {
+    const auto number = Number(*size, 0, kLargestPictureSide);
+    if (!number) {
+      return "--size takes a whole number from 0 to " + std::to_string(kLargestPictureSide);
+    }
+    options.size = *number;
+  }
+  options.topLevel = parsed.Has("top-level");
+  return {};
 }
 
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, char** argv) {
-  QCommandLineParser parser;
-  parser.setApplicationDescription(kDescription);
-  parser.addPositionalArgument("command", "export, build, png, info or thumbnail.", "<command>");
-  parser.addPositionalArgument("paths", "Files, or folders of files, to convert or show.",
-                               "FILE|DIR...");
-  const QCommandLineOption help = parser.addHelpOption();
-  const QCommandLineOption version = parser.addVersionOption();
-  const QCommandLineOption recursive(
-      {"r", "recursive"}, "Also take the matching files of every subfolder of a folder.");
-  const QCommandLineOption outputDir(
-      {"o", "output-dir"},
-      "Write the outputs into DIR, each at its input's path inside the folder it was found in "
-      "(its name alone for a file given). Folders are made as needed.",
-      "DIR");
-  const QCommandLineOption force({"f", "force"},
-                                 "Replace outputs that exist, read-only ones included.");
-  const QCommandLineOption jobs({"j", "jobs"},
-                                "Convert N files at once (default: one per processor).", "N");
-  const QCommandLineOption originals(
-      "originals",
-      "build: take each REL/NAME.bin.dds's header from its original container DIR/REL/NAME.bin "
-      "and name the output NAME.bin.",
-      "DIR");
-  const QCommandLineOption templateFile(
-      "template", "build: take the header from the first 64 bytes of FILE instead of KX00.dll.",
-      "FILE");
-  const QCommandLineOption headerFrom(
-      "header-from", "build: take the header of the existing container CONTAINER.", "CONTAINER");
-  const QCommandLineOption raw(
-      "raw", "export, build: copy the bytes whatever the file holds (for unknown layouts).");
-  const QCommandLineOption dryRun(
-      "dry-run", "List the files that would be written, one per line, and write nothing.");
-  const QCommandLineOption quiet({"q", "quiet"}, "Print failures only.");
-  const QCommandLineOption size(
-      "size", "thumbnail: fit the picture in N x N pixels (default 256; 0 keeps the full size).",
-      "N");
-  const QCommandLineOption topLevel(
-      "top-level", "thumbnail: scale the full-size texture, not its smaller copy (mip level).");
-  parser.addOptions({recursive, outputDir, force, jobs, originals, templateFile, headerFrom, raw,
-                     dryRun, quiet, size, topLevel});
-
-  QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << FromBytes(argv[i]);
-  if (!parser.parse(arguments)) return UsageError(Restyled(parser.errorText().toStdString()));
-  if (parser.isSet(help) || parser.isSet("help-all")) {
-    // Qt names the program as it was started ("./bin/sodrel-convert"); the usage names it plainly.
-    std::string text = parser.helpText().toStdString();
-    if (text.starts_with("Usage: ")) {
-      const std::size_t end = text.find(" [options]");
-      if (end != std::string::npos) text.replace(7, end - 7, "sodrel-convert");
-    }
-    return {CommandLine::Action::ShowHelp, {}, text + kExamples};
+  const ParsedOptions parsed = ParseOptions(kOptions, argc, argv);
+  if (!parsed.error.empty()) return UsageError(parsed.error);
+  if (parsed.Has("help")) {
+    return {CommandLine::Action::ShowHelp,
+            {},
+            "Usage: sodrel-convert [options] <command> FILE|DIR...\n" + std::string(kDescription) +
+                "\n" + OptionsHelp(kOptions, kArguments) + kExamples};
   }
-  if (parser.isSet(version)) return {CommandLine::Action::ShowVersion, {}, {}};
+  if (parsed.Has("version")) return {CommandLine::Action::ShowVersion, {}, {}};
 
-  QStringList positional = parser.positionalArguments();
-  if (positional.isEmpty()) return UsageError("no command given");
-  const QString command = positional.takeFirst();
+  if (parsed.words.empty()) return UsageError("no command given");
+  const std::string& command = parsed.words[0];
   Options options;
-  if (command == "export") {
-    options.command = Command::Export;
-  } else if (command == "build") {
-    options.command = Command::Build;
-  } else if (command == "info") {
-    options.command = Command::Info;
-  } else if (command == "thumbnail") {
-    options.command = Command::Thumbnail;
-  } else if (command == "png") {
-    options.command = Command::Png;
-  } else {
-    return UsageError("unknown command '" + command.toStdString() + "'");
-  }
-  if (positional.isEmpty()) return UsageError(command.toStdString() + ": no file given");
-  for (const QString& path : positional) options.paths.push_back(ToPath(path));
+  const auto known = std::find_if(kCommands.begin(), kCommands.end(),
+                                  [&](const auto& entry) { return entry.first == command; });
+  if (known == kCommands.end()) return UsageError("unknown command '" + command + "'");
+  options.command = known->second;
+  if (parsed.words.size() < 2) return UsageError(command + ": no file given");
+  options.paths.assign(parsed.words.begin() + 1, parsed.words.end());
 
   const bool batch = options.command == Command::Export || options.command == Command::Build ||
                      options.command == Command::Png;
-  options.recursive = parser.isSet(recursive);
-  options.dryRun = parser.isSet(dryRun);
-  options.force = parser.isSet(force);
-  options.raw = parser.isSet(raw);
-  options.quiet = parser.isSet(quiet);
-  if (!batch && (options.recursive || options.dryRun || options.force || parser.isSet(outputDir) ||
-                 parser.isSet(jobs))) {
-    return UsageError(command.toStdString() +
-                      " takes no -r, -o, -f, -j or --dry-run: they apply to export, build and png");
+  options.raw = parsed.Has("raw");
+  options.quiet = parsed.Has("quiet");
+  if (!batch) {
+    for (const char* name : {"recursive", "dry-run", "force", "output-dir", "jobs"}) {
+      if (parsed.Has(name)) {
+        return UsageError(command +
+                          " takes no -r, -o, -f, -j or --dry-run: they apply to export, build and "
+                          "png");
+      }
+    }
+    if (parsed.Has("update")) return UsageError("--update applies to export, build and png only");
   }
   if (options.command == Command::Thumbnail && options.paths.size() != 2) {
     return UsageError("thumbnail takes one input and one output file");
@@ -153,45 +208,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (options.raw && options.command != Command::Export && options.command != Command::Build) {
     return UsageError("--raw applies to export and build only");
   }
-  if (parser.isSet(outputDir)) {
-    options.outputDir = ToPath(parser.value(outputDir));
-    if (options.outputDir.empty()) return UsageError("--output-dir takes a folder");
-  }
-  if (parser.isSet(jobs)) {
-    bool number = false;
-    options.jobs = parser.value(jobs).toUInt(&number);
-    if (!number || options.jobs < 1 || options.jobs > kMostJobs) {
-      return UsageError("--jobs takes a whole number from 1 to " + std::to_string(kMostJobs));
-    }
-  }
-  if (options.command == Command::Thumbnail) {
-    if (parser.isSet(size)) {
-      bool number = false;
-      const uint value = parser.value(size).toUInt(&number);
-      if (!number || value > kLargestPictureSide) {
-        return UsageError("--size takes a whole number from 0 to " +
-                          std::to_string(kLargestPictureSide));
-      }
-      options.size = value;
-    }
-    options.topLevel = parser.isSet(topLevel);
-  } else if (parser.isSet(size) || parser.isSet(topLevel)) {
-    return UsageError("--size and --top-level apply to thumbnail only");
-  }
-  const int sources =
-      parser.isSet(templateFile) + parser.isSet(headerFrom) + parser.isSet(originals);
-  if (sources > 0 && options.command != Command::Build) {
-    return UsageError("--template, --header-from and --originals apply to build only");
-  }
-  if (sources > 1) return UsageError("give one of --template, --header-from and --originals");
-  for (const auto& [option, source] : {std::pair{&templateFile, HeaderSource::TemplateFile},
-                                       std::pair{&headerFrom, HeaderSource::Container},
-                                       std::pair{&originals, HeaderSource::Originals}}) {
-    if (parser.isSet(*option)) {
-      options.headerSource = source;
-      options.headerPath = ToPath(parser.value(*option));
-    }
-  }
+  std::string error = batch ? ReadBatchOptions(parsed, options) : "";
+  if (error.empty()) error = ReadThumbnailOptions(parsed, options);
+  if (error.empty()) error = ReadHeaderSource(parsed, options);
+  if (!error.empty()) return UsageError(error);
   return {CommandLine::Action::Run, std::move(options), {}};
 }
 

@@ -144,6 +144,10 @@ int RunBuild(const Options& options, const fs::path& templateFolder) {
   command.doneWord = "built";
   command.dryWord = "to build";
   command.suffixes = {kExportSuffix};
+  if (!originals) {
+    const bool own = options.headerSource == HeaderSource::ProgramTemplate;
+    command.alsoReads = {own ? HeaderTemplatePath(templateFolder) : options.headerPath};
+  }
   command.outputName = [&](const std::string& name) {
     if (!originals) return name + std::string(kBuildSuffix);
     return EndsWithIgnoringCase(name, kOriginalsSuffix) ? name.substr(0, name.size() - 4) : "";

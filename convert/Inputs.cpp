@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <set>
 #include <utility>
 
 namespace sodrel::convert {
@@ -11,7 +12,8 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Found {
-  fs::path key;  // absolute and normal, for ordering and for spotting a file reached twice
+  fs::path key;    // absolute and normal, for ordering
+  fs::path entry;  // its folder with links resolved, then its name: the same for every spelling
   Input input;
 };
 
@@ -19,7 +21,10 @@ Found MakeFound(const fs::path& shown, fs::path relative, bool found) {
   std::error_code ignored;
   fs::path absolute = fs::absolute(shown, ignored);
   if (absolute.empty()) absolute = shown;
-  return {absolute.lexically_normal(), {shown, std::move(relative), found}};
+  absolute = absolute.lexically_normal();
+  fs::path folder = fs::weakly_canonical(absolute.parent_path(), ignored);
+  if (folder.empty()) folder = absolute.parent_path();
+  return {absolute, folder / absolute.filename(), {shown, std::move(relative), found}};
 }
 
 // Adds the matching files of `folder` to `found`, and those of its subfolders when `recursive`.
@@ -85,14 +90,18 @@ std::vector<Input> CollectInputs(const std::vector<fs::path>& given,
                                                : " here")));
     }
   }
-  std::stable_sort(found.begin(), found.end(),
-                   [](const Found& a, const Found& b) { return a.key.native() < b.key.native(); });
-  found.erase(std::unique(found.begin(), found.end(),
-                          [](const Found& a, const Found& b) { return a.key == b.key; }),
-              found.end());
+  // A file reached twice (given again, under another spelling, or also found in a folder given)
+  // is done once, where its first mention puts its output.
+  std::set<fs::path> seen;
+  std::vector<Found> once;
+  for (Found& f : found) {
+    if (seen.insert(f.entry).second) once.push_back(std::move(f));
+  }
+  std::sort(once.begin(), once.end(),
+            [](const Found& a, const Found& b) { return a.key.native() < b.key.native(); });
   std::vector<Input> inputs;
-  inputs.reserve(found.size());
-  for (Found& f : found) inputs.push_back(std::move(f.input));
+  inputs.reserve(once.size());
+  for (Found& f : once) inputs.push_back(std::move(f.input));
   return inputs;
 }
 

@@ -42,7 +42,8 @@ void Report::Add(const JobReport& job) {
     std::fputc('\n', stdout);
   }
   if (!quiet_ && !job.warning.empty()) Line(job.warning);
-  if (!job.line.empty() && (job.status == JobStatus::Failed || !quiet_)) Line(job.line);
+  const bool said = !job.folderNotMade.empty() && !foldersNotMade_.insert(job.folderNotMade).second;
+  if (!job.line.empty() && !said && (job.status == JobStatus::Failed || !quiet_)) Line(job.line);
   if (processed_ < total_) ++processed_;
   if (bar_) DrawBar();
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,8 @@ struct [[nodiscard]] JobReport {
   std::string listing;  // a dry run's line on stdout: the output, marked when it exists
   std::string warning;  // beside a success: "PATH: warning: ..."
   std::string line;     // why it failed, was skipped or was kept: "PATH: reason"
+  // An output folder that could not be made: its line is said for the first output in it only.
+  std::filesystem::path folderNotMade;
 };
 inline JobReport Reported(JobStatus status, std::string line = {}) {
   JobReport report;
@@ -74,6 +77,7 @@ class Report {
   std::size_t counts_[5] = {};  // by JobStatus
   bool bar_ = false;
   std::size_t barFilled_ = SIZE_MAX;
+  std::set<std::filesystem::path> foldersNotMade_;
 };
 
 }  // namespace sodrel::convert

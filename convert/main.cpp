@@ -2,8 +2,6 @@
 // routines but never uses the working folder, so it cannot disturb a window open on the same
 // program folder.
 
-#include <QCoreApplication>
-#include <QFile>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -18,12 +16,13 @@
 
 namespace {
 
-// The folder holding this executable, where the default header template lives.
-std::filesystem::path ProgramFolder() {
+// The folder holding this executable, where the default header template lives; `started` is
+// the name it was started by, for a system without /proc.
+std::filesystem::path ProgramFolder(const char* started) {
   std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error) return self.parent_path();
-  return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) self = std::filesystem::weakly_canonical(started != nullptr ? started : "", error);
+  return self.parent_path();
 }
 
 void Print(std::FILE* stream, const std::string& text) {
@@ -33,16 +32,12 @@ void Print(std::FILE* stream, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QString::fromLatin1(sodrel::convert::kProgramName));
-  QCoreApplication::setApplicationVersion(sodrel::kVersionCaption);
-
   using sodrel::convert::CommandLine;
   const CommandLine commandLine = sodrel::convert::ParseCommandLine(argc, argv);
   const std::string name(sodrel::convert::kProgramName);
   // The window's template: the program folder's, or the user's own on a system install.
   const std::filesystem::path templateFolder =
-      sodrel::FindWorkPlaces(ProgramFolder(), false).templateFolder;
+      sodrel::TemplateFolderNow(sodrel::FindWorkPlaces(ProgramFolder(argv[0]), false));
   switch (commandLine.action) {
     case CommandLine::Action::ShowHelp:
       Print(stdout, commandLine.text + "\nHeader template of build: " +

@@ -5,8 +5,8 @@
 
 namespace sodrel {
 
-ExportRun RunExport(const std::filesystem::path& containerPath, const WorkPlaces& places,
-                    PictureSink& sink) {
+ExportRun ExportAndPreview(const std::filesystem::path& containerPath, const WorkPlaces& places,
+                           PictureSink& sink) {
   const WorkingFolderLock lock(places.workParent);
   ExportRun run;
   run.exported = ExportTexture(containerPath);
@@ -25,7 +25,7 @@ ImportRun RunImport(const std::filesystem::path& ddsPath, const WorkPlaces& plac
   if (run.staging.ok()) run.staging = StageCopy(ddsPath, work, WorkFile::PictureImportFile);
   if (!run.staging.ok()) return run;
   run.built =
-      BuildContainer(ddsPath, places.templateFolder, WorkFilePath(work, WorkFile::ImportFile));
+      BuildContainer(ddsPath, TemplateFolderNow(places), WorkFilePath(work, WorkFile::ImportFile));
   run.preview = PreviewImported(work, sink);
   return run;
 }

@@ -23,8 +23,8 @@ struct ExportRun {
 
 // "Open and Export DDS": exports the container at `containerPath` and previews `path` + ".dds",
 // which an earlier export may have left when this one wrote nothing.
-ExportRun RunExport(const std::filesystem::path& containerPath, const WorkPlaces& places,
-                    PictureSink& sink);
+ExportRun ExportAndPreview(const std::filesystem::path& containerPath, const WorkPlaces& places,
+                           PictureSink& sink);
 
 struct ImportRun {
   IoResult staging;                      // the staged copies; why one could not be made

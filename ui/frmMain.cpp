@@ -191,7 +191,7 @@ void frmMain::mnuOpenFile_Click() {
   if (chosen.isEmpty()) return;
   OpenFile->setText(chosen);
   // The window reports no failure: each step's outcome is left to the files it wrote.
-  RunExport(currentFile(), places_, *this);
+  ExportAndPreview(currentFile(), places_, *this);
 }
 
 void frmMain::mnuImportFile_Click() {

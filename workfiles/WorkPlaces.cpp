@@ -61,10 +61,14 @@ WorkPlaces FindWorkPlaces(const fs::path& programFolder, bool prepare) {
   // Without a home folder there is nowhere else to go: the program folder, however it fails.
   if (cache.empty()) return programFolder;
   if (prepare) MakePrivateFolders(WorkingFolder(cache));
+  return {cache, programFolder, config};
+}
+
+fs::path TemplateFolderNow(const WorkPlaces& places) {
   std::error_code error;
-  const bool ownTemplate =
-      !config.empty() && fs::exists(fs::symlink_status(HeaderTemplatePath(config), error));
-  return {cache, ownTemplate ? config : programFolder};
+  const fs::path& own = places.userTemplateFolder;
+  if (!own.empty() && fs::exists(fs::symlink_status(HeaderTemplatePath(own), error))) return own;
+  return places.templateFolder;
 }
 
 }  // namespace sodrel

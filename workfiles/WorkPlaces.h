@@ -18,12 +18,21 @@ struct WorkPlaces {
   // Both in the program folder: how a program folder the user can write is used.
   WorkPlaces(const std::filesystem::path& programFolder)  // NOLINT: a folder is a valid choice
       : workParent(programFolder), templateFolder(programFolder) {}
-  WorkPlaces(std::filesystem::path work, std::filesystem::path templ)
-      : workParent(std::move(work)), templateFolder(std::move(templ)) {}
+  WorkPlaces(std::filesystem::path work, std::filesystem::path templ,
+             std::filesystem::path userTemplate = {})
+      : workParent(std::move(work)),
+        templateFolder(std::move(templ)),
+        userTemplateFolder(std::move(userTemplate)) {}
 
-  std::filesystem::path workParent;      // holds the working folder Temp/
-  std::filesystem::path templateFolder;  // holds the header template KX00.dll
+  std::filesystem::path workParent;          // holds the working folder Temp/
+  std::filesystem::path templateFolder;      // holds the header template KX00.dll
+  std::filesystem::path userTemplateFolder;  // holds the user's own, once it is there; or empty
 };
+
+// The folder whose KX00.dll a build reads at this moment: the user's own folder once the user has
+// put a template there, templateFolder until then. Asked at every build, so a template put there
+// while the window is open is used by the next build.
+std::filesystem::path TemplateFolderNow(const WorkPlaces& places);
 
 // The folder of this program's own under the user's cache and config folders.
 inline constexpr std::string_view kUserFolderName = "sodrel-tools";

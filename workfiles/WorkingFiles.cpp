@@ -22,24 +22,24 @@ std::string_view WorkFileName(WorkFile file) {
   return {};
 }
 
-std::filesystem::path WorkingFolder(const std::filesystem::path& programFolder) {
-  return programFolder / kWorkingFolderName;
+std::filesystem::path WorkingFolder(const std::filesystem::path& workParent) {
+  return workParent / kWorkingFolderName;
 }
 
-std::filesystem::path WorkFilePath(const std::filesystem::path& programFolder, WorkFile file) {
-  return WorkingFolder(programFolder) / WorkFileName(file);
+std::filesystem::path WorkFilePath(const std::filesystem::path& workParent, WorkFile file) {
+  return WorkingFolder(workParent) / WorkFileName(file);
 }
 
-IoResult StageCopy(const std::filesystem::path& source, const std::filesystem::path& programFolder,
+IoResult StageCopy(const std::filesystem::path& source, const std::filesystem::path& workParent,
                    WorkFile file) {
-  return CopyFileReplacing(source, WorkFilePath(programFolder, file));
+  return CopyFileReplacing(source, WorkFilePath(workParent, file));
 }
 
-CleanupResult ClearWorkingFiles(const std::filesystem::path& programFolder) {
+CleanupResult ClearWorkingFiles(const std::filesystem::path& workParent) {
   CleanupResult result;
   for (WorkFile file : kCleanupOrder) {
     // unlink, not remove: a directory standing at a working file's name is not ours to delete.
-    if (::unlink(WorkFilePath(programFolder, file).c_str()) != 0) {
+    if (::unlink(WorkFilePath(workParent, file).c_str()) != 0) {
       result.error = {errno, std::generic_category()};
       break;
     }

@@ -11,7 +11,7 @@ namespace sodrel {
 
 // The working folder "Temp" and its four fixed file names. Each kind of working file has exactly
 // one name, so every command overwrites what the previous command of its kind left there.
-// `programFolder` below is the folder holding Temp/: the program folder, or the user's own one
+// `workParent` below is the folder holding Temp/: the program folder, or the user's own one
 // when the program folder's is not theirs to write (WorkPlaces.h).
 inline constexpr std::string_view kWorkingFolderName = "Temp";
 
@@ -28,11 +28,11 @@ inline constexpr std::array<WorkFile, 4> kCleanupOrder = {
     WorkFile::PictureImportFile};
 
 std::string_view WorkFileName(WorkFile file);
-std::filesystem::path WorkingFolder(const std::filesystem::path& programFolder);
-std::filesystem::path WorkFilePath(const std::filesystem::path& programFolder, WorkFile file);
+std::filesystem::path WorkingFolder(const std::filesystem::path& workParent);
+std::filesystem::path WorkFilePath(const std::filesystem::path& workParent, WorkFile file);
 
 // Replaces the working file `file` with a whole copy of `source`.
-IoResult StageCopy(const std::filesystem::path& source, const std::filesystem::path& programFolder,
+IoResult StageCopy(const std::filesystem::path& source, const std::filesystem::path& workParent,
                    WorkFile file);
 
 struct [[nodiscard]] CleanupResult {
@@ -44,6 +44,6 @@ struct [[nodiscard]] CleanupResult {
 // Deletes the four working files in kCleanupOrder and stops at the first one that cannot be
 // deleted, a missing file included. The caller empties the current path only when all four
 // went.
-CleanupResult ClearWorkingFiles(const std::filesystem::path& programFolder);
+CleanupResult ClearWorkingFiles(const std::filesystem::path& workParent);
 
 }  // namespace sodrel

@@ -9,8 +9,8 @@
 
 namespace sodrel {
 
-WorkingFolderLock::WorkingFolderLock(const std::filesystem::path& programFolder) {
-  UniqueFd folder(::open(WorkingFolder(programFolder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+WorkingFolderLock::WorkingFolderLock(const std::filesystem::path& workParent) {
+  UniqueFd folder(::open(WorkingFolder(workParent).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folder.valid()) {
     error_ = {errno, std::generic_category()};
     return;

@@ -17,7 +17,7 @@ namespace sodrel {
 // lock is not held and the command goes on as before (its staging copies fail anyway).
 class WorkingFolderLock {
  public:
-  explicit WorkingFolderLock(const std::filesystem::path& programFolder);
+  explicit WorkingFolderLock(const std::filesystem::path& workParent);
   WorkingFolderLock(const WorkingFolderLock&) = delete;
   WorkingFolderLock& operator=(const WorkingFolderLock&) = delete;
 

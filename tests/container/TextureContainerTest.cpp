@@ -148,7 +148,12 @@ TEST_P(Places, ProgramFolderWhenItsTempIsWritableElseTheUsersOwn) {
 
   const WorkPlaces places = FindWorkPlaces(root / "P", c.window);
   EXPECT_EQ(places.workParent, ours(c.work));
-  EXPECT_EQ(places.templateFolder, ours(c.templ));
+  EXPECT_EQ(TemplateFolderNow(places), ours(c.templ));
+  if (c.work[0] != 'P') {  // a template the user puts in their own folder later is read from then
+    const fs::path own = ours(c.config && c.config[0] == '/' ? c.config + 1 : "h/.config");
+    fs::create_directories(own), WriteFile(HeaderTemplatePath(own), {});
+    EXPECT_EQ(TemplateFolderNow(places), own);
+  }
   const fs::path work = WorkingFolder(places.workParent);
   EXPECT_EQ(fs::is_directory(work), c.window) << "made by the window alone";
   EXPECT_TRUE(!c.window || c.work[0] == 'P' ||

@@ -63,6 +63,8 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
     const std::string name = entry.path().lexically_relative(root);
     if (entry.is_symlink()) {
       files[name] = "-> " + fs::read_symlink(entry.path()).filename().string();
+    } else if (entry.is_directory()) {
+      files[name + "/"] = "folder";
     } else if (entry.is_regular_file()) {
       files[name] =
           std::to_string(int(entry.status().permissions())) + " " + Text(ReadFile(entry.path()));
@@ -99,6 +101,21 @@ void MakeKinds(const fs::path& dir) {
   WriteFile(dir / "elf.bin", With(Pattern(300), 0, 0x464C457F));  // "\x7fELF"
   WriteFile(dir / "cut.bin", Slice(container, 0, 5000));
   WriteFile(dir / "odd.dds", With(MakeDds(Dxt1, 4, 4, kRed), 84, 0x44434241));  // "ABCD"
+  // A built folder, an hour ago, then one input modified a nanosecond after its output.
+  fs::create_directory(dir / "u");
+  for (const char* name : {"u/a.bin", "u/b.bin", "u/a.bin.dds.bin"})
+    WriteFile(dir / name, container);
+  for (const char* name : {"u/a.bin.dds", "u/b.bin.dds"})
+    WriteFile(dir / name, MakeDds(Dxt1, 4, 4, kRed));
+  using namespace std::chrono_literals;
+  const auto built = fs::last_write_time(dir / "c.bin") - 1h;
+  for (const auto& [name, at] : {std::pair{"u/a.bin", built - 10s},
+                                 {"u/a.bin.dds", built},
+                                 {"u/b.bin.dds", built},
+                                 {"u/a.bin.dds.bin", built},
+                                 {"u/b.bin", built + 1ns}}) {
+    fs::last_write_time(dir / name, at);
+  }
 }
 
 class BatchTool : public testing::TestWithParam<Answer> {};
@@ -146,6 +163,13 @@ const Answer kAnswers[] = {
     {"export --bogus d", 2, "unknown option 'bogus'"},
     {"png -j 0 d", 2, "--jobs takes a whole number from 1 to 256"},
     {"thumbnail --size -1 a b", 2, "--size takes a whole number from 0 to 16384"},
+    {"export -o", 2, "missing value after '-o'"},
+    {"export --dry-run=x -rq c.bin", 2, "unexpected value after '--dry-run'"},
+    {"export -f -u c.bin", 2, "give one of --force and --update"},
+    {"info -u c.bin", 2, "--update applies to export, build and png only"},
+    {"build --as-is t.dds", 2, "--as-is and --reencode apply to build --originals only"},
+    {"build --originals . --as-is --reencode t.dds", 2, "give one of --as-is and --reencode"},
+    {"export -qfj2 -o=. old.bin", 0, "=exit 0", "old.bin.dds"},
     {"export t.dds", 1, "t.dds: a DDS file, not a container"},
     {"export e.bin", 1, "e.bin: empty file"},
     {"export elf.bin", 1, "elf.bin: not a texture container: no DDS file at byte 64"},
@@ -167,7 +191,24 @@ const Answer kAnswers[] = {
     {"!export c.bin", 1, "c.bin: changed while it was read|0 exported, 1 failed", "c.bin"},
     {"!export --dry-run c.bin", 1, "c.bin: changed while it was read|0 to export, 1", "c.bin"},
     {"export d", 0, "d: no .bin files here (add -r for its subfolders)"},
-    {"export -r -o out d", 0, "1 exported", "out/sub/X.BIN.dds"},
+    {"export -r -o out d", 0, "1 exported", "out/ out/sub/ out/sub/X.BIN.dds"},
+    {"export -r -o out d/sub/loop/sub/X.BIN d/sub/X.BIN d", 0,
+     "=sodrel-convert: 1 exported, 0 "
+     "failed\nexit 0",
+     "out/ out/X.BIN.dds"},
+    {"export -o e.bin/x c.bin old.bin", 1,
+     "=sodrel-convert: e.bin/x: cannot make the folder: Not a directory\nsodrel-convert: 0 "
+     "exported, 2 failed\nexit 1"},
+    {"!export -o out/x c.bin", 1, "c.bin: changed while it was read", "c.bin"},
+    {"export u", 0,
+     "u/a.bin.dds: kept, exists: use --force|u/b.bin.dds: kept, older than its "
+     "input: use -u or -f|0 exported, 2 kept, 1 skipped"},
+    {"export -u u", 0, "1 exported, 1 kept, 1 skipped", "u/b.bin.dds"},
+    {"export -u --dry-run u", 0,
+     "u/a.bin.dds (exists: kept)\nu/b.bin.dds (exists, older than "
+     "its input: replaced)"},
+    {"build -u --header-from u/a.bin u/a.bin.dds", 0, "0 built, 1 kept"},
+    {"build -u --header-from u/b.bin u/a.bin.dds", 0, "1 built", "u/a.bin.dds.bin"},
     {"export w/f.bin missing.bin", 1,
      "w/f.bin.dds: a folder is there|missing.bin: cannot open: No such file or directory"},
     {"export l/c.bin", 1, "l/c.bin.dds: would write over the input l/c.bin"},
@@ -181,7 +222,11 @@ const Answer kAnswers[] = {
     {"build --originals . old.bin.dds", 1,
      "old.bin: would write over its original container (give -o DIR)"},
     {"build --originals . -o out old.bin.dds t.dds", 0,
-     "t.dds: skipped: not named NAME.bin.dds|1 built, 1 skipped", "out/old.bin"},
+     "t.dds: skipped: not named NAME.bin.dds|1 built, 1 skipped", "out/ out/old.bin"},
+    {"build --originals . -o . old.bin.dds", 1,
+     "=sodrel-convert: ./old.bin: would write over "
+     "its original container (-o names the folder of the originals: give another)\n"
+     "sodrel-convert: 0 built, 1 failed\nexit 1"},
     {"build --originals l l/c.bin.dds", 1, "l/c.bin: would write over its original container"},
     {"png c.bin t.dds", 0, "2 converted", "c.bin.png t.dds.png"},
     {"!png t.dds", 1, "t.dds: changed while it was read|0 converted, 1 failed", "t.dds"},

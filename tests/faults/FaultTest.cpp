@@ -42,7 +42,7 @@ using enum ConvertOutcome;
 constexpr PreviewOutcome Shown = PreviewOutcome::Shown, CopyFailed = PreviewOutcome::CopyFailed,
                          SaveFailed = PreviewOutcome::SaveFailed;
 constexpr Outcome kAllDone{true, Written, Shown, 1}, kNothingStaged{};
-// The output failed; the preview shows the earlier output of the same input (see RunExport).
+// The output failed; the preview shows the earlier output of the same input (see ExportAndPreview).
 constexpr Outcome kOutputFails{true, OutputFailed, Shown, 1};
 constexpr Outcome kTooShort{true, InputTooShort, Shown, 1};
 constexpr Outcome kNothingShown{true, InputTooShort, CopyFailed, 0};
@@ -58,7 +58,7 @@ Outcome RunCommand(const ProgramFolder& program, bool exporting, const Bytes& dd
   const fs::path input = program / (name + (exporting ? ".bin" : ".dds"));
   if (!dds.empty()) WriteFile(input, exporting ? Concat(Pattern(64, 5), dds) : dds);
   if (exporting) {
-    const ExportRun run = RunExport(input, program.path(), sink);
+    const ExportRun run = ExportAndPreview(input, program.path(), sink);
     return {true, run.exported.outcome, run.preview.outcome, sink.calls};
   }
   const ImportRun run = RunImport(input, program.path(), sink);

@@ -1,4 +1,4 @@
-#include "convert/JobPool.h"
+#include "convert/OrderedJobRunner.h"
 
 #include <sched.h>
 
