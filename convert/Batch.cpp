@@ -1,5 +1,7 @@
 #include "convert/Batch.h"
 
+#include "convert/TextureNotes.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 
 #include "convert/OrderedJobRunner.h"
 #include "convert/OutputFolders.h"
+#include "convert/TextureNotes.h"
 #include "io/Interrupt.h"
 
 namespace sodrel::convert {
@@ -104,6 +107,9 @@ bool InputNewer(const BatchCommand& command, const Job& job, const struct stat& 
   });
 }
 
+JobReport Convert(const BatchCommand& command, const Options& options, Job& job, InputFile& input,
+                  const FileKindResult& kind, OutputFolders& folders);
+
 JobReport RunJob(const BatchCommand& command, const Options& options, Job& job,
                  OutputFolders& folders) {
   const fs::path& path = job.input.path;
@@ -123,11 +129,22 @@ JobReport RunJob(const BatchCommand& command, const Options& options, Job& job,
     return Reported(JobStatus::Failed, Says(path, why));
   }
   if (command.prepare) {
-    if (std::string why = command.prepare(job); !why.empty()) {
+    if (std::string why = command.prepare(job, kind); !why.empty()) {
       return Reported(JobStatus::Failed, std::move(why));
     }
   }
+  JobReport report = Convert(command, options, job, input, kind, folders);
+  if (report.status == JobStatus::Done) {
+    if (!job.warning.empty()) report.warnings.push_back(job.warning);
+    if (std::string cut = CutWarning(path, kind); !cut.empty()) report.warnings.push_back(cut);
+  }
+  return report;
+}
 
+// The rest of RunJob, once the input is open and taken: keeps or replaces what exists, or lists
+// what would be written.
+JobReport Convert(const BatchCommand& command, const Options& options, Job& job, InputFile& input,
+                  const FileKindResult& kind, OutputFolders& folders) {
   if (options.dryRun) {
     // A dry run reads no more of the input than its kind: that much is checked here.
     if (IoResult same = input.Unchanged(); !same.ok()) return Finished(job, same);

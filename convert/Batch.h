@@ -22,6 +22,7 @@ struct Job {
   std::string skip;                // why the input is left alone, found from its name
   std::string refusal;             // why it fails, found before anything is written: "PATH: reason"
   ContainerHeader header{};        // build: the header its container starts with
+  std::string warning;  // said beside its success, dry runs included: "PATH: warning: ..."
 };
 
 // What makes one batch command differ from another; RunBatch does the rest the same way for all.
@@ -38,9 +39,9 @@ struct BatchCommand {
   std::string_view badName;  // why, then
   // Why a file of this kind is not taken, or "".
   std::function<std::string(const FileKindResult& kind)> refuse;
-  // Checks beyond the input's kind, dry runs included (build --originals reads the original's
-  // header here): a failure's line, or "".
-  std::function<std::string(Job& job)> prepare;
+  // Checks beyond the input's kind `kind`, dry runs included (build --originals reads and
+  // compares the original here): a failure's line, or "".
+  std::function<std::string(Job& job, const FileKindResult& kind)> prepare;
   // Writes job.output from `input`, open and of the kind `kind`, through an output of `mode`.
   std::function<JobReport(const Job& job, InputFile& input, const FileKindResult& kind,
                           OutputMode mode)>

@@ -13,6 +13,8 @@
 #include "convert/Batch.h"
 #include "convert/Picture.h"
 #include "convert/Report.h"
+#include "convert/TextureNotes.h"
+#include "dds/DdsNames.h"
 #include "io/AtomicOutput.h"
 #include "io/FileIo.h"
 #include "io/Interrupt.h"
@@ -46,8 +48,9 @@ std::string Unless(const FileKindResult& file, std::initializer_list<FileKind> w
 }
 
 // The header of the container at `path`, or the line that says why it has none.
-std::string ContainerHeaderOf(const fs::path& path, ContainerHeader& header) {
-  const FileKindResult kind = ReadKind(path);
+std::string ContainerHeaderOf(const fs::path& path, ContainerHeader& header,
+                              FileKindResult* read = nullptr) {
+  FileKindResult kind = ReadKind(path);
   if (!kind.ok()) return Says(path, "cannot read", kind.read.error.message());
   if (const std::string why =
           Unless(kind, {FileKind::Container, FileKind::CutContainer}, Describe(FileKind::Other));
@@ -55,7 +58,27 @@ std::string ContainerHeaderOf(const fs::path& path, ContainerHeader& header) {
     return Says(path, why);
   }
   std::copy_n(kind.prefix.begin(), kContainerHeaderSize, header.begin());
+  if (read != nullptr) *read = std::move(kind);
   return {};
+}
+
+// Whether the DDS input `input` of `job` has its original's layout; the line that says how they
+// differ otherwise (a warning with --as-is, put into job.warning), or "" when they do not.
+std::string CompareWithOriginal(Job& job, const DdsTexture& input, const DdsTexture& original,
+                                LayoutChange change) {
+  if (!HeaderRead(original.check)) {
+    return Says(job.input.path,
+                "its original " + job.original.native() + " holds no DDS header that can be read",
+                DescribeRefusal(original));
+  }
+  if (SameLayout(input, original)) return {};
+  const std::string differs = DescribeLayout(input) + "; its original " + job.original.native() +
+                              " holds " + DescribeLayout(original);
+  if (change == LayoutChange::BuildAsIs) {
+    job.warning = Says(job.input.path, "warning: " + differs + " (built as it is: --as-is)");
+    return {};
+  }
+  return Says(job.input.path, differs + " (--as-is builds it anyway)");
 }
 
 // The header every container of this build starts with (not for --originals), or nullopt after
@@ -101,18 +124,6 @@ JobReport Copy(const Job& job, InputFile& input, std::uint64_t from,
   return Finished(job, result);
 }
 
-JobReport ExportOne(const Job& job, InputFile& input, const FileKindResult& kind, OutputMode mode) {
-  JobReport report = Copy(job, input, kContainerHeaderSize, {}, mode);
-  if (report.status == JobStatus::Done && kind.kind == FileKind::CutContainer) {
-    const bool inHeader = kind.dds.check == DdsCheck::TooShortForHeader;
-    report.warning = Says(job.input.path, "warning: its DDS file is cut short",
-                          (inHeader ? std::string("it ends inside the DDS header")
-                                    : "its header promises " + Bytes(kind.dds.top().end())) +
-                              ", the file holds " + Bytes(kind.size - kContainerHeaderSize));
-  }
-  return report;
-}
-
 }  // namespace
 
 int RunExport(const Options& options) {
@@ -128,10 +139,8 @@ int RunExport(const Options& options) {
     if (kind.size > kContainerHeaderSize) return {};
     return kind.size == 0 ? "empty file" : "too short to hold a texture (" + Bytes(kind.size) + ")";
   };
-  command.convert = [&](const Job& job, InputFile& input, const FileKindResult& kind,
-                        OutputMode mode) {
-    if (options.raw) return Copy(job, input, kContainerHeaderSize, {}, mode);
-    return ExportOne(job, input, kind, mode);
+  command.convert = [&](const Job& job, InputFile& input, const FileKindResult&, OutputMode mode) {
+    return Copy(job, input, kContainerHeaderSize, {}, mode);
   };
   return RunBatch(command, options);
 }
@@ -157,15 +166,17 @@ int RunBuild(const Options& options, const fs::path& templateFolder) {
     if (options.raw) return kind.kind == FileKind::Empty ? "empty file" : "";
     return Unless(kind, {FileKind::DdsFile}, "not a DDS file: no DDS header at byte 0");
   };
-  command.prepare = [&](Job& job) -> std::string {
+  command.prepare = [&](Job& job, const FileKindResult& kind) -> std::string {
     if (!originals) {
       job.header = *header;
       return {};
     }
-    if (std::string why = ContainerHeaderOf(job.original, job.header); !why.empty()) {
+    FileKindResult original;
+    if (std::string why = ContainerHeaderOf(job.original, job.header, &original); !why.empty()) {
       return Says(job.input.path, "its original", why);
     }
-    return {};
+    if (options.raw) return {};
+    return CompareWithOriginal(job, kind.dds, original.dds, options.layoutChange);
   };
   command.convert = [](const Job& job, InputFile& input, const FileKindResult&, OutputMode mode) {
     return Copy(job, input, 0, job.header, mode);

@@ -4,6 +4,7 @@
 #include "convert/Commands.h"
 #include "convert/Inputs.h"
 #include "convert/Report.h"
+#include "convert/TextureNotes.h"
 #include "dds/DdsNames.h"
 #include "io/Interrupt.h"
 
@@ -23,22 +24,8 @@ std::string Hex(std::span<const std::byte> bytes, std::string_view indent) {
   return text;
 }
 
-// Whether the check got far enough into the header to have read the format and the size.
-bool HeaderFieldsRead(DdsCheck check) {
-  switch (check) {
-    case DdsCheck::Unreadable:
-    case DdsCheck::TooShortForHeader:
-    case DdsCheck::BadMagic:
-    case DdsCheck::BadHeaderSize:
-    case DdsCheck::BadPixelFormatSize:
-      return false;
-    default:
-      return true;
-  }
-}
-
 // What `info` shows of one file, or the failure's line when it cannot be read.
-bool ShowInfo(const fs::path& path, std::string& text) {
+bool ShowInfo(const fs::path& path, std::string& text, std::string& warning) {
   InputFile file;
   IoResult read = file.Open(path);
   FileKindResult kind;
@@ -64,13 +51,18 @@ bool ShowInfo(const fs::path& path, std::string& text) {
   }
   const DdsTexture& dds = kind.dds;
   if (kind.kind == FileKind::DdsFile || container) {
-    text +=
-        "\n  texture:  " + (HeaderFieldsRead(dds.check)
-                                ? DescribeFormat(dds) + ", " + std::to_string(dds.header.width) +
-                                      " x " + std::to_string(dds.header.height)
-                                : std::string("unknown"));
+    const bool read = HeaderRead(dds.check);
+    text += "\n  texture:  " + (read ? LayoutName(dds) + ", " + std::to_string(dds.header.width) +
+                                           " x " + std::to_string(dds.header.height)
+                                     : std::string("unknown"));
+    if (read) text += "\n  levels:   " + DescribeLevels(dds);
+    if (read && dds.images > 1) {
+      text += "\n  images:   " + std::to_string(dds.images) +
+              (dds.cube ? ", cube faces" : ", an array");
+    }
     text += "\n  preview:  " +
             (dds.ok() ? std::string("yes") : "no, " + std::string(Describe(dds.check)));
+    warning = CutWarning(path, kind);
   } else {
     text += "\n  texture:  none\n  preview:  no";
   }
@@ -86,13 +78,16 @@ int RunInfo(const Options& options) {
   bool shownAny = false;
   for (const fs::path& path : options.paths) {
     if (Interrupted()) break;
-    std::string text;
+    std::string text, warning;
     if (const std::string why = CheckInput(path); !why.empty()) {
       report.Add(Reported(JobStatus::Failed, Says(path, "cannot open", why)));
-    } else if (!ShowInfo(path, text)) {
+    } else if (!ShowInfo(path, text, warning)) {
       report.Add(Reported(JobStatus::Failed, text));
     } else {
-      report.Add(Listed(JobStatus::Done, (shownAny ? "\n" : "") + text.substr(0, text.size() - 1)));
+      JobReport shown =
+          Listed(JobStatus::Done, (shownAny ? "\n" : "") + text.substr(0, text.size() - 1));
+      if (!warning.empty()) shown.warnings.push_back(warning);
+      report.Add(shown);
       shownAny = true;
     }
   }

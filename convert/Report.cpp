@@ -41,7 +41,9 @@ void Report::Add(const JobReport& job) {
     std::fwrite(job.listing.data(), 1, job.listing.size(), stdout);
     std::fputc('\n', stdout);
   }
-  if (!quiet_ && !job.warning.empty()) Line(job.warning);
+  for (const std::string& warning : job.warnings) {
+    if (!quiet_) Line(warning);
+  }
   const bool said = !job.folderNotMade.empty() && !foldersNotMade_.insert(job.folderNotMade).second;
   if (!job.line.empty() && !said && (job.status == JobStatus::Failed || !quiet_)) Line(job.line);
   if (processed_ < total_) ++processed_;

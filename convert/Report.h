@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sodrel::convert {
 
@@ -25,8 +26,8 @@ enum class JobStatus { NotDone, Done, Kept, Skipped, Failed };
 struct [[nodiscard]] JobReport {
   JobStatus status = JobStatus::NotDone;
   std::string listing;  // a dry run's line on stdout: the output, marked when it exists
-  std::string warning;  // beside a success: "PATH: warning: ..."
-  std::string line;     // why it failed, was skipped or was kept: "PATH: reason"
+  std::vector<std::string> warnings;  // beside a success: "PATH: warning: ..."
+  std::string line;                   // why it failed, was skipped or was kept: "PATH: reason"
   // An output folder that could not be made: its line is said for the first output in it only.
   std::filesystem::path folderNotMade;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <iterator>
 #include <limits>
 
 #include "dds/DdsFields.h"
@@ -105,10 +106,9 @@ DdsCheck FindFormat(std::span<const std::byte> prefix, DdsTexture& t) {
   return DdsCheck::Accepted;
 }
 
-void LayOutChain(DdsTexture& t) {
+// The levels and images the header promises, whatever their layout.
+void CountImages(DdsTexture& t) {
   const DdsHeader& h = t.header;
-  const std::uint32_t longest = std::max(h.width, h.height);
-  const auto chainLength = static_cast<std::uint32_t>(std::bit_width(longest));
   t.promisedLevels = std::max(1u, h.mipCount);
   if (h.dx10) {
     t.cube = (h.miscFlag & kMiscTextureCube) != 0;
@@ -117,6 +117,12 @@ void LayOutChain(DdsTexture& t) {
     t.cube = (h.caps2 & kCaps2Cube) != 0;
     t.images = t.cube ? std::max(1, std::popcount(h.caps2 & kCaps2CubeFaces)) : 1;
   }
+}
+
+void LayOutChain(DdsTexture& t) {
+  const DdsHeader& h = t.header;
+  const std::uint32_t longest = std::max(h.width, h.height);
+  const auto chainLength = static_cast<std::uint32_t>(std::bit_width(longest));
   // A pitch wider than a row pads every row of an uncompressed top level; a narrower one cannot
   // be meant.
   const auto pitch = static_cast<std::int32_t>(h.pitch);
@@ -156,6 +162,7 @@ DdsTexture InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize)
     h.miscFlag = ReadU32(prefix, kMiscFlagAt);
     h.arraySize = ReadU32(prefix, kArraySizeAt);
   }
+  CountImages(t);
   if (h.width < 1 || h.width > kDdsMaxSide || h.height < 1 || h.height > kDdsMaxSide) {
     return Stop(t, DdsCheck::BadDimensions);
   }
@@ -199,10 +206,18 @@ const DdsLevel& ChooseLevel(const DdsTexture& texture, std::uint32_t side) {
 
 bool SameLayout(const DdsTexture& a, const DdsTexture& b) {
   const DdsHeader &x = a.header, &y = b.header;
-  if (a.format == nullptr || b.format == nullptr) return false;
-  return a.format == b.format && a.masks == b.masks && x.width == y.width && x.height == y.height &&
-         a.promisedLevels == b.promisedLevels && a.images == b.images && a.cube == b.cube &&
-         (a.format->naming != FormatNaming::Masks || x.bitCount == y.bitCount);
+  if (x.width != y.width || x.height != y.height || a.promisedLevels != b.promisedLevels ||
+      a.images != b.images || a.cube != b.cube || (a.format == nullptr) != (b.format == nullptr)) {
+    return false;
+  }
+  if (a.format != nullptr) {
+    return a.format == b.format && a.masks == b.masks &&
+           (a.format->naming != FormatNaming::Masks || x.bitCount == y.bitCount);
+  }
+  // Layouts that are not shown are told apart by what their headers name.
+  const bool masks = std::equal(std::begin(x.masks), std::end(x.masks), std::begin(y.masks));
+  return x.formatFlags == y.formatFlags && x.fourCC == y.fourCC && x.bitCount == y.bitCount &&
+         masks && x.dx10 == y.dx10 && x.dxgiFormat == y.dxgiFormat;
 }
 
 CutPoint WhereCut(const DdsTexture& texture) {

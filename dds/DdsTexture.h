@@ -103,8 +103,9 @@ DdsTexture InspectDdsFile(const std::filesystem::path& path, std::uint64_t offse
 // for `side` 0, or after a top level with padded rows, whose smaller levels may lie otherwise.
 const DdsLevel& ChooseLevel(const DdsTexture& texture, std::uint32_t side);
 
-// Whether two accepted textures have the same layout: the same format entry, masks, sides,
-// number of levels and images.
+// Whether two textures have the same layout: the same sides, number of levels and images, and
+// the same format entry and masks (for layouts that are not shown, the same pixel-format
+// fields). A DX10 header and a legacy one never have the same layout.
 bool SameLayout(const DdsTexture& a, const DdsTexture& b);
 
 // Where a texture that is not whole ends: the first level (of image `image`) it does not hold.

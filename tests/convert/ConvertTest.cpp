@@ -12,6 +12,7 @@
 #include "io/AtomicOutput.h"
 #include "io/ChangeWatch.h"
 #include "tests/support/DdsWriter.h"
+#include "tests/support/Rows.h"
 
 using namespace sodrel;
 using namespace sodrel::convert;
@@ -94,7 +95,7 @@ void MakeKinds(const fs::path& dir) {
   }
   fs::create_symlink("c.bin", dir / "l/c.bin.dds");
   fs::create_directory_symlink("..", dir / "d/sub/loop");
-  WriteFile(dir / "old.bin.dds", MakeDds(Dxt1, 4, 4, kRed));
+  WriteFile(dir / "old.bin.dds", MakeDds(Dxt1, 128, 128, kRed));  // the layout of old.bin
   fs::permissions(dir / "old.bin.dds", fs::perms(0444));
   WriteFile(dir / "t.dds", ReadFile(kSource / "samples/sample.dds"));
   WriteFile(dir / "e.bin", {});
@@ -245,11 +246,95 @@ const Answer kAnswers[] = {
     {"!info c.bin", 1, "c.bin: changed while it was read|0 shown, 1 failed", "c.bin"},
     {"info c.bin t.dds e.bin elf.bin cut.bin missing", 1,
      "file:     container, 8384 bytes\n  header:   53 4f 44 52 45 4c 2d 48|DXT1, 128 x "
-     "128\n  preview:  yes|file:     DDS file, 8320 bytes|00 00\n  texture:  DXT1, 128 x 128\n"
-     "  preview:  yes\n\ne.bin\n  file:     empty file|"
+     "128\n  levels:   1, 128 x 128\n  preview:  yes|file:     DDS file, 8320 bytes|00 00\n  "
+     "texture:  DXT1, 128 x 128\n  levels:   1, 128 x 128\n  preview:  yes\n\ne.bin\n  file:     "
+     "empty file|"
      "file:     not a texture container, 300 bytes|preview:  no, the file ends before "
      "the texture does|missing: cannot open|5 shown, 1 failed"}};
 INSTANTIATE_TEST_SUITE_P(Kinds, BatchTool, testing::ValuesIn(kAnswers));
+
+// An edited texture against its original: built when the layouts are the same, refused with
+// both layouts named when not, built with that line as a warning with --as-is, nothing written
+// by a dry run.
+struct Edit {
+  const char* name;
+  Bytes original, edited;
+  const char* differs;  // words of the line naming both layouts; "" when they are the same
+};
+Bytes Dx10(DxgiFormat format, std::uint32_t miscFlag = 0, std::uint32_t images = 1) {
+  Bytes blocks;
+  const ColourAt red = [](auto, auto) { return kRed; };
+  for (std::uint32_t i = 0; i < images; ++i) blocks = Concat(blocks, Blocks(Dxt1, 8, 8, red));
+  return Concat(Dx10Header(8, 8, format, miscFlag), blocks);
+}
+const Bytes kDxt1_8 = MakeDds(Dxt1, 8, 8, kRed), kChain = Concat(With(kDxt1_8, 28, 4), Bytes(24));
+const Edit kEdits[] = {
+    {"Same", kDxt1_8, MakeDds(Dxt1, 8, 8, kBlue), ""},
+    {"MipCountZeroAndOne", With(kDxt1_8, 28, 1), With(kDxt1_8, 28, 0), ""},
+    {"AlphaFlagOnDxt1", kDxt1_8, With(kDxt1_8, 80, 5), ""},
+    {"AnotherFormat", kDxt1_8, MakeDds(Dxt5, 8, 8, kRed),
+     "DXT5, 8 x 8, 1 level; its original game/r.bin holds DXT1, 8 x 8, 1 level"},
+    {"AnotherSize", kDxt1_8, MakeDds(Dxt1, 8, 4, kRed), "DXT1, 8 x 4, 1 level; its original"},
+    {"FewerLevels", kChain, kDxt1_8, "holds DXT1, 8 x 8, 4 levels"},
+    {"Dx10ForLegacy", kDxt1_8, Dx10(DxgiFormat::Bc1Unorm), "DX10 BC1_UNORM, 8 x 8, 1 level; its"},
+    {"SrgbForLinear", Dx10(DxgiFormat::Bc1Unorm), Dx10(DxgiFormat::Bc1UnormSrgb), "BC1_UNORM_SRGB"},
+    {"CubeFor2D", Dx10(DxgiFormat::Bc1Unorm), Dx10(DxgiFormat::Bc1Unorm, 4, 6), "level, cube map;"},
+    {"UncompressedForDxt1", kDxt1_8,
+     Concat(UncompressedHeader(8, 8, 0x41, 32, kBgra),
+            Pixels(8, 8, 32, kBgra,
+                   [](auto x, auto y) {
+                     return Rgb{int(x * 30), int(y * 30), 9};
+                   })),
+     "uncompressed 32-bit B8G8R8A8, 8 x 8, 1 level; its original"},
+};
+class EditedTexture : public testing::TestWithParam<Edit> {};
+TEST_P(EditedTexture, IsBuiltOnlyInItsOriginalsLayout) {
+  const Edit& e = GetParam();
+  TempFolder dir;
+  fs::create_directories(dir / "game"), fs::create_directories(dir / "work");
+  WriteFile(dir / "game/r.bin", Concat(Pattern(64, 5), e.original));
+  WriteFile(dir / "work/r.bin.dds", e.edited);
+  const std::string run = "build --originals game -o mod work/r.bin.dds";
+  const std::string dry = InProcess("--dry-run " + run, dir.path());
+  EXPECT_FALSE(fs::exists(dir / "mod")) << dry;
+  const bool same = *e.differs == 0;
+  for (const auto& [output, options] : {std::pair(dry, ""),
+                                        {InProcess(run, dir.path()), ""},
+                                        {InProcess("-f --as-is " + run, dir.path()), "as-is"}}) {
+    const bool asIs = *options != 0;
+    EXPECT_TRUE(output.ends_with(same || asIs ? "exit 0" : "exit 1")) << output;
+    EXPECT_EQ(output.find(same ? "its original" : e.differs) != std::string::npos, !same)
+        << output;
+    EXPECT_EQ(output.find(asIs ? "warning: " : "(--as-is builds it anyway)") != std::string::npos,
+              !same)
+        << output;
+  }
+  EXPECT_EQ(ReadFile(dir / "mod/r.bin"), Concat(Pattern(64, 5), e.edited));
+}
+SODREL_NAMED_ROWS(Layouts, EditedTexture, kEdits);
+
+// What info says of a mip chain: its levels, where a file cut inside it ends, its images.
+TEST(Info, ShowsTheMipChainAndWhereAFileEndsInsideIt) {
+  TempFolder dir;
+  const Bytes chain = Concat(kChain, Bytes(32));  // 8 x 8, 4 x 4, 2 x 2, 1 x 1: 56 bytes
+  const Bytes array = Concat(With(Dx10Header(4, 4, DxgiFormat::Bc1Unorm), 140, 2), Bytes(16));
+  for (const auto& [dds, words] :
+       {std::pair{chain, "levels:   4, 8 x 8 to 1 x 1\n  preview:  yes\nsodrel-convert: 1 shown"},
+        {Slice(chain, 0, 128 + 44),
+         "levels:   4 promised, 2 whole: the file ends inside level 2\n  preview:  yes\n"
+         "sodrel-convert: t.dds: warning: the DDS file ends inside mip level 2: its header "
+         "promises 184 bytes for all its levels, the file holds 172 bytes"},
+        {Slice(chain, 0, 148),
+         "4 promised, 0 whole: the file ends inside level 0\n  preview:  "
+         "no, the file ends before|is cut short: its header promises 184"},
+        {array, "levels:   1, 4 x 4\n  images:   2, an array\n"},
+        {MakeDds(Dxt1, 4, 4, kRed), "texture:  DXT1, 4 x 4\n  levels:   1, 4 x 4\n  preview"}}) {
+    WriteFile(dir / "t.dds", dds);
+    const std::string output = InProcess("info t.dds", dir.path());
+    for (const std::string& word : Words(words, {}, '|'))
+      EXPECT_NE(output.find(word), std::string::npos) << word << "\nnot in:\n" << output;
+  }
+}
 
 // The header a build puts before the whole DDS file: the template given, padded with zeros, or
 // the first 64 bytes of the container given.
