@@ -39,7 +39,7 @@ constexpr Mode kMode6{6, 1, 0, 0, 0, 7, 7, PBits::PerEndpoint, 4, 0};
 constexpr Mode kMode7{7, 2, 6, 0, 0, 5, 5, PBits::PerEndpoint, 2, 0};
 
 // How many partitions of the estimate's best are fitted in full.
-constexpr int kPartitionsTried = 4;
+constexpr int kPartitionsTried = 2;
 
 const std::uint8_t* Weights(unsigned bits) {
   return bits == 2 ? bptc::kWeights2 : bits == 3 ? bptc::kWeights3 : bptc::kWeights4;
@@ -151,10 +151,42 @@ struct FitTask {
   unsigned colourBits, alphaBits;
   PBits pBits;
   unsigned indexBits;
+  int values[16][4] = {};   // the members' channels in the fit, the others 0
+  bool keepOpaque = false;  // alpha is 255 throughout: p-bits 1, the only ones that store 255
 };
 
+FitTask MakeTask(const Pixels& pixels, const std::uint8_t* members, unsigned memberCount,
+                 unsigned first, unsigned count, const Mode& mode, unsigned indexBits) {
+  FitTask t{&pixels,         members,        memberCount, first,    count,
+            mode.colourBits, mode.alphaBits, mode.pBits,  indexBits};
+  for (unsigned m = 0; m < memberCount; ++m) {
+    for (unsigned c = first; c < first + count; ++c) t.values[m][c] = pixels.rgba[members[m]][c];
+  }
+  return t;
+}
+
+// The index (of `bits` bits) whose weight is nearest to each position 0 to 64 along a line.
+const std::uint8_t* NearestIndex(unsigned bits) {
+  static const auto tables = [] {
+    std::array<std::array<std::uint8_t, 65>, 5> t{};
+    for (unsigned b = 2; b <= 4; ++b) {
+      for (unsigned at = 0; at <= 64; ++at) {
+        unsigned best = 0;
+        for (unsigned k = 1; k < 1u << b; ++k) {
+          if (std::abs(int(Weights(b)[k]) - int(at)) < std::abs(int(Weights(b)[best]) - int(at))) {
+            best = k;
+          }
+        }
+        t[b][at] = static_cast<std::uint8_t>(best);
+      }
+    }
+    return t;
+  }();
+  return tables[bits].data();
+}
+
 // Endpoints (as floats) quantised with p-bits p0 and p1, then every member given its nearest
-// palette entry.
+// palette entry: the one its projection on the endpoints' line falls nearest to, or a neighbour.
 SubsetFit Quantise(const FitTask& t, const float ends[2][4], unsigned p0, unsigned p1) {
   SubsetFit fit;
   fit.p[0] = static_cast<std::uint8_t>(p0);
@@ -163,47 +195,65 @@ SubsetFit Quantise(const FitTask& t, const float ends[2][4], unsigned p0, unsign
     for (unsigned c = t.first; c < t.first + t.count; ++c) {
       const unsigned bits = c < 3 ? t.colourBits : t.alphaBits;
       const Quantizer& q = QuantizerFor(bits, t.pBits == PBits::None ? 2 : fit.p[e]);
-      const auto v = static_cast<unsigned>(std::lround(std::clamp(ends[e][c], 0.0f, 255.0f)));
+      const auto v = static_cast<unsigned>(std::clamp(ends[e][c], 0.0f, 255.0f) + 0.5f);
       fit.code[e][c] = q.code[v];
       fit.value[e][c] = q.value[v];
     }
   }
+  // Channels outside the fit are 0 in the palette and in the pixels (FitTask::values).
   const std::uint8_t* weights = Weights(t.indexBits);
-  const unsigned entries = 1u << t.indexBits;
-  std::uint8_t palette[16][4];
-  for (unsigned k = 0; k < entries; ++k) {
-    for (unsigned c = t.first; c < t.first + t.count; ++c) {
+  const int top = (1 << t.indexBits) - 1;
+  int palette[16][4] = {}, line[4] = {}, lineLength = 0;
+  for (unsigned c = t.first; c < t.first + t.count; ++c) {
+    line[c] = fit.value[1][c] - fit.value[0][c];
+    lineLength += line[c] * line[c];
+    for (int k = 0; k <= top; ++k)
       palette[k][c] = Mix(fit.value[0][c], fit.value[1][c], weights[k]);
-    }
   }
+  const std::uint8_t* nearest = NearestIndex(t.indexBits);
   fit.error = 0;
   for (unsigned m = 0; m < t.memberCount; ++m) {
-    const std::uint8_t* px = t.pixels->rgba[t.members[m]];
+    const int* px = t.values[m];
+    int along = 0;
+    for (int c = 0; c < 4; ++c) along += (px[c] - palette[0][c]) * line[c];
+    const int at =
+        lineLength == 0 ? 0 : std::clamp((64 * along + lineLength / 2) / lineLength, 0, 64);
+    const int guess = nearest[at];
     std::uint32_t best = UINT32_MAX;
-    for (unsigned k = 0; k < entries; ++k) {
-      std::uint32_t d = 0;
-      for (unsigned c = t.first; c < t.first + t.count; ++c) {
-        const int diff = int(palette[k][c]) - int(px[c]);
-        d += static_cast<std::uint32_t>(diff * diff);
+    for (int k = std::max(0, guess - 1); k <= std::min(top, guess + 1); ++k) {
+      int d = 0;
+      for (int c = 0; c < 4; ++c) d += (palette[k][c] - px[c]) * (palette[k][c] - px[c]);
+      if (static_cast<std::uint32_t>(d) < best) {
+        best = static_cast<std::uint32_t>(d);
+        fit.index[t.members[m]] = static_cast<std::uint8_t>(k);
       }
-      if (d < best) best = d, fit.index[t.members[m]] = static_cast<std::uint8_t>(k);
     }
     fit.error += best;
   }
   return fit;
 }
 
-// The best of the p-bit choices the mode allows for these endpoints.
+// The endpoints quantised with the p-bits that keep them nearest to what they were (each its
+// own, or one per subset when shared), which nearly always is the best of the choices.
 SubsetFit QuantiseBest(const FitTask& t, const float ends[2][4]) {
   if (t.pBits == PBits::None) return Quantise(t, ends, 0, 0);
-  SubsetFit best;
-  for (unsigned combo = 0; combo < 4; ++combo) {
-    const unsigned p0 = combo & 1, p1 = combo >> 1;
-    if (t.pBits == PBits::Shared && p0 != p1) continue;
-    SubsetFit fit = Quantise(t, ends, p0, p1);
-    if (fit.error < best.error) best = fit;
+  if (t.keepOpaque) return Quantise(t, ends, 1, 1);
+  float miss[2][2] = {};  // [endpoint][p]
+  for (unsigned e = 0; e < 2; ++e) {
+    for (unsigned p = 0; p < 2; ++p) {
+      for (unsigned c = t.first; c < t.first + t.count; ++c) {
+        const unsigned bits = c < 3 ? t.colourBits : t.alphaBits;
+        const float end = std::clamp(ends[e][c], 0.0f, 255.0f);
+        const float d = QuantizerFor(bits, p).value[static_cast<unsigned>(end + 0.5f)] - end;
+        miss[e][p] += d * d;
+      }
+    }
   }
-  return best;
+  if (t.pBits == PBits::Shared) {
+    const unsigned p = miss[0][1] + miss[1][1] < miss[0][0] + miss[1][0];
+    return Quantise(t, ends, p, p);
+  }
+  return Quantise(t, ends, miss[0][1] < miss[0][0], miss[1][1] < miss[1][0]);
 }
 
 SubsetFit FitSubset(const FitTask& t) {
@@ -321,7 +371,7 @@ std::uint32_t Error(const Pixels& pixels, const std::uint8_t* decoded) {
 
 // A mode with one index set (0 to 3, 6, 7): every subset fitted on R, G, B (and A when the mode
 // has alpha).
-Choice FitSharedIndices(const Pixels& pixels, const Mode& mode, unsigned partition) {
+Choice FitSharedIndices(const Pixels& pixels, const Mode& mode, unsigned partition, bool opaque) {
   Choice choice;
   choice.mode = &mode;
   choice.partition = partition;
@@ -333,9 +383,9 @@ Choice FitSharedIndices(const Pixels& pixels, const Mode& mode, unsigned partiti
     for (std::uint8_t i = 0; i < 16; ++i) {
       if (subsetOf[i] == s && (pixels.counted >> i & 1)) members[count++] = i;
     }
-    const FitTask task{
-        &pixels,        members,    count,         0, mode.alphaBits ? 4u : 3u, mode.colourBits,
-        mode.alphaBits, mode.pBits, mode.indexBits};
+    FitTask task =
+        MakeTask(pixels, members, count, 0, mode.alphaBits ? 4 : 3, mode, mode.indexBits);
+    task.keepOpaque = mode.alphaBits != 0 && opaque;
     SubsetFit fit = FitSubset(task);
     PutAnchorFirst(fit, Anchor(mode, partition, s), mode.indexBits, subsetOf, s);
     for (unsigned e = 0; e < 2; ++e) {
@@ -371,10 +421,8 @@ Choice FitSeparateAlpha(const Pixels& original, const Mode& mode, unsigned rotat
   }
   const unsigned colourIndexBits = selection ? mode.secondIndexBits : mode.indexBits;
   const unsigned alphaIndexBits = selection ? mode.indexBits : mode.secondIndexBits;
-  SubsetFit colour = FitSubset({&pixels, members, count, 0, 3, mode.colourBits, mode.alphaBits,
-                                PBits::None, colourIndexBits});
-  SubsetFit alpha = FitSubset({&pixels, members, count, 3, 1, mode.colourBits, mode.alphaBits,
-                               PBits::None, alphaIndexBits});
+  SubsetFit colour = FitSubset(MakeTask(pixels, members, count, 0, 3, mode, colourIndexBits));
+  SubsetFit alpha = FitSubset(MakeTask(pixels, members, count, 3, 1, mode, alphaIndexBits));
   PutAnchorFirst(colour, 0, colourIndexBits, kOneSubset, 0);
   PutAnchorFirst(alpha, 0, alphaIndexBits, kOneSubset, 0);
 
@@ -424,65 +472,59 @@ Choice FitOneColour(const Pixels& pixels, const std::uint8_t* colour) {
 }
 
 // The two-subset partitions in order of promise: for each, how far the pixels of each subset lie
-// from the line through them (the covariance's trace less its largest eigenvalue), summed.
-void RankPartitions(const Pixels& pixels, unsigned channels, int* best, int count) {
-  float x[16][4] = {};
-  float total[14] = {};
+// from the line through them (the covariance's trace less its largest eigenvalue), summed. C is
+// 3 (R, G, B) or 4 (with A).
+template <unsigned C>
+void RankPartitions(const Pixels& pixels, int* best, int count) {
+  constexpr unsigned kStats = 1 + C + C * (C + 1) / 2;  // count, sums, products of channel pairs
+  float stats[16][kStats] = {};
+  float all[kStats] = {};
   for (unsigned i = 0; i < 16; ++i) {
-    for (unsigned c = 0; c < channels; ++c) x[i][c] = pixels.rgba[i][c];
-  }
-  // Per subset: count, sums, and the products of each pair of channels.
-  const auto add = [&](float* stats, unsigned i) {
-    stats[0] += 1;
-    int at = 1;
-    for (unsigned c = 0; c < 4; ++c) stats[at++] += x[i][c];
-    for (unsigned a = 0; a < 4; ++a) {
-      for (unsigned b = a; b < 4; ++b) stats[at++] += x[i][a] * x[i][b];
+    if (!(pixels.counted >> i & 1)) continue;
+    const std::uint8_t* px = pixels.rgba[i];
+    unsigned at = 0;
+    stats[i][at++] = 1;
+    for (unsigned c = 0; c < C; ++c) stats[i][at++] = px[c];
+    for (unsigned a = 0; a < C; ++a) {
+      for (unsigned b = a; b < C; ++b) stats[i][at++] = float(px[a]) * float(px[b]);
     }
-  };
-  // 1 + 4 + 10 values.
-  float all[15] = {};
-  for (unsigned i = 0; i < 16; ++i) {
-    if (pixels.counted >> i & 1) add(all, i);
+    for (unsigned k = 0; k < kStats; ++k) all[k] += stats[i][k];
   }
-  (void)total;
-  const auto residual = [&](const float* s) {
+  const auto residual = [](const float* s) {
     if (s[0] < 1) return 0.0f;
-    float cov[4][4];
-    int at = 5;
-    for (unsigned a = 0; a < 4; ++a) {
-      for (unsigned b = a; b < 4; ++b, ++at) {
+    float cov[C][C];
+    unsigned at = 1 + C;
+    for (unsigned a = 0; a < C; ++a) {
+      for (unsigned b = a; b < C; ++b, ++at)
         cov[a][b] = cov[b][a] = s[at] - s[1 + a] * s[1 + b] / s[0];
-      }
     }
-    float trace = 0, v[4] = {1, 1, 1, 1};
-    for (unsigned c = 0; c < 4; ++c) trace += cov[c][c];
-    float rayleigh = 0;
-    for (int iteration = 0; iteration < 4; ++iteration) {
-      float next[4] = {}, length = 0;
-      for (unsigned a = 0; a < 4; ++a) {
-        for (unsigned b = 0; b < 4; ++b) next[a] += cov[a][b] * v[b];
+    float trace = 0, v[C];
+    for (unsigned c = 0; c < C; ++c) trace += cov[c][c], v[c] = 1;
+    for (int iteration = 0; iteration < 3; ++iteration) {
+      float next[C] = {}, length = 0;
+      for (unsigned a = 0; a < C; ++a) {
+        for (unsigned b = 0; b < C; ++b) next[a] += cov[a][b] * v[b];
         length = std::max(length, std::abs(next[a]));
       }
       if (length <= 1e-6f) return trace;
-      for (unsigned a = 0; a < 4; ++a) v[a] = next[a] / length;
+      for (unsigned a = 0; a < C; ++a) v[a] = next[a] / length;
     }
     float vv = 0, vcv = 0;
-    for (unsigned a = 0; a < 4; ++a) {
+    for (unsigned a = 0; a < C; ++a) {
       vv += v[a] * v[a];
-      for (unsigned b = 0; b < 4; ++b) vcv += v[a] * cov[a][b] * v[b];
+      for (unsigned b = 0; b < C; ++b) vcv += v[a] * cov[a][b] * v[b];
     }
-    rayleigh = vcv / vv;
-    return trace - rayleigh;
+    return trace - vcv / vv;
   };
   float score[64];
   for (unsigned p = 0; p < 64; ++p) {
-    float one[15] = {};
+    float one[kStats] = {}, zero[kStats];
     for (unsigned i = 0; i < 16; ++i) {
-      if (bptc::kPartition2[p][i] == 1 && (pixels.counted >> i & 1)) add(one, i);
+      if (bptc::kPartition2[p][i] == 1) {
+        for (unsigned k = 0; k < kStats; ++k) one[k] += stats[i][k];
+      }
     }
-    float zero[15];
-    for (int k = 0; k < 15; ++k) zero[k] = all[k] - one[k];
+    for (unsigned k = 0; k < kStats; ++k) zero[k] = all[k] - one[k];
     score[p] = residual(zero) + residual(one);
   }
   int order[64];
@@ -558,19 +600,23 @@ void EncodeBc7Block(const std::uint8_t* rgba, std::uint16_t counted, std::byte* 
     const std::uint8_t black[4] = {0, 0, 0, 255};
     best = FitOneColour(pixels, firstCounted < 0 ? black : rgba + 4 * firstCounted);
   } else {
-    best = FitSharedIndices(pixels, kMode6, 0);
+    best = FitSharedIndices(pixels, kMode6, 0, opaque);
     int partitions[kPartitionsTried];
-    RankPartitions(pixels, opaque ? 3 : 4, partitions, kPartitionsTried);
+    if (opaque) {
+      RankPartitions<3>(pixels, partitions, kPartitionsTried);
+    } else {
+      RankPartitions<4>(pixels, partitions, kPartitionsTried);
+    }
     if (opaque) {
       for (int p : partitions) {
-        KeepBetter(best, FitSharedIndices(pixels, kMode1, static_cast<unsigned>(p)));
-        KeepBetter(best, FitSharedIndices(pixels, kMode3, static_cast<unsigned>(p)));
+        KeepBetter(best, FitSharedIndices(pixels, kMode1, static_cast<unsigned>(p), true));
+        KeepBetter(best, FitSharedIndices(pixels, kMode3, static_cast<unsigned>(p), true));
       }
     } else {
       KeepBetter(best, FitSeparateAlpha(pixels, kMode5, 0, 0));
       KeepBetter(best, FitSeparateAlpha(pixels, kMode4, 0, 0));
       for (int p : partitions) {
-        KeepBetter(best, FitSharedIndices(pixels, kMode7, static_cast<unsigned>(p)));
+        KeepBetter(best, FitSharedIndices(pixels, kMode7, static_cast<unsigned>(p), false));
       }
     }
   }
