@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <span>
 
 #include "dds/BptcTables.h"
 
@@ -38,8 +39,12 @@ constexpr Mode kMode5{5, 1, 0, 2, 0, 7, 8, PBits::None, 2, 2};
 constexpr Mode kMode6{6, 1, 0, 0, 0, 7, 7, PBits::PerEndpoint, 4, 0};
 constexpr Mode kMode7{7, 2, 6, 0, 0, 5, 5, PBits::PerEndpoint, 2, 0};
 
-// How many partitions of the estimate's best are fitted in full.
-constexpr int kPartitionsTried = 2;
+// How many partitions of the estimate's best are fitted in full. Blocks with alpha are rarer, and
+// mode 7 their only one with two subsets.
+constexpr int kPartitionsOpaque = 2;
+constexpr int kPartitionsWithAlpha = 6;
+
+constexpr std::uint32_t kAlphaWeight = 8;
 
 const std::uint8_t* Weights(unsigned bits) {
   return bits == 2 ? bptc::kWeights2 : bits == 3 ? bptc::kWeights3 : bptc::kWeights4;
@@ -253,7 +258,48 @@ SubsetFit QuantiseBest(const FitTask& t, const float ends[2][4]) {
     const unsigned p = miss[0][1] + miss[1][1] < miss[0][0] + miss[1][0];
     return Quantise(t, ends, p, p);
   }
-  return Quantise(t, ends, miss[0][1] < miss[0][0], miss[1][1] < miss[1][0]);
+  // An endpoint at full or no alpha keeps it exact: only p-bit 1 stores 255, only 0 stores 0.
+  unsigned p[2];
+  for (unsigned e = 0; e < 2; ++e) {
+    const bool alpha = t.first + t.count == 4;
+    p[e] = alpha && ends[e][3] >= 254.5f ? 1
+           : alpha && ends[e][3] < 0.5f  ? 0
+                                         : miss[e][1] < miss[e][0];
+  }
+  return Quantise(t, ends, p[0], p[1]);
+}
+
+// A channel fitted alone (alpha in modes 4 and 5): the codes next to each endpoint's are tried
+// too, as rounding each endpoint on its own is often not the best pair.
+void PolishAlone(const FitTask& t, SubsetFit& best) {
+  const unsigned c = t.first, bits = c < 3 ? t.colourBits : t.alphaBits;
+  const int top = (1 << bits) - 1;
+  const std::uint8_t* weights = Weights(t.indexBits);
+  const int entries = 1 << t.indexBits;
+  const int code0 = best.code[0][c], code1 = best.code[1][c];
+  for (int d0 = -1; d0 <= 1; ++d0) {
+    for (int d1 = -1; d1 <= 1; ++d1) {
+      const int a = code0 + d0, b = code1 + d1;
+      if ((d0 == 0 && d1 == 0) || a < 0 || b < 0 || a > top || b > top) continue;
+      SubsetFit fit = best;
+      fit.code[0][c] = static_cast<std::uint8_t>(a), fit.code[1][c] = static_cast<std::uint8_t>(b);
+      fit.value[0][c] = static_cast<std::uint8_t>(Widen(unsigned(a), bits));
+      fit.value[1][c] = static_cast<std::uint8_t>(Widen(unsigned(b), bits));
+      int palette[16];
+      for (int k = 0; k < entries; ++k)
+        palette[k] = Mix(fit.value[0][c], fit.value[1][c], weights[k]);
+      fit.error = 0;
+      for (unsigned m = 0; m < t.memberCount && fit.error < best.error; ++m) {
+        int nearest = 1 << 30;
+        for (int k = 0; k < entries; ++k) {
+          const int d = (palette[k] - t.values[m][c]) * (palette[k] - t.values[m][c]);
+          if (d < nearest) nearest = d, fit.index[t.members[m]] = static_cast<std::uint8_t>(k);
+        }
+        fit.error += static_cast<std::uint32_t>(nearest);
+      }
+      if (fit.error < best.error) best = fit;
+    }
+  }
 }
 
 SubsetFit FitSubset(const FitTask& t) {
@@ -330,6 +376,7 @@ SubsetFit FitSubset(const FitTask& t) {
     if (refined.error >= best.error) break;
     best = refined;
   }
+  if (t.count == 1 && t.pBits == PBits::None) PolishAlone(t, best);
   return best;
 }
 
@@ -363,7 +410,7 @@ std::uint32_t Error(const Pixels& pixels, const std::uint8_t* decoded) {
     if (!(pixels.counted >> i & 1)) continue;
     for (unsigned c = 0; c < 4; ++c) {
       const int diff = int(decoded[4 * i + c]) - int(pixels.rgba[i][c]);
-      error += static_cast<std::uint32_t>(diff * diff);
+      error += static_cast<std::uint32_t>(diff * diff) * (c == 3 ? kAlphaWeight : 1);
     }
   }
   return error;
@@ -601,14 +648,14 @@ void EncodeBc7Block(const std::uint8_t* rgba, std::uint16_t counted, std::byte* 
     best = FitOneColour(pixels, firstCounted < 0 ? black : rgba + 4 * firstCounted);
   } else {
     best = FitSharedIndices(pixels, kMode6, 0, opaque);
-    int partitions[kPartitionsTried];
+    int partitions[kPartitionsWithAlpha];
     if (opaque) {
-      RankPartitions<3>(pixels, partitions, kPartitionsTried);
+      RankPartitions<3>(pixels, partitions, kPartitionsOpaque);
     } else {
-      RankPartitions<4>(pixels, partitions, kPartitionsTried);
+      RankPartitions<4>(pixels, partitions, kPartitionsWithAlpha);
     }
     if (opaque) {
-      for (int p : partitions) {
+      for (int p : std::span(partitions, kPartitionsOpaque)) {
         KeepBetter(best, FitSharedIndices(pixels, kMode1, static_cast<unsigned>(p), true));
         KeepBetter(best, FitSharedIndices(pixels, kMode3, static_cast<unsigned>(p), true));
       }
