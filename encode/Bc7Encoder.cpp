@@ -41,10 +41,14 @@ constexpr Mode kMode7{7, 2, 6, 0, 0, 5, 5, PBits::PerEndpoint, 2, 0};
 
 // How many partitions of the estimate's best are fitted in full. Blocks with alpha are rarer, and
 // mode 7 their only one with two subsets.
-constexpr int kPartitionsOpaque = 2;
+constexpr int kPartitionsOpaque = 3;
 constexpr int kPartitionsWithAlpha = 6;
 
 constexpr std::uint32_t kAlphaWeight = 8;
+
+// A block that mode 6 (or one colour) fits this well, a squared error of 1 a channel on average or
+// less, is not worth a search through the partitions.
+constexpr std::uint32_t kGoodEnough = 16 * 3;
 
 const std::uint8_t* Weights(unsigned bits) {
   return bits == 2 ? bptc::kWeights2 : bits == 3 ? bptc::kWeights3 : bptc::kWeights4;
@@ -518,14 +522,47 @@ Choice FitOneColour(const Pixels& pixels, const std::uint8_t* colour) {
   return choice;
 }
 
+// How far pixels lie from the line through them, for 64 sets of pixels at once (one a lane, so
+// that the compiler can work on several together): the covariance's trace less its largest
+// eigenvalue, which a few rounds of power iteration find. `s` holds, per lane, the count, the
+// sums of the C channels and the sums of the products of each pair of channels.
+template <unsigned C>
+void Residuals(const float (*s)[64], float* residual) {
+  for (unsigned p = 0; p < 64; ++p) {
+    const float inverse = 1.0f / std::max(s[0][p], 1.0f);
+    float cov[C][C];
+    unsigned at = 1 + C;
+    for (unsigned a = 0; a < C; ++a) {
+      for (unsigned b = a; b < C; ++b, ++at) {
+        cov[a][b] = cov[b][a] = s[at][p] - s[1 + a][p] * s[1 + b][p] * inverse;
+      }
+    }
+    float v[C], trace = 0;
+    for (unsigned c = 0; c < C; ++c) v[c] = 1, trace += cov[c][c];
+    for (int iteration = 0; iteration < 3; ++iteration) {
+      float next[C] = {}, length = 1e-6f;
+      for (unsigned a = 0; a < C; ++a) {
+        for (unsigned b = 0; b < C; ++b) next[a] += cov[a][b] * v[b];
+        length = std::max(length, std::abs(next[a]));
+      }
+      for (unsigned a = 0; a < C; ++a) v[a] = next[a] / length;
+    }
+    float vv = 1e-12f, vcv = 0;
+    for (unsigned a = 0; a < C; ++a) {
+      float row = 0;
+      for (unsigned b = 0; b < C; ++b) row += cov[a][b] * v[b];
+      vv += v[a] * v[a], vcv += v[a] * row;
+    }
+    residual[p] = trace - vcv / vv;
+  }
+}
+
 // The two-subset partitions in order of promise: for each, how far the pixels of each subset lie
-// from the line through them (the covariance's trace less its largest eigenvalue), summed. C is
-// 3 (R, G, B) or 4 (with A).
+// from the line through them, summed. C is 3 (R, G, B) or 4 (with A).
 template <unsigned C>
 void RankPartitions(const Pixels& pixels, int* best, int count) {
-  constexpr unsigned kStats = 1 + C + C * (C + 1) / 2;  // count, sums, products of channel pairs
-  float stats[16][kStats] = {};
-  float all[kStats] = {};
+  constexpr unsigned kStats = 1 + C + C * (C + 1) / 2;
+  float stats[16][kStats] = {}, all[kStats] = {};
   for (unsigned i = 0; i < 16; ++i) {
     if (!(pixels.counted >> i & 1)) continue;
     const std::uint8_t* px = pixels.rgba[i];
@@ -537,43 +574,18 @@ void RankPartitions(const Pixels& pixels, int* best, int count) {
     }
     for (unsigned k = 0; k < kStats; ++k) all[k] += stats[i][k];
   }
-  const auto residual = [](const float* s) {
-    if (s[0] < 1) return 0.0f;
-    float cov[C][C];
-    unsigned at = 1 + C;
-    for (unsigned a = 0; a < C; ++a) {
-      for (unsigned b = a; b < C; ++b, ++at)
-        cov[a][b] = cov[b][a] = s[at] - s[1 + a] * s[1 + b] / s[0];
-    }
-    float trace = 0, v[C];
-    for (unsigned c = 0; c < C; ++c) trace += cov[c][c], v[c] = 1;
-    for (int iteration = 0; iteration < 3; ++iteration) {
-      float next[C] = {}, length = 0;
-      for (unsigned a = 0; a < C; ++a) {
-        for (unsigned b = 0; b < C; ++b) next[a] += cov[a][b] * v[b];
-        length = std::max(length, std::abs(next[a]));
-      }
-      if (length <= 1e-6f) return trace;
-      for (unsigned a = 0; a < C; ++a) v[a] = next[a] / length;
-    }
-    float vv = 0, vcv = 0;
-    for (unsigned a = 0; a < C; ++a) {
-      vv += v[a] * v[a];
-      for (unsigned b = 0; b < C; ++b) vcv += v[a] * cov[a][b] * v[b];
-    }
-    return trace - vcv / vv;
-  };
-  float score[64];
+  float one[kStats][64] = {}, zero[kStats][64];
   for (unsigned p = 0; p < 64; ++p) {
-    float one[kStats] = {}, zero[kStats];
     for (unsigned i = 0; i < 16; ++i) {
-      if (bptc::kPartition2[p][i] == 1) {
-        for (unsigned k = 0; k < kStats; ++k) one[k] += stats[i][k];
-      }
+      if (bptc::kPartition2[p][i] == 0) continue;
+      for (unsigned k = 0; k < kStats; ++k) one[k][p] += stats[i][k];
     }
-    for (unsigned k = 0; k < kStats; ++k) zero[k] = all[k] - one[k];
-    score[p] = residual(zero) + residual(one);
+    for (unsigned k = 0; k < kStats; ++k) zero[k][p] = all[k] - one[k][p];
   }
+  float score[64], other[64];
+  Residuals<C>(one, score);
+  Residuals<C>(zero, other);
+  for (unsigned p = 0; p < 64; ++p) score[p] += other[p];
   int order[64];
   for (int p = 0; p < 64; ++p) order[p] = p;
   std::partial_sort(order, order + count, order + 64,
@@ -648,6 +660,8 @@ void EncodeBc7Block(const std::uint8_t* rgba, std::uint16_t counted, std::byte* 
     best = FitOneColour(pixels, firstCounted < 0 ? black : rgba + 4 * firstCounted);
   } else {
     best = FitSharedIndices(pixels, kMode6, 0, opaque);
+  }
+  if (best.error > kGoodEnough) {
     int partitions[kPartitionsWithAlpha];
     if (opaque) {
       RankPartitions<3>(pixels, partitions, kPartitionsOpaque);
