@@ -44,7 +44,7 @@ constexpr Mode kMode7{7, 2, 6, 0, 0, 5, 5, PBits::PerEndpoint, 2, 0};
 constexpr int kPartitionsOpaque = 3;
 constexpr int kPartitionsWithAlpha = 6;
 
-constexpr std::uint32_t kAlphaWeight = 8;
+constexpr std::uint32_t kAlphaWeight = 16;
 
 // A block that mode 6 (or one colour) fits this well, a squared error of 1 a channel on average or
 // less, is not worth a search through the partitions.
@@ -276,13 +276,14 @@ SubsetFit QuantiseBest(const FitTask& t, const float ends[2][4]) {
 // A channel fitted alone (alpha in modes 4 and 5): the codes next to each endpoint's are tried
 // too, as rounding each endpoint on its own is often not the best pair.
 void PolishAlone(const FitTask& t, SubsetFit& best) {
+  constexpr int kReach = 1;
   const unsigned c = t.first, bits = c < 3 ? t.colourBits : t.alphaBits;
   const int top = (1 << bits) - 1;
   const std::uint8_t* weights = Weights(t.indexBits);
   const int entries = 1 << t.indexBits;
   const int code0 = best.code[0][c], code1 = best.code[1][c];
-  for (int d0 = -1; d0 <= 1; ++d0) {
-    for (int d1 = -1; d1 <= 1; ++d1) {
+  for (int d0 = -kReach; d0 <= kReach; ++d0) {
+    for (int d1 = -kReach; d1 <= kReach; ++d1) {
       const int a = code0 + d0, b = code1 + d1;
       if ((d0 == 0 && d1 == 0) || a < 0 || b < 0 || a > top || b > top) continue;
       SubsetFit fit = best;
