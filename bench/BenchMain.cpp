@@ -120,6 +120,8 @@ int Suite(int argc, char** argv) {
   if (error) options.benchProgram = fs::absolute(argv[0]);
   options.previewProgram = options.benchProgram.parent_path() / "sodrel-bench-preview";
   options.convertProgram = SODREL_BENCH_CONVERT;
+  options.encodeProgram = options.benchProgram.parent_path() / "sodrel-bench-encode";
+  options.psnrScript = SODREL_BENCH_PSNR_SCRIPT;
   return sodrel::bench::RunSuite(options);
 }
 

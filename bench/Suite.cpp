@@ -83,6 +83,21 @@ bool Same(const fs::path& ours, const fs::path& peer, const std::string& name) {
   return Report(name + ": our output differs from the peer's (" + ours.string() + ")");
 }
 
+// The sizes in a PNG's IHDR chunk.
+bool PngSize(const fs::path& path, std::uint32_t& width, std::uint32_t& height) {
+  unsigned char head[24] = {};
+  if (!std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(head), sizeof head) ||
+      std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) != 0) {
+    return false;
+  }
+  const auto big = [&](int at) {
+    return std::uint32_t(head[at]) << 24 | std::uint32_t(head[at + 1]) << 16 |
+           std::uint32_t(head[at + 2]) << 8 | head[at + 3];
+  };
+  width = big(16), height = big(20);
+  return width > 0 && height > 0;
+}
+
 // Whether `path` starts as a PNG of width x height pixels does: the signature, then the IHDR
 // chunk with both sizes big-endian.
 bool IsPngOf(const fs::path& path, std::uint32_t width, std::uint32_t height) {
@@ -98,6 +113,36 @@ bool IsPngOf(const fs::path& path, std::uint32_t width, std::uint32_t height) {
          big(20) == height;
 }
 
+// Game textures from Debian's colobot-common-textures (bench/run installs it), 512 to 2048 pixels
+// a side, four of them with alpha; a quick run takes the first alone.
+std::vector<fs::path> EncodePictures(bool quick) {
+  const fs::path root = "/usr/share/games/colobot";
+  const char* const names[] = {
+      "textures/objects/wood01.png",
+      "textures/green02.png",
+      "textures/mix01.png",
+      "textures/roca2.png",
+      "textures/planets/planet-earth.png",
+      "textures/planets/planet-moon.png",
+      "textures/planets/planet-terranova.png",
+      "mods/AltTextures/textures/effect03.png",
+      "textures/cloud09.png",
+      "textures/back22.png",
+      "textures/interface/interface.png",
+      "mods/AltTextures/textures/objects/search.png",
+      "mods/AltTextures/textures/objects/apollo.png",
+      "mods/AltTextures/textures/objects/lemt.png",
+      "textures/back01.png",
+      "textures/interface/generico.png",
+  };
+  std::vector<fs::path> pictures;
+  for (const char* name : names) {
+    pictures.push_back(root / name);
+    if (quick) break;
+  }
+  return pictures;
+}
+
 struct Suite {
   explicit Suite(const SuiteOptions& o) : options(o) {}
 
@@ -106,6 +151,7 @@ struct Suite {
   ContainerHeader header{};
   std::vector<CaseSummary> results;
   std::vector<std::string> peerLabels;
+  std::vector<std::string> encodeLines;  // "bench encode_<format> <name> psnr ... time ..."
   bool failed = false;
 
   bool Wanted(const std::string& name) const { return name.rfind(options.only, 0) == 0; }
@@ -338,6 +384,109 @@ struct Suite {
     return ok;
   }
 
+  // PSNR (RGB, alpha) of each texture's top level as Pillow decodes it, against the picture.
+  std::optional<std::vector<std::pair<double, double>>> Psnr(const fs::path& picture,
+                                                             const std::vector<fs::path>& textures,
+                                                             const fs::path& folder) {
+    Command run{{"/usr/bin/python3", options.psnrScript.string(), picture.string()},
+                folder / "psnr.txt"};
+    for (const fs::path& t : textures) run.argv.push_back(t.string());
+    if (!RunTimed(run).succeeded) return std::nullopt;
+    std::ifstream in(run.output);
+    std::vector<std::pair<double, double>> psnr;
+    for (std::string line; std::getline(in, line);) {
+      double rgb = 0, alpha = 0;
+      if (std::sscanf(line.c_str(), "rgb=%lf alpha=%lf", &rgb, &alpha) == 2) {
+        psnr.emplace_back(rgb, alpha);
+      }
+    }
+    if (psnr.size() != textures.size()) return std::nullopt;
+    return psnr;
+  }
+
+  // A picture into a texture with its mip chain, DXT1 and DXT5 against nvcompress -bc1 and -bc3
+  // (both on the two cores, process start included), then BC7 on one core against our DXT1 on
+  // one core, with the PSNR of each top level.
+  bool Encode(const fs::path& picture) {
+    const std::string stem = picture.stem().string();
+    const fs::path folder = options.work / "encode";
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) return Report("cannot make the encode folder", error);
+    bool ok = true;
+    fs::path dxt1, dxt5;
+    for (const char* format : {"dxt1", "dxt5"}) {
+      const std::string name = std::string("encode_") + format + "_" + stem;
+      const std::string flag = format == std::string("dxt1") ? "-bc1" : "-bc3";
+      const fs::path ours = folder / (std::string(format) + ".dds");
+      const fs::path peer = folder / (std::string(format) + "-nvcompress.dds");
+      (format == std::string("dxt1") ? dxt1 : dxt5) = ours;
+      if (!Wanted(name)) continue;
+      const Case c{
+          name,
+          "nvcompress " + flag + " in.png out.dds",
+          {{{options.encodeProgram.string(), picture.string(), ours.string(), format}, {}}, {ours}},
+          {{{"nvcompress", flag, picture.string(), peer.string()}, folder / "nv.log"}, {peer}}};
+      std::optional<std::vector<std::pair<double, double>>> psnr;
+      if (!Record(c, [&] {
+            return (psnr = Psnr(picture, {ours, peer}, folder)).has_value() ||
+                   Report(name + ": Pillow could not measure the textures");
+          })) {
+        ok = false;
+        continue;
+      }
+      char line[256];
+      std::snprintf(line, sizeof line,
+                    "bench encode_%s %s psnr ours %.2f nvcompress %.2f time ours %.1f nvcompress "
+                    "%.1f",
+                    format, stem.c_str(), (*psnr)[0].first, (*psnr)[1].first, results.back().oursMs,
+                    results.back().peerMs);
+      encodeLines.push_back(line);
+    }
+    const std::string name = "encode_bc7_" + stem;
+    if (Wanted(name)) {
+      const fs::path ours = folder / "bc7.dds", oneCore = folder / "dxt1-one-core.dds";
+      const Case c{
+          name,
+          "sodrel-bench-encode in.png out.dds dxt1 1",
+          {{{options.encodeProgram.string(), picture.string(), ours.string(), "bc7", "1"}, {}},
+           {ours}},
+          {{{options.encodeProgram.string(), picture.string(), oneCore.string(), "dxt1", "1"}, {}},
+           {oneCore}}};
+      std::optional<std::vector<std::pair<double, double>>> psnr;
+      // The DXT5 of the case above, or made now when that case was left out.
+      const bool made =
+          fs::exists(dxt5) ||
+          RunTimed({{options.encodeProgram.string(), picture.string(), dxt5.string(), "dxt5"}, {}})
+              .succeeded;
+      std::uint32_t width = 0, height = 0;
+      if (!made || !PngSize(picture, width, height) || !Record(c, [&] {
+            return (psnr = Psnr(picture, {ours, oneCore, dxt5}, folder)).has_value() ||
+                   Report(name + ": Pillow could not measure the textures");
+          })) {
+        ok = false;
+      } else {
+        // Every level of the chain counts: each about a quarter of the one above.
+        double megapixels = 0;
+        for (std::uint32_t w = width, h = height;;
+             w = std::max(1u, w / 2), h = std::max(1u, h / 2)) {
+          megapixels += double(w) * h / 1e6;
+          if (w == 1 && h == 1) break;
+        }
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "bench encode_bc7 %s psnr ours %.2f dxt1 %.2f alpha ours %.2f dxt5 %.2f "
+                      "time_per_megapixel ours %.3f s dxt1 %.3f s",
+                      stem.c_str(), (*psnr)[0].first, (*psnr)[1].first, (*psnr)[0].second,
+                      (*psnr)[2].second, results.back().oursMs / 1000 / megapixels,
+                      results.back().peerMs / 1000 / megapixels);
+        encodeLines.push_back(line);
+      }
+    }
+    fs::remove_all(folder, error);
+    return ok;
+  }
+
   void Print() const {
     std::printf(
         "\nMedians of %d counted runs after %d warm-up run(s), ours and the peer alternating;"
@@ -355,6 +504,7 @@ struct Suite {
     }
     std::printf("\n");
     for (const CaseSummary& r : results) std::printf("%s\n", MachineLine(r).c_str());
+    for (const std::string& line : encodeLines) std::printf("%s\n", line.c_str());
     std::fflush(stdout);
   }
 };
@@ -376,6 +526,7 @@ int RunSuite(const SuiteOptions& options) {
     ok = suite.Thumbnail(TextureFormat::Dxt5, side, options.quick ? 16 : 256, mips) && ok;
   }
   ok = (options.quick ? suite.PngJobs(8, 16, 32) : suite.PngJobs(200, 256, 2048)) && ok;
+  for (const fs::path& picture : EncodePictures(options.quick)) ok = suite.Encode(picture) && ok;
   suite.Print();
   if (suite.results.empty()) {
     Report("no case was measured");

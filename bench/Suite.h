@@ -14,6 +14,8 @@ struct SuiteOptions {
   std::filesystem::path benchProgram;    // sodrel-bench, run for each export and build
   std::filesystem::path previewProgram;  // sodrel-bench-preview, run for each preview
   std::filesystem::path convertProgram;  // sodrel-convert, run for each thumbnail
+  std::filesystem::path encodeProgram;   // sodrel-bench-encode, run for each encode case
+  std::filesystem::path psnrScript;      // bench/encode-psnr.py: Pillow's decode against the PNG
   std::filesystem::path headerTemplate;  // the header template copied into the program folder
 };
 
