@@ -124,7 +124,7 @@ JobReport RunJob(const BatchCommand& command, const Options& options, Job& job,
   }
   const FileKindResult kind = ReadKind(input);
   if (!kind.ok()) return Finished(job, {IoOutcome::ReadFailed, kind.read.error});
-  if (const std::string why = command.refuse(kind); !why.empty()) {
+  if (const std::string why = command.refuse(kind, path); !why.empty()) {
     if (job.input.found) return Reported(JobStatus::Skipped, Says(path, "skipped", why));
     return Reported(JobStatus::Failed, Says(path, why));
   }

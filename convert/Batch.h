@@ -23,6 +23,8 @@ struct Job {
   std::string refusal;             // why it fails, found before anything is written: "PATH: reason"
   ContainerHeader header{};        // build: the header its container starts with
   std::string warning;  // said beside its success, dry runs included: "PATH: warning: ..."
+  DdsTexture originalTexture;  // build --originals: the model of the original's DDS file
+  bool reencode = false;       // build: encoded into the original's layout, not copied
 };
 
 // What makes one batch command differ from another; RunBatch does the rest the same way for all.
@@ -37,8 +39,8 @@ struct BatchCommand {
   // The output's name for an input named `name`; empty when the name is not taken.
   std::function<std::string(const std::string& name)> outputName;
   std::string_view badName;  // why, then
-  // Why a file of this kind is not taken, or "".
-  std::function<std::string(const FileKindResult& kind)> refuse;
+  // Why the file at `path`, of this kind, is not taken, or "".
+  std::function<std::string(const FileKindResult& kind, const std::filesystem::path& path)> refuse;
   // Checks beyond the input's kind `kind`, dry runs included (build --originals reads and
   // compares the original here): a failure's line, or "".
   std::function<std::string(Job& job, const FileKindResult& kind)> prepare;

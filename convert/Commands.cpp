@@ -12,6 +12,7 @@
 #include "container/FileKind.h"
 #include "convert/Batch.h"
 #include "convert/Picture.h"
+#include "convert/Reencode.h"
 #include "convert/Report.h"
 #include "convert/TextureNotes.h"
 #include "dds/DdsNames.h"
@@ -62,8 +63,9 @@ std::string ContainerHeaderOf(const fs::path& path, ContainerHeader& header,
   return {};
 }
 
-// Whether the DDS input `input` of `job` has its original's layout; the line that says how they
-// differ otherwise (a warning with --as-is, put into job.warning), or "" when they do not.
+// Whether the DDS input `input` of `job` has its original's layout; if not, as `change` says:
+// the line that says how they differ (a warning with --as-is, in job.warning), or an encoding
+// into the original's layout (--reencode, job.reencode). A failure's line, or "".
 std::string CompareWithOriginal(Job& job, const DdsTexture& input, const DdsTexture& original,
                                 LayoutChange change) {
   if (!HeaderRead(original.check)) {
@@ -74,11 +76,18 @@ std::string CompareWithOriginal(Job& job, const DdsTexture& input, const DdsText
   if (SameLayout(input, original)) return {};
   const std::string differs = DescribeLayout(input) + "; its original " + job.original.native() +
                               " holds " + DescribeLayout(original);
-  if (change == LayoutChange::BuildAsIs) {
-    job.warning = Says(job.input.path, "warning: " + differs + " (built as it is: --as-is)");
-    return {};
+  switch (change) {
+    case LayoutChange::BuildAsIs:
+      job.warning = Says(job.input.path, "warning: " + differs + " (built as it is: --as-is)");
+      return {};
+    case LayoutChange::Reencode:
+      job.reencode = true;
+      return Unencodable(job, original);
+    case LayoutChange::Refuse:
+      break;
   }
-  return Says(job.input.path, differs + " (--as-is builds it anyway)");
+  return Says(job.input.path,
+              differs + " (--reencode converts it into that layout, --as-is builds it as it is)");
 }
 
 // The header every container of this build starts with (not for --originals), or nullopt after
@@ -133,7 +142,7 @@ int RunExport(const Options& options) {
   command.suffixes = {kBuildSuffix};
   command.notInFolders = ".bin.dds.bin";
   command.outputName = [](const std::string& name) { return name + std::string(kExportSuffix); };
-  command.refuse = [&](const FileKindResult& kind) -> std::string {
+  command.refuse = [&](const FileKindResult& kind, const fs::path&) -> std::string {
     if (!options.raw)
       return Unless(kind, {FileKind::Container, FileKind::CutContainer}, Describe(FileKind::Other));
     if (kind.size > kContainerHeaderSize) return {};
@@ -153,17 +162,25 @@ int RunBuild(const Options& options, const fs::path& templateFolder) {
   command.doneWord = "built";
   command.dryWord = "to build";
   command.suffixes = {kExportSuffix};
+  // With their originals, pictures too: each is encoded into its original's layout.
+  if (originals)
+    command.suffixes.insert(command.suffixes.end(), {".png", ".tga", ".bmp", ".tif", ".tiff"});
   if (!originals) {
     const bool own = options.headerSource == HeaderSource::ProgramTemplate;
     command.alsoReads = {own ? HeaderTemplatePath(templateFolder) : options.headerPath};
   }
   command.outputName = [&](const std::string& name) {
     if (!originals) return name + std::string(kBuildSuffix);
-    return EndsWithIgnoringCase(name, kOriginalsSuffix) ? name.substr(0, name.size() - 4) : "";
+    if (EndsWithIgnoringCase(name, kOriginalsSuffix)) return name.substr(0, name.size() - 4);
+    const std::string stem = fs::path(name).stem().native();
+    return IsPictureName(name) && EndsWithIgnoringCase(stem, kBuildSuffix) ? stem : "";
   };
   command.badName = "not named NAME.bin.dds, so it has no original";
-  command.refuse = [&](const FileKindResult& kind) -> std::string {
+  command.refuse = [&](const FileKindResult& kind, const fs::path& path) -> std::string {
     if (options.raw) return kind.kind == FileKind::Empty ? "empty file" : "";
+    if (kind.kind == FileKind::Other && IsPictureName(path)) {
+      return originals ? "" : "a picture: build takes pictures with --originals DIR only";
+    }
     return Unless(kind, {FileKind::DdsFile}, "not a DDS file: no DDS header at byte 0");
   };
   command.prepare = [&](Job& job, const FileKindResult& kind) -> std::string {
@@ -176,9 +193,15 @@ int RunBuild(const Options& options, const fs::path& templateFolder) {
       return Says(job.input.path, "its original", why);
     }
     if (options.raw) return {};
-    return CompareWithOriginal(job, kind.dds, original.dds, options.layoutChange);
+    if (kind.kind == FileKind::DdsFile) {
+      return CompareWithOriginal(job, kind.dds, original.dds, options.layoutChange);
+    }
+    job.reencode = true;  // a picture
+    return Unencodable(job, original.dds);
   };
-  command.convert = [](const Job& job, InputFile& input, const FileKindResult&, OutputMode mode) {
+  command.convert = [](const Job& job, InputFile& input, const FileKindResult& kind,
+                       OutputMode mode) {
+    if (job.reencode) return Reencode(job, input, kind, mode);
     return Copy(job, input, 0, job.header, mode);
   };
   return RunBatch(command, options);
@@ -190,7 +213,7 @@ int RunPng(const Options& options) {
   command.dryWord = "to convert";
   command.suffixes = {kBuildSuffix, kExportSuffix};
   command.outputName = [](const std::string& name) { return name + std::string(kPngSuffix); };
-  command.refuse = [](const FileKindResult& kind) {
+  command.refuse = [](const FileKindResult& kind, const fs::path&) {
     return Unless(kind, {FileKind::DdsFile, FileKind::Container, FileKind::CutContainer},
                   "neither a DDS file nor a texture container");
   };

@@ -4,13 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <bit>
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <sstream>
 
 #include "convert/Commands.h"
+#include "dds/DdsFields.h"
+#include "dds/LevelDecoder.h"
+#include "encode/RgbaImage.h"
 #include "io/AtomicOutput.h"
 #include "io/ChangeWatch.h"
+#include "preview/MFreeImage.h"
 #include "tests/support/DdsWriter.h"
 #include "tests/support/Rows.h"
 
@@ -303,9 +309,8 @@ TEST_P(EditedTexture, IsBuiltOnlyInItsOriginalsLayout) {
                                         {InProcess("-f --as-is " + run, dir.path()), "as-is"}}) {
     const bool asIs = *options != 0;
     EXPECT_TRUE(output.ends_with(same || asIs ? "exit 0" : "exit 1")) << output;
-    EXPECT_EQ(output.find(same ? "its original" : e.differs) != std::string::npos, !same)
-        << output;
-    EXPECT_EQ(output.find(asIs ? "warning: " : "(--as-is builds it anyway)") != std::string::npos,
+    EXPECT_EQ(output.find(same ? "its original" : e.differs) != std::string::npos, !same) << output;
+    EXPECT_EQ(output.find(asIs ? "warning: " : "--as-is builds it as it is)") != std::string::npos,
               !same)
         << output;
   }
@@ -481,5 +486,194 @@ TEST(Outputs, ThatKeepWhatExistsNeverReplaceAFileThatAppearedMeanwhile) {
     EXPECT_EQ(ReadFile(dir / "o"), Pattern(3)) << unnamed;
     EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"o"}) << unnamed;
     AtomicOutputHooks::noUnnamed = false;
+  }
+}
+
+// A picture of gentle gradients and, unless opaque, a sharp alpha edge.
+RgbaImage Gradients(std::uint32_t width, std::uint32_t height, bool opaque) {
+  RgbaImage image{width, height, std::vector<std::uint8_t>(4 * width * height)};
+  for (std::uint32_t i = 0; i < width * height; ++i) {
+    const std::uint32_t x = i % width, y = i / width;
+    const std::uint8_t rgba[] = {std::uint8_t(40 + x * 80 / width),
+                                 std::uint8_t(90 + y * 80 / height),
+                                 std::uint8_t(220 - (x + y) * 60 / (width + height)),
+                                 std::uint8_t(opaque || x < width / 2 ? 255 : 70)};
+    std::copy_n(rgba, 4, &image.pixels[4 * i]);
+  }
+  return image;
+}
+
+// `picture` saved by FreeImage as `fif`, with its alpha or, when `alpha` is false, without.
+void SavePicture(const fs::path& path, const RgbaImage& picture, FREE_IMAGE_FORMAT fif,
+                 bool alpha) {
+  const int bpp = alpha ? 32 : 24, w = int(picture.width), h = int(picture.height);
+  const MFreeImage::Bitmap dib(FreeImage_Allocate(w, h, bpp));
+  for (int y = 0; y < h; ++y) {
+    BYTE* row = FreeImage_GetScanLine(dib.get(), h - 1 - y);
+    for (int x = 0; x < w; ++x, row += bpp / 8) {
+      const std::uint8_t* p = &picture.pixels[4 * (y * w + x)];
+      row[FI_RGBA_RED] = p[0], row[FI_RGBA_GREEN] = p[1], row[FI_RGBA_BLUE] = p[2];
+      if (alpha) row[FI_RGBA_ALPHA] = p[3];
+    }
+  }
+  ASSERT_TRUE(FreeImage_Save(fif, dib.get(), path.c_str(), 0));
+}
+
+// The level `level` of the DDS file in `file`, 64 bytes in, decoded as R, G, B, A.
+RgbaImage Decoded(const fs::path& file, const DdsTexture& texture, const DdsLevel& level) {
+  InputFile input;
+  EXPECT_TRUE(input.Open(file).ok());
+  RgbaImage image{level.width, level.height,
+                  std::vector<std::uint8_t>(4 * level.width * level.height)};
+  LevelDecoder decoder(input.fd(), 64, texture, level);
+  EXPECT_TRUE(decoder.Decode(0, level.height, image.pixels.data()).ok());
+  for (std::size_t i = 0; i < image.pixels.size(); i += 4)
+    std::swap(image.pixels[i], image.pixels[i + 2]);
+  return image;
+}
+
+// The PSNR of `got` against `want` over the channels named in `channels` ("RGBA"), 99 when equal.
+double Psnr(const RgbaImage& got, const RgbaImage& want, std::string_view channels) {
+  double error = 0, count = 0;
+  for (std::size_t i = 0; i < got.pixels.size(); ++i) {
+    // Transparent texels carry no colour.
+    if (channels.find("RGBA"[i % 4]) == std::string_view::npos || got.pixels[i | 3] == 0) continue;
+    error += std::pow(double(got.pixels[i]) - want.pixels[i], 2), ++count;
+  }
+  return error == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * count / error);
+}
+
+// Each pixel the mean of the 2 x 2 pixels of `image` under it (sides even or 1).
+RgbaImage Halved(const RgbaImage& image) {
+  const std::uint32_t w = std::max(1u, image.width / 2), h = std::max(1u, image.height / 2);
+  RgbaImage half{w, h, std::vector<std::uint8_t>(4 * w * h)};
+  for (std::uint32_t i = 0; i < 4 * w * h; ++i) {
+    const std::uint32_t x = i / 4 % w, y = i / 4 / w, c = i % 4;
+    const auto at = [&](std::uint32_t dx, std::uint32_t dy) {
+      return image.pixels[4 * (std::min(2 * y + dy, image.height - 1) * image.width +
+                               std::min(2 * x + dx, image.width - 1)) +
+                          c];
+    };
+    half.pixels[i] = std::uint8_t((at(0, 0) + at(1, 0) + at(0, 1) + at(1, 1) + 2) / 4);
+  }
+  return half;
+}
+
+// An original's DDS file with its whole chain, every byte 0x11.
+Bytes Chain(const Bytes& header) {
+  const Bytes chained =
+      With(header, 28, std::bit_width(std::max(unsigned(header[12]), unsigned(header[16]))));
+  const DdsTexture t = InspectDds(chained, UINT32_MAX);
+  return Concat(chained, Bytes(t.bytesNeeded - t.dataOffset, std::byte{0x11}));
+}
+
+struct Reencoding {
+  const char* name;
+  Bytes original;
+  const char* channels;  // those the layout keeps; "a": alpha alone, decoded as grey
+  double psnr;           // the least of the built top level against the picture
+};
+using dds_fields::FourCC;
+const Bytes kLegacy = MakeDdsHeader(Dxt1, 64, 32);
+const Reencoding kReencodings[] = {
+    {"Dxt1", Chain(kLegacy), "RGB", 30},
+    {"Dxt1WithAlpha", With(With(Chain(kLegacy), 136, 0x07E0001F), 140, ~0u), "RGB", 30},
+    {"Dxt3", Chain(With(kLegacy, 84, FourCC("DXT3"))), "RGBA", 30},
+    {"Dxt5", Chain(With(kLegacy, 84, FourCC("DXT5"))), "RGBA", 30},
+    {"Bc4", Chain(With(kLegacy, 84, FourCC("ATI1"))), "R", 35},
+    {"Dx10Bc5", Chain(Dx10Header(64, 32, DxgiFormat::Bc5Unorm)), "RG", 35},
+    {"Dx10Bc7Srgb", Chain(Dx10Header(64, 32, DxgiFormat::Bc7UnormSrgb)), "RGBA", 35},
+    {"B8G8R8A8", Chain(UncompressedHeader(64, 32, 0x41, 32, kBgra)), "RGBA", 99},
+    {"R8G8B8", Chain(UncompressedHeader(64, 32, 0x40, 24, {0xFF, 0xFF00, 0xFF0000, 0})), "RGB", 99},
+    {"B5G6R5", Chain(UncompressedHeader(64, 32, 0x40, 16, {0xF800, 0x7E0, 0x1F, 0})), "RGB", 40},
+    {"L8", Chain(UncompressedHeader(64, 32, 0x20000, 8, {0xFF, 0, 0, 0})), "R", 99},
+    {"Dx10R8G8B8A8Srgb", Chain(Dx10Header(64, 32, DxgiFormat::R8G8B8A8UnormSrgb)), "RGBA", 99},
+    {"Dx10A8", Chain(Dx10Header(64, 32, DxgiFormat::A8Unorm)), "a", 99},  // shown as red
+};
+class Reencoded : public testing::TestWithParam<Reencoding> {};
+
+// Each picture kind into each layout: the original's 64 bytes and DDS header as they were, its
+// layout, the top level near the picture, each level near the box filter of the one above.
+TEST_P(Reencoded, PicturesGoBackInTheOriginalsLayout) {
+  const Reencoding& r = GetParam();
+  TempFolder dir;
+  fs::create_directories(dir / "game"), fs::create_directories(dir / "work");
+  const DdsTexture original = InspectDds(r.original, r.original.size());
+  ASSERT_TRUE(original.ok() && original.whole());
+  const auto [rgba, rgb] = std::pair(Gradients(64, 32, false), Gradients(64, 32, true));
+  for (const auto& [name, fif, alpha] : {std::tuple("p.bin.png", FIF_PNG, true),
+                                         {"o.bin.png", FIF_PNG, false},
+                                         {"t.bin.TGA", FIF_TARGA, true}}) {
+    WriteFile(dir / "game" / fs::path(name).stem(), Concat(Pattern(64, 9), r.original));
+    SavePicture(dir / "work" / name, alpha ? rgba : rgb, fif, alpha);
+  }
+  const std::string output = InProcess("build --originals game -o mod work", dir.path());
+  ASSERT_TRUE(output.ends_with("3 built, 0 failed\nexit 0")) << output;
+  const bool dropsAlpha =
+      std::string_view(r.channels).find_first_of("Aa") == std::string_view::npos &&
+      std::string_view(r.name) != "Dxt1WithAlpha";
+  EXPECT_EQ(output.find("transparency was dropped") != std::string::npos, dropsAlpha) << output;
+  for (const char* name : {"p.bin", "o.bin", "t.bin"}) {
+    SCOPED_TRACE(name);
+    const Bytes built = ReadFile(dir / "mod" / name);
+    ASSERT_EQ(built.size(), 64 + r.original.size());
+    EXPECT_EQ(Slice(built, 0, 64 + original.dataOffset),
+              Concat(Pattern(64, 9), Slice(r.original, 0, original.dataOffset)));
+    const DdsTexture texture = InspectDds(Slice(built, 64), built.size() - 64);
+    ASSERT_TRUE(SameLayout(texture, original));
+    RgbaImage want = *name == 'o' ? rgb : rgba;
+    const bool alphaAlone = r.channels == std::string_view("a");
+    for (std::size_t i = 0; alphaAlone && i < want.pixels.size(); i += 4) {
+      want.pixels[i] = want.pixels[i + 3];  // shown as grey
+    }
+    const char* channels = alphaAlone ? "R" : r.channels;
+    EXPECT_GE(Psnr(Decoded(dir / "mod" / name, texture, texture.top()), want, channels), r.psnr);
+    // The opaque picture's levels: those of a plain box filter (alpha weighs colours otherwise).
+    for (std::size_t k = 1; *name == 'o' && k < texture.levels.size(); ++k) {
+      want = Halved(want);
+      const RgbaImage level = Decoded(dir / "mod" / name, texture, texture.levels[k]);
+      EXPECT_GE(Psnr(level, want, channels), r.psnr >= 99 ? 40 : 25) << "level " << k;
+    }
+  }
+}
+SODREL_NAMED_ROWS(Layouts, Reencoded, kReencodings);
+
+// What build refuses to encode, and the files it gives back as they were: a picture equal to
+// its original's top level, a DDS file of another layout converted with --reencode.
+TEST(Reencode, RefusesWhatItCannotEncodeAndKeepsWhatIsNotEdited) {
+  TempFolder dir;
+  for (const char* folder : {"game", "work", "cube", "bc6"}) fs::create_directories(dir / folder);
+  const Bytes dxt1 = Chain(kLegacy);
+  WriteFile(dir / "game/a.bin", Concat(Pattern(64), dxt1));
+  WriteFile(dir / "game/b.bin", Concat(Pattern(64), dxt1));
+  WriteFile(dir / "work/b.bin.dds", Chain(Dx10Header(64, 32, DxgiFormat::Bc7Unorm)));
+  ASSERT_EQ(InProcess("png -o work game/a.bin", dir.path()),
+            "sodrel-convert: 1 converted, 0 failed\nexit 0");
+  EXPECT_EQ(InProcess("build --originals game -o mod --reencode work", dir.path()),
+            "sodrel-convert: 2 built, 0 failed\nexit 0");
+  EXPECT_EQ(ReadFile(dir / "mod/a.bin"), ReadFile(dir / "game/a.bin")) << "not edited";
+  EXPECT_TRUE(
+      SameLayout(InspectDdsFile(dir / "mod/b.bin", 64), InspectDdsFile(dir / "game/b.bin", 64)));
+
+  WriteFile(
+      dir / "cube/c.bin",
+      Concat(Pattern(64), Concat(Dx10Header(64, 32, DxgiFormat::Bc1Unorm, 4), Bytes(6 * 1024))));
+  WriteFile(dir / "bc6/c.bin",
+            Concat(Pattern(64), Concat(Dx10Header(64, 32, DxgiFormat::Bc6hUf16), Bytes(2048))));
+  SavePicture(dir / "work/c.bin.png", Gradients(64, 32, true), FIF_PNG, false);
+  SavePicture(dir / "work/a.bin.tif", Gradients(8, 8, true), FIF_TIFF, false);
+  for (const auto& [line, words] :
+       {std::pair{"build --template game/a.bin work/c.bin.png",
+                  "work/c.bin.png: a picture: build takes pictures with --originals DIR only"},
+        {"build --originals cube -o mod work/c.bin.png",
+         "holds 6 images (a cube map or an array): build encodes"},
+        {"build --originals bc6 -o mod work/c.bin.png",
+         "the original is DX10 BC6H_UF16, which build cannot encode"},
+        {"build --originals game -o m2 work/a.bin.tif",
+         "work/a.bin.tif: 8 x 8; its original game/a.bin is 64 x 32"},
+        {"build --originals game -o m2 work/a.bin.tif work/a.bin.png",
+         "work/a.bin.png: writes the same output as work/a.bin.tif"}}) {
+    const std::string output = InProcess(line, dir.path());
+    EXPECT_TRUE(output.find(words) != std::string::npos && output.ends_with("exit 1")) << output;
   }
 }
