@@ -115,12 +115,9 @@ JobReport RunJob(const BatchCommand& command, const Options& options, Job& job,
   const fs::path& path = job.input.path;
   if (!job.skip.empty()) return Reported(JobStatus::Skipped, Says(path, "skipped", job.skip));
   if (!job.refusal.empty()) return Reported(JobStatus::Failed, job.refusal);
-  if (const std::string why = CheckInput(path); !why.empty()) {
-    return Reported(JobStatus::Failed, Says(path, "cannot open", why));
-  }
   InputFile input;
-  if (IoResult opened = input.Open(path); !opened.ok()) {
-    return Reported(JobStatus::Failed, Says(path, "cannot open", opened.error.message()));
+  if (const IoResult opened = input.Open(path); !opened.ok()) {
+    return Reported(JobStatus::Failed, Says(path, "cannot open", OpenFailure(opened)));
   }
   const FileKindResult kind = ReadKind(input);
   if (!kind.ok()) return Finished(job, {IoOutcome::ReadFailed, kind.read.error});

@@ -22,7 +22,7 @@ struct Job {
   std::string skip;                // why the input is left alone, found from its name
   std::string refusal;             // why it fails, found before anything is written: "PATH: reason"
   ContainerHeader header{};        // build: the header its container starts with
-  std::string warning;  // said beside its success, dry runs included: "PATH: warning: ..."
+  std::string warning;         // said beside its success, dry runs included: "PATH: warning: ..."
   DdsTexture originalTexture;  // build --originals: the model of the original's DDS file
   bool reencode = false;       // build: encoded into the original's layout, not copied
 };

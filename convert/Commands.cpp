@@ -219,15 +219,13 @@ int RunPng(const Options& options) {
   };
   command.convert = [](const Job& job, InputFile& input, const FileKindResult& kind,
                        OutputMode mode) {
-    // The picture is decoded through a descriptor of its own, checked there; this one was read
-    // for the kind only.
-    if (IoResult same = input.Unchanged(); !same.ok()) return Finished(job, same);
-    const PictureResult result =
-        WritePicture(job.input.path, kind.ddsOffset(), job.output, 0, mode);
+    const PictureResult result = WritePicture(input, kind, job.output, 0, mode);
     if (result.ok()) return Reported(JobStatus::Done);
     if (result.outcome == PictureOutcome::OutputFailed) {
       return Finished(job, {IoOutcome::WriteFailed, result.error});
     }
+    if (result.outcome == PictureOutcome::InputChanged)
+      return Finished(job, {IoOutcome::Changed, {}});
     return Reported(JobStatus::Failed,
                     Says(job.input.path, Describe(result.outcome), result.detail()));
   };
@@ -243,9 +241,10 @@ int RunThumbnail(const Options& options) {
   const bool outputExists = ::stat(output.c_str(), &out) == 0;
   const std::string extension = output.extension().native();
   FileKindResult kind;
-  if (const std::string why = CheckInput(input); !why.empty()) {
-    line = Says(input, "cannot open", why);
-  } else if (!(kind = ReadKind(input)).ok()) {
+  InputFile file;
+  if (const IoResult opened = file.Open(input); !opened.ok()) {
+    line = Says(input, "cannot open", OpenFailure(opened));
+  } else if (!(kind = ReadKind(file)).ok()) {
     line = Says(input, "cannot read", kind.read.error.message());
   } else if (const std::string why =
                  Unless(kind, {FileKind::DdsFile, FileKind::Container, FileKind::CutContainer},
@@ -259,9 +258,8 @@ int RunThumbnail(const Options& options) {
     line = Says(output, "a folder is there, never replaced");
   } else if (!extension.empty() && !EndsWithIgnoringCase(extension, kPngSuffix)) {
     line = Says(output, "not a .png name: the picture is a PNG");
-  } else if (const PictureResult result =
-                 WritePicture(input, kind.ddsOffset(), output, options.size,
-                              OutputMode::FillPlaceholder, options.topLevel);
+  } else if (const PictureResult result = WritePicture(
+                 file, kind, output, options.size, OutputMode::FillPlaceholder, options.topLevel);
              !result.ok()) {
     line = result.outcome == PictureOutcome::OutputFailed
                ? Says(output, Describe(result.outcome), result.error.message())

@@ -25,11 +25,9 @@ std::string Hex(std::span<const std::byte> bytes, std::string_view indent) {
 }
 
 // What `info` shows of one file, or the failure's line when it cannot be read.
-bool ShowInfo(const fs::path& path, std::string& text, std::string& warning) {
-  InputFile file;
-  IoResult read = file.Open(path);
+bool ShowInfo(const fs::path& path, InputFile& file, std::string& text, std::string& warning) {
   FileKindResult kind;
-  if (read.ok()) read = (kind = ReadKind(file)).read;
+  IoResult read = (kind = ReadKind(file)).read;
   if (read.ok()) read = file.Unchanged();
   if (!read.ok()) {
     text =
@@ -79,9 +77,10 @@ int RunInfo(const Options& options) {
   for (const fs::path& path : options.paths) {
     if (Interrupted()) break;
     std::string text, warning;
-    if (const std::string why = CheckInput(path); !why.empty()) {
-      report.Add(Reported(JobStatus::Failed, Says(path, "cannot open", why)));
-    } else if (!ShowInfo(path, text, warning)) {
+    InputFile file;
+    if (const IoResult opened = file.Open(path); !opened.ok()) {
+      report.Add(Reported(JobStatus::Failed, Says(path, "cannot open", OpenFailure(opened))));
+    } else if (!ShowInfo(path, file, text, warning)) {
       report.Add(Reported(JobStatus::Failed, text));
     } else {
       JobReport shown =

@@ -105,14 +105,14 @@ std::vector<Input> CollectInputs(const std::vector<fs::path>& given,
   return inputs;
 }
 
-std::string CheckInput(const fs::path& path) {
-  struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0) {
-    return std::error_code(path.empty() ? ENOENT : errno, std::generic_category()).message();
+std::string OpenFailure(const IoResult& opened) {
+  if (opened.error == std::errc::is_a_directory) return "it is a folder";
+  // A pipe, a device or a socket: InputFile opens none of them for reading.
+  if (opened.error == std::errc::invalid_argument ||
+      opened.error == std::errc::no_such_device_or_address) {
+    return "not a regular file";
   }
-  if (S_ISDIR(info.st_mode)) return "it is a folder";
-  if (!S_ISREG(info.st_mode)) return "not a regular file";
-  return {};
+  return opened.error.message();
 }
 
 }  // namespace sodrel::convert

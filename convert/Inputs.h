@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "convert/Report.h"
+#include "io/FileIo.h"
 
 namespace sodrel::convert {
 
@@ -28,8 +29,8 @@ std::vector<Input> CollectInputs(const std::vector<std::filesystem::path>& given
                                  std::span<const std::string_view> suffixes, bool recursive,
                                  Report& report);
 
-// What stat says of an input before anything opens it: it must be an existing regular file
-// (opening a pipe or a device could block or never end). Empty when it is one.
-std::string CheckInput(const std::filesystem::path& path);
+// Why an input could not be opened (InputFile::Open), in the words every command uses: "it is a
+// folder", "not a regular file", or the system's text.
+std::string OpenFailure(const IoResult& opened);
 
 }  // namespace sodrel::convert

@@ -40,11 +40,12 @@ struct PngSink {
   }
 };
 
-PictureResult Write(const fs::path& input, std::uint64_t offset, const fs::path& output,
+PictureResult Write(InputFile& input, const FileKindResult& kind, const fs::path& output,
                     std::uint32_t size, OutputMode mode, bool topLevel) {
-  DecodedDds decoded = DecodeDds(input, offset, topLevel ? 0 : size);
+  DecodedDds decoded = DecodeDds(input, kind.ddsOffset(), kind.dds, topLevel ? 0 : size);
   if (decoded.texture.check == DdsCheck::NotDone) decoded.texture.check = DdsCheck::Unreadable;
   if (!decoded.texture.ok()) return {PictureOutcome::Refused, DescribeRefusal(decoded.texture), {}};
+  if (decoded.changed) return {PictureOutcome::InputChanged, {}, {}};
   if (!decoded.bitmap) return {PictureOutcome::NotDecoded, {}, {}};
 
   MFreeImage::Bitmap picture = std::move(decoded.bitmap);
@@ -93,6 +94,8 @@ std::string_view Describe(PictureOutcome outcome) {
       return "written";
     case PictureOutcome::Refused:
       return "the preview refuses this texture";
+    case PictureOutcome::InputChanged:
+      return "changed while it was read";
     case PictureOutcome::NotDecoded:
       return "the DDS file could not be decoded";
     case PictureOutcome::ScaleFailed:
@@ -110,10 +113,10 @@ std::string PictureResult::detail() const {
   return error ? error.message() : std::string();
 }
 
-PictureResult WritePicture(const fs::path& input, std::uint64_t offset, const fs::path& output,
+PictureResult WritePicture(InputFile& input, const FileKindResult& kind, const fs::path& output,
                            std::uint32_t size, OutputMode mode, bool topLevel) {
   try {
-    return Write(input, offset, output, size, mode, topLevel);
+    return Write(input, kind, output, size, mode, topLevel);
   } catch (const std::bad_alloc&) {
     return {PictureOutcome::OutOfMemory, {}, {}};
   } catch (...) {

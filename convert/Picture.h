@@ -6,7 +6,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "dds/DdsTexture.h"
+#include "container/FileKind.h"
 #include "io/AtomicOutput.h"
 
 namespace sodrel::convert {
@@ -17,6 +17,7 @@ enum class PictureOutcome {
   Written,
   Refused,       // the preview's header check refused the DDS file
   NotDecoded,    // the library gave no bitmap
+  InputChanged,  // the input was written or cut while it was read
   ScaleFailed,   // the library could not scale the bitmap
   OutOfMemory,   // the bitmap or its scaled copy could not be allocated
   OutputFailed,  // the PNG could not be written; an earlier file there is untouched
@@ -38,13 +39,13 @@ struct [[nodiscard]] PictureResult {
 // The largest --size: no texture the preview accepts has a longer side.
 inline constexpr std::uint32_t kLargestPictureSide = kDdsMaxSide;
 
-// Decodes the texture of the DDS file that starts `offset` bytes into `input` (0 in a DDS file,
-// 64 in a container) exactly as the preview does, scales it to fit `size` x `size` keeping its
-// aspect ratio (a smaller texture keeps its size; 0 keeps the full size) and writes it to
-// `output` as PNG, alpha kept, through an AtomicOutput of `mode`. Unless `topLevel`, the picture
-// is scaled from the smallest mip level stored whole in the file whose long side is at least
-// `size`, not from the top surface. Never throws.
-PictureResult WritePicture(const std::filesystem::path& input, std::uint64_t offset,
+// Decodes the texture of the DDS file in `input`, open and of the kind `kind` (its DDS file's
+// header read into kind.dds), exactly as the preview does, scales it to fit `size` x `size`
+// keeping its aspect ratio (a smaller texture keeps its size; 0 keeps the full size) and writes
+// it to `output` as PNG, alpha kept, through an AtomicOutput of `mode`. Unless `topLevel`, the
+// picture is scaled from the smallest mip level stored whole in the file whose long side is at
+// least `size`, not from the top level. Never throws.
+PictureResult WritePicture(InputFile& input, const FileKindResult& kind,
                            const std::filesystem::path& output, std::uint32_t size, OutputMode mode,
                            bool topLevel = false);
 

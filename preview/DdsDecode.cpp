@@ -55,18 +55,23 @@ DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset,
 }
 
 DecodedDds DecodeDds(InputFile& file, std::uint64_t offset, std::uint32_t levelSide) {
+  return DecodeDds(file, offset, InspectDdsAt(file.fd(), file.size(), offset), levelSide);
+}
+
+DecodedDds DecodeDds(InputFile& file, std::uint64_t offset, const DdsTexture& texture,
+                     std::uint32_t levelSide) {
   DecodedDds decoded;
   // The library trusts the header it reads; it reads only what the check accepted, through a
   // view made from the check's own model of the file.
-  decoded.texture = InspectDdsAt(file.fd(), file.size(), offset);
+  decoded.texture = texture;
   if (!decoded.texture.ok()) return decoded;
   decoded.level = ChooseLevel(decoded.texture, levelSide);
 
   DdsView view(file.fd(), offset, decoded.texture, decoded.level);
   MFreeImage::Bitmap bitmap = LoadView(view);
   // A file cut or rewritten since it was opened would give a picture of two versions.
-  if (!bitmap || view.fileFailed() || !file.Unchanged().ok()) return decoded;
-  decoded.bitmap = std::move(bitmap);
+  decoded.changed = view.fileFailed() || !file.Unchanged().ok();
+  if (bitmap && !decoded.changed) decoded.bitmap = std::move(bitmap);
   return decoded;
 }
 

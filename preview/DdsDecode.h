@@ -18,6 +18,7 @@ struct DecodedDds {
   DdsTexture texture;         // the verdict and the model of the texture
   DdsLevel level;             // the level decoded
   MFreeImage::Bitmap bitmap;  // null when the check refused the file or the library gave nothing
+  bool changed = false;       // the file was cut or written meanwhile: no bitmap
 };
 
 // Decodes what `view` presents with FreeImage, reading through callbacks of ours.
@@ -32,5 +33,8 @@ DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset = 0
                      std::uint32_t levelSide = 0);
 // The same for the file open as `file`, which must be unchanged when the decode ends.
 DecodedDds DecodeDds(InputFile& file, std::uint64_t offset, std::uint32_t levelSide);
+// The same for a file whose DDS file's header was already read into `texture`.
+DecodedDds DecodeDds(InputFile& file, std::uint64_t offset, const DdsTexture& texture,
+                     std::uint32_t levelSide);
 
 }  // namespace sodrel

@@ -248,7 +248,7 @@ const Answer kAnswers[] = {
     {"thumbnail elf.bin o.png", 1, "elf.bin: neither a DDS file nor a texture container"},
     {"thumbnail c.bin no/o.png", 1, "no/o.png: cannot write the PNG file: No such file or"},
     {"thumbnail missing o.png", 1, "missing: cannot open: No such file or directory"},
-    {"!thumbnail c.bin o.png", 1, "c.bin: cannot read", "c.bin"},
+    {"!thumbnail c.bin o.png", 1, "c.bin: changed while it was read", "c.bin"},
     {"!info c.bin", 1, "c.bin: changed while it was read|0 shown, 1 failed", "c.bin"},
     {"info c.bin t.dds e.bin elf.bin cut.bin missing", 1,
      "file:     container, 8384 bytes\n  header:   53 4f 44 52 45 4c 2d 48|DXT1, 128 x "
