@@ -62,12 +62,12 @@ def check_walkthrough(scratch, prefix):  # pasted into a shell, as the README sa
     run("bash", "-e", "-c", script, cwd=source, env=dict(os.environ, HOME=str(home)))
     walk = home / "sodrel-walk"
     names = lambda root: sorted(p.relative_to(root) for p in root.rglob("*") if p.is_file())  # noqa
-    check(sorted(os.listdir(walk)) == ["game", "mod", "work"] and
+    check(sorted(os.listdir(walk)) == ["game", "mod", "pictures", "work"] and
           names(walk / "mod") == names(walk / "game") != [], "mod/ does not mirror game/")
     for name in names(walk / "game"):
         built, edited = (walk / "mod" / name).read_bytes(), name.name == "rock.bin"
         check((walk / "game" / name).read_bytes() == SAMPLE, f"game/{name} was written")
-        check((built == SAMPLE) != edited and built[:64] == SAMPLE[:64] and
+        check((built == SAMPLE) != edited and built[:192] == SAMPLE[:192] and
               len(built) == len(SAMPLE), f"mod/{name} is not {'edited' if edited else 'whole'}")
 
 
