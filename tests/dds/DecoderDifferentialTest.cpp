@@ -29,6 +29,9 @@ struct PillowCase {
 std::vector<PillowCase> PillowCases() {
   const Bytes legacy = MakeDdsHeader(DdsFormat::Dxt1, kWidth, kHeight);
   std::vector<PillowCase> cases = {
+      {"Dxt1", legacy, Bc1, -1},
+      {"Dxt3", With(legacy, 84, dds_fields::FourCC("DXT3")), Bc2, -1},
+      {"Dxt5", With(legacy, 84, dds_fields::FourCC("DXT5")), Bc3, -1},
       {"Bc4", With(legacy, 84, dds_fields::FourCC("ATI1")), Bc4Unsigned, -1},
       {"Bc5", With(legacy, 84, dds_fields::FourCC("ATI2")), Bc5Unsigned, -1}};
   const auto add = [&](std::string name, DxgiFormat dxgi, BlockLayout layout, int tolerance,

@@ -28,6 +28,16 @@ const Rgb kPalette[] = {kRed, kGreen, kBlue, kWhite, kYellow, kCyan, kMagenta, k
 // Every 4x4 block a colour of its own, exact in every format; every pixel a colour of its own.
 const ColourAt ByBlock = [](auto x, auto y) { return kPalette[(x / 4 + 3 * (y / 4)) % 8]; };
 const ColourAt ByPixel = [](auto x, auto y) { return kPalette[(x + 3 * y) % 8]; };
+// The same with an alpha of its own for every pixel, exact in 4 bits; or in 1 bit; or opaque.
+const ColourAt WithAlpha = [](auto x, auto y) {
+  return Rgb{ByPixel(x, y).r, ByPixel(x, y).g, ByPixel(x, y).b, int(17 * ((x + 5 * y) % 16))};
+};
+const ColourAt WithAlphaBit = [](auto x, auto y) {
+  return Rgb{ByPixel(x, y).r, 0, 255, x % 2 * 255};
+};
+const ColourAt Opaque = [](auto x, auto y) {
+  return Rgb{WithAlpha(x, y).r, WithAlpha(x, y).g, WithAlpha(x, y).b};
+};
 // Pixel (x, y) takes colours[(4y + x) % size]: the colours in turn, in rows of 4.
 ColourAt InTurn(std::vector<Rgb> colours) {
   return [=](auto x, auto y) { return colours[(4 * y + x) % colours.size()]; };
@@ -57,8 +67,9 @@ Bytes FourIndices(DdsFormat format, std::uint32_t c0, std::uint32_t c1) {
   return With(With(MakeDds(format, 4, 4, kBlack), 136, c0 | c1 << 16), 140, 0xE4E4E4E4);
 }
 // 5x3 uncompressed pixels.
-Bytes Flat(std::uint32_t flags, std::uint32_t bits, const Masks& masks) {
-  return Concat(UncompressedHeader(5, 3, flags, bits, masks), Pixels(5, 3, bits, masks, ByPixel));
+Bytes Flat(std::uint32_t flags, std::uint32_t bits, const Masks& masks,
+           const ColourAt& colour = ByPixel) {
+  return Concat(UncompressedHeader(5, 3, flags, bits, masks), Pixels(5, 3, bits, masks, colour));
 }
 // A BC4 channel whose pixels i and i + 8 take index i, and its levels from two endpoints.
 Bytes Bc4(int e0, int e1) {
@@ -82,6 +93,7 @@ struct TextureCase {
 };
 
 const Masks k555{0x7C00, 0x3E0, 0x1F, 0}, k565{0xF800, 0x7E0, 0x1F, 0};
+const Masks k4444{0x0F00, 0x00F0, 0x000F, 0xF000}, k5551{0x7C00, 0x3E0, 0x1F, 0x8000};
 const TextureCase kTextures[] = {
     {"Dxt5EndpointsAscending", FourIndices(Dxt5, 0x001F, 0xF800),
      InTurn({kBlue, kRed, {85, 0, 170}, {170, 0, 85}}), 2},
@@ -99,6 +111,22 @@ const TextureCase kTextures[] = {
      Levels({0x40, 0xC0, 1, 2, 0x80, 0x20})},
     {"Dx10R8G8B8A8", Coded(5, 3, R8G8B8A8Unorm, Pixels(5, 3, 32, kRgba, ByPixel))},
     {"Dx10B5G6R5", Coded(5, 3, B5G6R5Unorm, Pixels(5, 3, 16, k565, ByPixel))},
+    // Channels in every order the tables give, alpha where it is kept and never the padding.
+    {"Dx10B8G8R8A8", Coded(5, 3, B8G8R8A8Unorm, Pixels(5, 3, 32, kBgra, WithAlpha)), WithAlpha},
+    {"Dx10B8G8R8X8PaddingIsNoAlpha", Coded(5, 3, B8G8R8X8Unorm, Pixels(5, 3, 32, kBgra, WithAlpha)),
+     Opaque},
+    {"Dx10R8G8B8A8Srgb", Coded(5, 3, R8G8B8A8UnormSrgb, Pixels(5, 3, 32, kRgba, WithAlpha)),
+     WithAlpha},
+    {"Dx10B4G4R4A4", Coded(5, 3, B4G4R4A4Unorm, Pixels(5, 3, 16, k4444, WithAlpha)), WithAlpha},
+    {"Dx10B5G5R5A1", Coded(5, 3, B5G5R5A1Unorm, Pixels(5, 3, 16, k5551, WithAlphaBit)),
+     WithAlphaBit},
+    {"A8B8G8R8AlphaInTheLowByte", Flat(0x41, 32, {0xFF000000, 0xFF0000, 0xFF00, 0xFF}, WithAlpha),
+     WithAlpha},
+    {"R8G8B8A8", Flat(0x41, 32, kRgba, WithAlpha), WithAlpha},
+    {"R8G8B8A8WithoutAlphaFlag", Flat(0x40, 32, kRgba, WithAlpha), Opaque},
+    {"Legacy4444", Flat(0x41, 16, k4444, WithAlpha), WithAlpha},
+    {"Legacy565", Flat(0x40, 16, k565)},
+    {"Legacy444WithoutAlpha", Flat(0x40, 16, {0x0F00, 0x00F0, 0x000F, 0})},
     // The first of six faces, which is all that is read.
     {"Dx10CubeMapFirstFace", Concat(Dx10Header(8, 8, Bc3Unorm, 4), Blocks(Dxt5, 8, 8, ByBlock)),
      ByBlock},

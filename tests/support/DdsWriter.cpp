@@ -49,7 +49,7 @@ Bytes Pixels(std::uint32_t width, std::uint32_t height, std::uint32_t bits, cons
   for (std::uint32_t y = 0; y < height; ++y) {
     for (std::uint32_t x = 0; x < width; ++x) {
       const Rgb c = colourAt(x, y);
-      const int channels[4] = {c.r, c.g, c.b, 255};
+      const int channels[4] = {c.r, c.g, c.b, c.a};
       std::uint32_t value = 0;
       for (std::size_t i = 0; i < 4; ++i) {
         const int shift = masks[i] == 0 ? 0 : std::countr_zero(masks[i]);

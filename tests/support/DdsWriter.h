@@ -50,7 +50,7 @@ Bytes UncompressedHeader(std::uint32_t width, std::uint32_t height, std::uint32_
 Bytes Dx10Header(std::uint32_t width, std::uint32_t height, DxgiFormat format,
                  std::uint32_t miscFlag = 0, std::uint32_t dimension = 3);
 
-// Packed rows of `bits`-bit pixels, each channel's value scaled into its mask, alpha opaque.
+// Packed rows of `bits`-bit pixels, each channel's value (alpha included) scaled into its mask.
 Bytes Pixels(std::uint32_t width, std::uint32_t height, std::uint32_t bits, const Masks& masks,
              const ColourAt& colourAt);
 
