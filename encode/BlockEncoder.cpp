@@ -50,8 +50,9 @@ void EncodeRow(const RgbaImage& image, std::uint32_t row, BlockEncoding encoding
                std::byte* out) {
   const std::size_t blockBytes = EncodedBlockBytes(encoding);
   const std::uint32_t top = 4 * row, rows = std::min<std::uint32_t>(4, image.height - top);
-  for (std::uint32_t left = 0; left < image.width; left += 4, out += blockBytes) {
-    const std::uint32_t columns = std::min<std::uint32_t>(4, image.width - left);
+  // 64-bit, so that the last block of a row near 2^32 pixels wide ends the loop.
+  for (std::uint64_t left = 0; left < image.width; left += 4, out += blockBytes) {
+    const auto columns = static_cast<std::uint32_t>(std::min<std::uint64_t>(4, image.width - left));
     std::uint8_t pixels[64] = {};
     int counted = 0;
     for (std::uint32_t y = 0; y < rows; ++y) {
@@ -79,8 +80,9 @@ std::size_t EncodedBlockBytes(BlockEncoding encoding) {
 std::vector<std::byte> EncodeBlocks(const RgbaImage& image, BlockEncoding encoding,
                                     unsigned threads, ColourFit fit) {
   if (!HasItsPixels(image) || image.width == 0 || image.height == 0) return {};
-  const std::uint32_t blockRows = (image.height + 3) / 4;
-  const std::size_t rowBytes = std::size_t{(image.width + 3) / 4} * EncodedBlockBytes(encoding);
+  // Rounded up in 64 bits: a side near 2^32 must not wrap round to a few blocks.
+  const auto blockRows = static_cast<std::uint32_t>((std::uint64_t{image.height} + 3) / 4);
+  const std::size_t rowBytes = (std::uint64_t{image.width} + 3) / 4 * EncodedBlockBytes(encoding);
   std::vector<std::byte> blocks(rowBytes * blockRows);
   const int fitFlag = fit == ColourFit::Range ? squish::kColourRangeFit : squish::kColourClusterFit;
 
