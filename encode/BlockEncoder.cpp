@@ -13,17 +13,6 @@
 namespace sodrel {
 namespace {
 
-// One channel of 16 pixels as a BC4 block. Debian's libsquish 1.15 takes kBc4 and kBc5 for DXT1
-// (its blocks decode as colour, not as one channel), so the channel goes through the alpha half
-// of a DXT5 block, which is a BC4 block; the colour half is black, which costs next to nothing.
-void EncodeChannel(const std::uint8_t* rgba, unsigned channel, int counted, std::byte* out) {
-  std::uint8_t alphaOnly[64] = {};
-  for (int i = 0; i < 16; ++i) alphaOnly[4 * i + 3] = rgba[4 * i + channel];
-  std::byte dxt5[16];
-  squish::CompressMasked(alphaOnly, counted, dxt5, squish::kDxt5 | squish::kColourRangeFit);
-  std::memcpy(out, dxt5, 8);
-}
-
 void EncodeBlock(const std::uint8_t* rgba, int counted, BlockEncoding encoding, int fitFlag,
                  std::byte* out) {
   switch (encoding) {
@@ -34,11 +23,10 @@ void EncodeBlock(const std::uint8_t* rgba, int counted, BlockEncoding encoding, 
       return squish::CompressMasked(rgba, counted, out, squish::kDxt3 | fitFlag);
     case BlockEncoding::Bc3:
       return squish::CompressMasked(rgba, counted, out, squish::kDxt5 | fitFlag);
-    case BlockEncoding::Bc4:
-      return EncodeChannel(rgba, 0, counted, out);
-    case BlockEncoding::Bc5:
-      EncodeChannel(rgba, 0, counted, out);
-      return EncodeChannel(rgba, 1, counted, out + 8);
+    case BlockEncoding::Bc4:  // red
+      return squish::CompressMasked(rgba, counted, out, squish::kBc4);
+    case BlockEncoding::Bc5:  // red, then green
+      return squish::CompressMasked(rgba, counted, out, squish::kBc5);
     case BlockEncoding::Bc7:
       return EncodeBc7Block(rgba, static_cast<std::uint16_t>(counted), out);
   }
