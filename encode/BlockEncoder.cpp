@@ -13,17 +13,6 @@
 namespace sodrel {
 namespace {
 
-// One channel of 16 pixels as a BC4 block. Debian's libsquish 1.15 takes kBc4 and kBc5 for DXT1
-// (its blocks decode as colour, not as one channel), so the channel goes through the alpha half
-// of a DXT5 block, which is a BC4 block; the colour half is black, which costs next to nothing.
-void EncodeChannel(const std::uint8_t* rgba, unsigned channel, int counted, std::byte* out) {
-  std::uint8_t alphaOnly[64] = {};
-  for (int i = 0; i < 16; ++i) alphaOnly[4 * i + 3] = rgba[4 * i + channel];
-  std::byte dxt5[16];
-  squish::CompressMasked(alphaOnly, counted, dxt5, squish::kDxt5 | squish::kColourRangeFit);
-  std::memcpy(out, dxt5, 8);
-}
-
 void EncodeBlock(const std::uint8_t* rgba, int counted, BlockEncoding encoding, int fitFlag,
                  std::byte* out) {
   switch (encoding) {
@@ -34,11 +23,10 @@ void EncodeBlock(const std::uint8_t* rgba, int counted, BlockEncoding encoding, 
       return squish::CompressMasked(rgba, counted, out, squish::kDxt3 | fitFlag);
     case BlockEncoding::Bc3:
       return squish::CompressMasked(rgba, counted, out, squish::kDxt5 | fitFlag);
-    case BlockEncoding::Bc4:
-      return EncodeChannel(rgba, 0, counted, out);
-    case BlockEncoding::Bc5:
-      EncodeChannel(rgba, 0, counted, out);
-      return EncodeChannel(rgba, 1, counted, out + 8);
+    case BlockEncoding::Bc4:  // red
+      return squish::CompressMasked(rgba, counted, out, squish::kBc4);
+    case BlockEncoding::Bc5:  // red, then green
+      return squish::CompressMasked(rgba, counted, out, squish::kBc5);
     case BlockEncoding::Bc7:
       return EncodeBc7Block(rgba, static_cast<std::uint16_t>(counted), out);
   }
@@ -50,8 +38,9 @@ void EncodeRow(const RgbaImage& image, std::uint32_t row, BlockEncoding encoding
                std::byte* out) {
   const std::size_t blockBytes = EncodedBlockBytes(encoding);
   const std::uint32_t top = 4 * row, rows = std::min<std::uint32_t>(4, image.height - top);
-  for (std::uint32_t left = 0; left < image.width; left += 4, out += blockBytes) {
-    const std::uint32_t columns = std::min<std::uint32_t>(4, image.width - left);
+  // 64-bit, so that the last block of a row near 2^32 pixels wide ends the loop.
+  for (std::uint64_t left = 0; left < image.width; left += 4, out += blockBytes) {
+    const auto columns = static_cast<std::uint32_t>(std::min<std::uint64_t>(4, image.width - left));
     std::uint8_t pixels[64] = {};
     int counted = 0;
     for (std::uint32_t y = 0; y < rows; ++y) {
@@ -79,8 +68,9 @@ std::size_t EncodedBlockBytes(BlockEncoding encoding) {
 std::vector<std::byte> EncodeBlocks(const RgbaImage& image, BlockEncoding encoding,
                                     unsigned threads, ColourFit fit) {
   if (!HasItsPixels(image) || image.width == 0 || image.height == 0) return {};
-  const std::uint32_t blockRows = (image.height + 3) / 4;
-  const std::size_t rowBytes = std::size_t{(image.width + 3) / 4} * EncodedBlockBytes(encoding);
+  // Rounded up in 64 bits: a side near 2^32 must not wrap round to a few blocks.
+  const auto blockRows = static_cast<std::uint32_t>((std::uint64_t{image.height} + 3) / 4);
+  const std::size_t rowBytes = (std::uint64_t{image.width} + 3) / 4 * EncodedBlockBytes(encoding);
   std::vector<std::byte> blocks(rowBytes * blockRows);
   const int fitFlag = fit == ColourFit::Range ? squish::kColourRangeFit : squish::kColourClusterFit;
 
