@@ -41,7 +41,7 @@ PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, 
     if (!WriteBmp(decoded.bitmap.get(), bmp).ok()) return {PreviewOutcome::SaveFailed};
 
     failure = PreviewOutcome::PictureUnreadable;
-    const QImage picture = ReadPicture(bmp, std::move(decoded.bitmap));
+    const QImage picture = ReadPicture(bmp, sink.drawnSize());
     if (picture.isNull()) return {PreviewOutcome::PictureUnreadable};
     sink.ShowPicture(picture);
     return {PreviewOutcome::Shown};

@@ -140,6 +140,10 @@ void frmMain::ShowPicture(const QImage& picture) {
   Image1->setPixmap(QPixmap::fromImage(picture));
 }
 
+QSize frmMain::drawnSize() const {
+  return Image1->size();
+}
+
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Image2 && IsMouseButtonEvent(event)) {
     return true;  // the banner takes every press and release over it and does nothing

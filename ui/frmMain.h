@@ -28,6 +28,7 @@ class frmMain : public QMainWindow, public PictureSink {
   QString currentPath() const;
 
   void ShowPicture(const QImage& picture) override;
+  QSize drawnSize() const override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
