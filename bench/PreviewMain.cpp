@@ -2,8 +2,11 @@
 //
 // One preview of an exported texture without the window: what the window's preview does after
 // an export (copy CURRENT_PATH.dds into Temp/, decode, write the BMP, load the picture), with a
-// sink that only keeps the picture. Fails unless a picture of WIDTH x HEIGHT was shown.
+// sink that only keeps the picture and draws it at the size of the window's preview area. WIDTH
+// and HEIGHT are the texture's: fails unless the picture shown has them, each bounded by that
+// area's.
 #include <QImage>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,6 +20,7 @@ namespace {
 class KeepingSink : public sodrel::PictureSink {
  public:
   void ShowPicture(const QImage& picture) override { picture_ = picture; }
+  QSize drawnSize() const override { return {1329, 561}; }
   const QImage& picture() const { return picture_; }
 
  private:
@@ -40,8 +44,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "\n");
     return 1;
   }
-  const int width = std::atoi(argv[3]);
-  const int height = std::atoi(argv[4]);
+  const int width = std::min(std::atoi(argv[3]), sink.drawnSize().width());
+  const int height = std::min(std::atoi(argv[4]), sink.drawnSize().height());
   if (sink.picture().width() != width || sink.picture().height() != height) {
     std::fprintf(stderr, "preview: the picture is %d x %d, not %d x %d\n", sink.picture().width(),
                  sink.picture().height(), width, height);

@@ -167,8 +167,9 @@ struct Suite {
     return RunTimed(make).succeeded;
   }
 
-  bool Record(const Case& c, const std::function<bool()>& check) {
-    std::optional<CaseSummary> summary = Time(c, options.warmups, options.runs);
+  bool Record(const Case& c, const std::function<bool()>& check, int runs = 0) {
+    std::optional<CaseSummary> summary =
+        Time(c, options.warmups, runs > 0 && !options.quick ? runs : options.runs);
     if (!summary || !check()) return false;
     results.push_back(*summary);
     peerLabels.push_back(c.peerLabel);
@@ -188,8 +189,10 @@ struct Suite {
     return true;
   }
 
-  bool Export(std::uint64_t size) {
-    const std::string name = "export_" + SizeName(size);
+  // With `replace`, every counted run replaces the output of the run before it (ours and the
+  // peer's alike), rather than writing a new one.
+  bool Export(std::uint64_t size, bool replace = false) {
+    const std::string name = (replace ? "replace_" : "export_") + SizeName(size);
     if (!Wanted(name)) return true;
     const fs::path folder = options.work / "export";
     const fs::path container = folder / "texture.bin";
@@ -202,10 +205,13 @@ struct Suite {
     if (error || (error = WriteFilledFile(container, prefix, size))) {
       return Report(name + ": cannot make the container", error);
     }
+    const std::vector<fs::path> removeOurs{ours}, removePeer{peer};
     const Case c{name,
                  "tail -c +65 in.bin > out.dds",
-                 {{{options.benchProgram.string(), "export", container.string()}, {}}, {ours}},
-                 {{{"tail", "-c", "+65", container.string()}, peer}, {peer}}};
+                 {{{options.benchProgram.string(), "export", container.string()}, {}},
+                  replace ? std::vector<fs::path>{} : removeOurs},
+                 {{{"tail", "-c", "+65", container.string()}, peer},
+                  replace ? std::vector<fs::path>{} : removePeer}};
     const bool ok = Record(c, [&] { return Same(ours, peer, name); });
     fs::remove_all(folder, error);
     return ok;
@@ -242,8 +248,9 @@ struct Suite {
     return ok;
   }
 
-  // ImageMagick reads neither BC7 nor BC6H; Debian's Pillow opens, loads and saves them instead.
-  bool Preview(TextureFormat format, std::uint32_t side) {
+  // ImageMagick reads neither BC7 nor BC6H; Debian's Pillow opens, loads and saves them instead,
+  // and every texture with `pillow`.
+  bool Preview(TextureFormat format, std::uint32_t side, bool pillow = false) {
     const std::string name =
         "preview_" + std::string(FormatName(format)) + "_" + std::to_string(side);
     if (!Wanted(name)) return true;
@@ -258,7 +265,7 @@ struct Suite {
       return Report(name + ": cannot make the texture", error);
     }
     const std::string sideText = std::to_string(side);
-    const bool pillow = format == TextureFormat::Bc7 || format == TextureFormat::Bc6h;
+    pillow = pillow || format == TextureFormat::Bc7 || format == TextureFormat::Bc6h;
     const Command peerCommand =
         pillow ? Command{{"/usr/bin/python3", "-c", kPillowToBmp, dds.string(), peer.string()}, {}}
                : Command{{"convert", dds.string(), peer.string()}, {}};
@@ -338,6 +345,60 @@ struct Suite {
     if (!read) return Report(name + ": cannot count the bytes read (is strace installed?)");
     return *read <= allowed || Report(name + ": read " + std::to_string(*read) + " bytes of the " +
                                       "texture, more than " + std::to_string(allowed));
+  }
+
+  // sodrel-convert png of one texture against Pillow's open, load and save as BMP of it.
+  bool Png(TextureFormat format, std::uint32_t side) {
+    const std::string name = "png_" + std::to_string(side);
+    if (!Wanted(name)) return true;
+    const fs::path folder = options.work / "png1";
+    const fs::path dds = folder / "texture.dds";
+    const fs::path ours = folder / "texture.dds.png";
+    const fs::path peer = folder / "peer.bmp";
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error || !MakeTexture(dds, format, side, false)) {
+      return Report(name + ": cannot make the texture", error);
+    }
+    const Case c{
+        name,
+        "python3 (Pillow): open, load, save in.dds as out.bmp",
+        {{{options.convertProgram.string(), "png", "-q", dds.string()}, {}}, {ours}},
+        {{{"/usr/bin/python3", "-c", kPillowToBmp, dds.string(), peer.string()}, {}}, {peer}}};
+    const bool ok =
+        Record(c, [&] { return IsPngOf(ours, side, side) || Report(name + ": no PNG"); });
+    fs::remove_all(folder, error);
+    return ok;
+  }
+
+  // The fixed cost of a short command: sodrel-convert info and thumbnail of one small texture
+  // against a bare process start. Many runs, as each takes milliseconds.
+  bool ShortCommands() {
+    const fs::path folder = options.work / "short";
+    const fs::path dds = folder / "small.dds";
+    const fs::path png = folder / "small.png";
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error || !MakeTexture(dds, TextureFormat::Dxt5, 64, false)) {
+      return Report("short commands: cannot make the texture", error);
+    }
+    const Side bare{{{"/bin/true"}, {}}, {}};
+    const std::string convert = options.convertProgram.string();
+    const Case cases[] = {
+        {"short_info", "/bin/true", {{{convert, "info", dds.string()}, "/dev/null"}, {}}, bare},
+        {"short_thumbnail",
+         "/bin/true",
+         {{{convert, "thumbnail", dds.string(), png.string()}, {}}, {png}},
+         bare}};
+    bool ok = true;
+    for (const Case& c : cases) {
+      if (Wanted(c.name))
+        ok = Record(
+                 c, [] { return true; }, 101) &&
+             ok;
+    }
+    fs::remove_all(folder, error);
+    return ok;
   }
 
   // sodrel-convert png -r over a folder of textures, two jobs against one. Each run writes into
@@ -521,7 +582,16 @@ int RunSuite(const SuiteOptions& options) {
   bool ok = true;
   for (std::uint64_t size : sizes) ok = suite.Export(size) && ok;
   for (std::uint64_t size : sizes) ok = suite.Build(size) && ok;
+  const std::vector<std::uint64_t> replaced =
+      options.quick ? std::vector<std::uint64_t>{kMiB}
+                    : std::vector<std::uint64_t>{16 * kMiB, 256 * kMiB};
+  for (std::uint64_t size : replaced) ok = suite.Export(size, true) && ok;
   for (TextureFormat format : kTextureFormats) ok = suite.Preview(format, side) && ok;
+  // What the window waits for with the largest textures, against Pillow.
+  ok = suite.Preview(TextureFormat::Dxt5, options.quick ? 32 : 8192, true) && ok;
+  ok = suite.Preview(TextureFormat::Dxt1, options.quick ? 32 : 16384, true) && ok;
+  ok = suite.Png(TextureFormat::Dxt1, options.quick ? 32 : 16384) && ok;
+  ok = suite.ShortCommands() && ok;
   for (const bool mips : {false, true}) {
     ok = suite.Thumbnail(TextureFormat::Dxt5, side, options.quick ? 16 : 256, mips) && ok;
   }

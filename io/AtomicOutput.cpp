@@ -33,10 +33,18 @@ IoResult Failed(std::errc error) {
   return {IoOutcome::WriteFailed, std::make_error_code(error)};
 }
 
+// The folder's entry for a rename is on disk once the folder is synced. Not every filesystem syncs
+// a folder (some refuse with EINVAL); the new file is in place and whole either way.
+void SyncFolderOf(const std::filesystem::path& destination) {
+  const UniqueFd folder(::open(FolderOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.valid()) ::fsync(folder.get());
+}
+
 }  // namespace
 
-AtomicOutput::AtomicOutput(std::filesystem::path destination, OutputMode mode)
-    : destination_(std::move(destination)), mode_(mode) {}
+AtomicOutput::AtomicOutput(std::filesystem::path destination, OutputMode mode,
+                           Durability durability)
+    : destination_(std::move(destination)), mode_(mode), durability_(durability) {}
 
 AtomicOutput::~AtomicOutput() {
   if (!committed_) Discard();
@@ -115,7 +123,12 @@ IoResult AtomicOutput::Commit() {
              ::close(fd_.release()) == 0;
       break;
     }
-    case Way::Named:
+    case Way::Named: {
+      struct stat existing {};
+      // A new output skips the waits: a power loss then leaves no file or the whole one as well.
+      const bool sync = mode_ == OutputMode::Replace && durability_ == Durability::SyncReplaced &&
+                        ::lstat(destination_.c_str(), &existing) == 0;
+      if (sync && ::fsync(fd_.get()) != 0) break;
       if (::close(fd_.release()) != 0) break;
       if (mode_ == OutputMode::Keep) {
         if (const IoResult linked = LinkNamedWithoutReplacing(); !linked.ok()) {
@@ -125,8 +138,10 @@ IoResult AtomicOutput::Commit() {
         done = true;
       } else {
         done = ::rename(temporary_.c_str(), destination_.c_str()) == 0;
+        if (done && sync) SyncFolderOf(destination_);
       }
       break;
+    }
     case Way::None:
       break;
   }

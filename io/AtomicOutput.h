@@ -15,6 +15,14 @@ enum class OutputMode {
   FillPlaceholder,
 };
 
+// Whether replacing an existing file with an output waits until both are on disk.
+enum class Durability {
+  // Replace: when a file is there to be replaced, the new file's data reaches the disk before the
+  // rename and the folder after it, so that a power loss leaves the old file or the new one.
+  SyncReplaced,
+  Scratch,  // never waits: working files, which the next command makes again
+};
+
 // Writes a file that appears at its destination whole or not at all: under a temporary name in
 // the destination's folder, renamed over the destination only when Commit() is called; or, for
 // Keep where the kernel and the filesystem allow it, as an unnamed file (O_TMPFILE) linked in at
@@ -24,7 +32,8 @@ enum class OutputMode {
 // Commit() fail, with std::errc::interrupted.
 class AtomicOutput {
  public:
-  explicit AtomicOutput(std::filesystem::path destination, OutputMode mode = OutputMode::Replace);
+  explicit AtomicOutput(std::filesystem::path destination, OutputMode mode = OutputMode::Replace,
+                        Durability durability = Durability::SyncReplaced);
   AtomicOutput(const AtomicOutput&) = delete;
   AtomicOutput& operator=(const AtomicOutput&) = delete;
   ~AtomicOutput();
@@ -49,6 +58,7 @@ class AtomicOutput {
 
   std::filesystem::path destination_;
   OutputMode mode_;
+  Durability durability_;
   Way way_ = Way::None;
   std::filesystem::path temporary_;
   UniqueFd fd_;

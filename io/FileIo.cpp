@@ -243,7 +243,7 @@ IoResult CopyFileReplacing(const std::filesystem::path& source,
                            const std::filesystem::path& destination) {
   InputFile in;
   if (IoResult opened = in.Open(source); !opened.ok()) return opened;
-  AtomicOutput output(destination);
+  AtomicOutput output(destination, OutputMode::Replace, Durability::Scratch);
   if (IoResult created = output.Open(); !created.ok()) return created;
   if (IoResult copied = CopyBytes(in.fd(), 0, output.fd(), in.size()); !copied.ok()) return copied;
   if (IoResult same = in.Unchanged(); !same.ok()) return same;

@@ -72,7 +72,8 @@ IoResult CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t length);
 // Writes all of `data` to the current position of `out`.
 IoResult WriteAll(int out, std::span<const std::byte> data);
 
-// Replaces `destination` with a whole copy of `source`, atomically (see AtomicOutput).
+// Replaces `destination` with a whole copy of `source`, atomically (see AtomicOutput), without
+// waiting for the disk: for working files.
 IoResult CopyFileReplacing(const std::filesystem::path& source,
                            const std::filesystem::path& destination);
 

@@ -3,15 +3,14 @@
 #include <QImage>
 #include <filesystem>
 
-#include "preview/MFreeImage.h"
-
 namespace sodrel {
 
 // Reads the BMP at `path` (native bytes, passed unchanged) as the picture to show, opaque as a
-// BMP is shown; a null image when it cannot be read. `written` is the bitmap the BMP was just
-// saved from, or null: when the file still holds a picture of its size and layout, its rows are
-// read into that bitmap's pixels, which the picture then takes over, so a 64 MiB picture costs
-// no second allocation; any other BMP is read by FreeImage.
-QImage ReadPicture(const std::filesystem::path& path, MFreeImage::Bitmap written);
+// BMP is shown, scaled down (BoxScale) on each side that is longer than that of `drawnSize`, the
+// size it will be drawn at (an empty size: the BMP's own). The rows are read a band at a time,
+// so the picture costs its own size and a band, never the BMP's whole. A null image unless the
+// file is an uncompressed BMP of 8 (palettised), 24 or 32 bits a pixel, at most 65536 pixels a
+// side, whose sizes agree with its data, and stays unchanged while it is read.
+QImage ReadPicture(const std::filesystem::path& path, QSize drawnSize);
 
 }  // namespace sodrel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSize>
+
 class QImage;
 
 namespace sodrel {
@@ -10,6 +12,9 @@ class PictureSink {
   virtual ~PictureSink() = default;
   // Replaces the picture shown with `picture`.
   virtual void ShowPicture(const QImage& picture) = 0;
+  // The size the picture is drawn at, to which a larger one is scaled down before it is shown;
+  // an empty size: the picture's own.
+  virtual QSize drawnSize() const { return {}; }
 };
 
 }  // namespace sodrel

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 // `bmp` only once the library says it is complete: a failed save leaves the previous BMP as it
 // was, and a link planted at `bmp` is replaced rather than followed.
 IoResult WriteBmp(FIBITMAP* bitmap, const fs::path& bmp) {
-  AtomicOutput output(bmp);
+  AtomicOutput output(bmp, OutputMode::Replace, Durability::Scratch);
   if (IoResult created = output.Open(); !created.ok()) return created;
   if (!MFreeImage::Save(FIF_BMP, bitmap, output.temporaryPath().c_str(), 0)) {
     return {IoOutcome::WriteFailed, {}};
@@ -41,7 +41,7 @@ PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, 
     if (!WriteBmp(decoded.bitmap.get(), bmp).ok()) return {PreviewOutcome::SaveFailed};
 
     failure = PreviewOutcome::PictureUnreadable;
-    const QImage picture = ReadPicture(bmp, std::move(decoded.bitmap));
+    const QImage picture = ReadPicture(bmp, sink.drawnSize());
     if (picture.isNull()) return {PreviewOutcome::PictureUnreadable};
     sink.ShowPicture(picture);
     return {PreviewOutcome::Shown};

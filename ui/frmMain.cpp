@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include "ui/AppTexts.h"
+#include "ui/BusyPointer.h"
 #include "ui/FileCommands.h"
 
 namespace sodrel {
@@ -139,6 +140,10 @@ void frmMain::ShowPicture(const QImage& picture) {
   Image1->setPixmap(QPixmap::fromImage(picture));
 }
 
+QSize frmMain::drawnSize() const {
+  return Image1->size();
+}
+
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Image2 && IsMouseButtonEvent(event)) {
     return true;  // the banner takes every press and release over it and does nothing
@@ -191,14 +196,24 @@ void frmMain::mnuOpenFile_Click() {
   if (chosen.isEmpty()) return;
   OpenFile->setText(chosen);
   // The window reports no failure: each step's outcome is left to the files it wrote.
-  ExportAndPreview(currentFile(), places_, *this);
+  RunCommand([&] { ExportAndPreview(currentFile(), places_, *this); });
 }
 
 void frmMain::mnuImportFile_Click() {
   const QString chosen = AskForFile(kImportDialogTitle, QStringLiteral("DDS textures (*.dds)"));
   if (chosen.isEmpty()) return;
   OpenFile->setText(chosen);
-  RunImport(currentFile(), places_, *this);
+  RunCommand([&] { RunImport(currentFile(), places_, *this); });
+}
+
+void frmMain::RunCommand(const std::function<void()>& command) {
+  commandRunning_ = true;
+  {
+    const BusyPointer busy(this);
+    command();
+  }
+  commandRunning_ = false;
+  if (closeAfterCommand_) close();
 }
 
 void frmMain::cmdQuillmoor_Click() {
@@ -215,6 +230,13 @@ void frmMain::Copyright_Click() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+  // A close that arrives while the busy pointer is put up waits for the command, whose working
+  // files the clean-up would otherwise miss.
+  if (commandRunning_) {
+    closeAfterCommand_ = true;
+    event->ignore();
+    return;
+  }
   Form_Unload();
   event->accept();
 }

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <filesystem>
+#include <functional>
 
 #include "preview/PictureSink.h"
 #include "workfiles/WorkPlaces.h"
@@ -27,6 +28,7 @@ class frmMain : public QMainWindow, public PictureSink {
   QString currentPath() const;
 
   void ShowPicture(const QImage& picture) override;
+  QSize drawnSize() const override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,6 +51,8 @@ class frmMain : public QMainWindow, public PictureSink {
   QString AskForFile(const QString& title, const QString& kindFilter);
   void ShowMessage(const QString& text, bool informationIcon);
   std::filesystem::path currentFile() const;
+  // Runs a file command once its dialog has closed with a file, under the busy pointer.
+  void RunCommand(const std::function<void()>& command);
 
   const WorkPlaces places_;
   QLabel* Image1 = nullptr;
@@ -58,6 +62,8 @@ class frmMain : public QMainWindow, public PictureSink {
   QMenu* Menu = nullptr;  // the menu bar's first menu and the preview area's popup
   QMenu* About = nullptr;
   QMenu* Visit = nullptr;
+  bool commandRunning_ = false;
+  bool closeAfterCommand_ = false;
 };
 
 }  // namespace sodrel

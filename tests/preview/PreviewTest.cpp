@@ -7,6 +7,7 @@
 
 #include "dds/DdsFields.h"
 #include "preview/DdsDecode.h"
+#include "preview/PictureFile.h"
 #include "tests/support/DdsWriter.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/Rows.h"
@@ -33,7 +34,7 @@ const ColourAt WithAlpha = [](auto x, auto y) {
   return Rgb{ByPixel(x, y).r, ByPixel(x, y).g, ByPixel(x, y).b, int(17 * ((x + 5 * y) % 16))};
 };
 const ColourAt WithAlphaBit = [](auto x, auto y) {
-  return Rgb{ByPixel(x, y).r, 0, 255, x % 2 * 255};
+  return Rgb{ByPixel(x, y).r, 0, 255, int(x % 2 * 255)};
 };
 const ColourAt Opaque = [](auto x, auto y) {
   return Rgb{WithAlpha(x, y).r, WithAlpha(x, y).g, WithAlpha(x, y).b};
@@ -201,6 +202,69 @@ TEST_P(ShowsTexture, AtItsSizeWithEveryPixelsColour) {
 }
 
 SODREL_NAMED_ROWS(Layouts, ShowsTexture, kTextures);
+
+// Gradients on every axis of a w x h picture, so that scaling it in any other way (rows turned
+// over, columns shifted) shows.
+ColourAt Gradient(int w, int h) {
+  return [=](int x, int y) { return Rgb{255 * x / w, 255 * y / h, 255 * (x + y) / (w + h)}; };
+}
+Bytes Grey(std::uint32_t w, std::uint32_t h) {
+  return Concat(UncompressedHeader(w, h, 0x20000, 8, {0xFF}),
+                Pixels(w, h, 8, {0xFF}, Gradient(w, h)));
+}
+
+// A picture larger than the area it is drawn in is read from the BMP (32-, 24- and 8-bit, as
+// FreeImage writes them) already scaled down to that area, as scaling the whole BMP does, within
+// a level; one that fits is shown as it is.
+TEST(ShowsPicture, LargerThanItsAreaScaledDownAsTheWholePictureScales) {
+  const Bytes textures[] = {MakeDds(Rgb32, 2900, 1300, Gradient(2900, 1300)),
+                            MakeDds(Rgb24, 1500, 600, Gradient(1500, 600)), Grey(1400, 3000),
+                            MakeDds(Rgb32, 300, 100, Gradient(300, 100))};
+  for (const Bytes& texture : textures) {
+    ProgramFolder program;
+    WriteFile(WorkFilePath(program.path(), WorkFile::PictureImportFile), texture);
+    RecordingSink sink;
+    sink.drawn = QSize(1329, 561);
+    ASSERT_TRUE(PreviewImported(program.path(), sink).ok());
+    const QImage bmp(
+        QString::fromStdString(WorkFilePath(program.path(), WorkFile::PictureLoadBmp)));
+    const QImage want = bmp.scaled(bmp.size().boundedTo(sink.drawn), Qt::IgnoreAspectRatio,
+                                   Qt::SmoothTransformation)
+                            .convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(sink.picture.size(), want.size());
+    int off = 0;
+    for (int y = 0; y < want.height(); ++y) {
+      for (int x = 0; x < want.width(); ++x) {
+        const QColor a = sink.picture.pixelColor(x, y), b = want.pixelColor(x, y);
+        off = std::max({off, std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                        std::abs(a.blue() - b.blue())});
+      }
+    }
+    EXPECT_LE(off, bmp.size() == want.size() ? 0 : 1) << bmp.width() << " x " << bmp.height();
+  }
+}
+
+// A BMP whose header disagrees with its data, or that holds what the preview never writes, gives
+// no picture: {the 32-bit field at, its value}, or cut by a byte (at 0).
+TEST(ShowsPicture, NoneFromABmpWhoseSizesDisagreeWithItsData) {
+  TempFolder folder;
+  QImage(5, 3, QImage::Format_RGB888).save(QString::fromStdString(folder / "a.bmp"));
+  const Bytes good = ReadFile(folder / "a.bmp");
+  const std::pair<std::size_t, std::uint32_t> changes[] = {{2, std::uint32_t(good.size() + 1)},
+                                                           {10, std::uint32_t(good.size() - 44)},
+                                                           {18, 6},
+                                                           {22, 4},
+                                                           {18, 0},
+                                                           {22, 0x80000000},
+                                                           {28, 16},
+                                                           {30, 1},
+                                                           {0, 0}};
+  EXPECT_FALSE(ReadPicture(folder / "a.bmp", {}).isNull()) << "the BMP as written";
+  for (const auto& [at, value] : changes) {
+    WriteFile(folder / "a.bmp", at == 0 ? Slice(good, 0, good.size() - 1) : With(good, at, value));
+    EXPECT_TRUE(ReadPicture(folder / "a.bmp", {}).isNull()) << at << " " << value;
+  }
+}
 
 // A header and, when the check accepts it, the exact number of bytes after the header that the
 // preview reads: that many are accepted and one fewer is not. Refused headers come with bytes

@@ -19,8 +19,10 @@ struct RecordingSink : PictureSink {
     const QColor c = picture.pixelColor(x, y);
     return {c.red(), c.green(), c.blue()};
   }
+  QSize drawnSize() const override { return drawn; }
   int calls = 0;
   QImage picture;
+  QSize drawn;  // none: the picture at its own size
 };
 
 }  // namespace sodrel::test

@@ -11,6 +11,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 
+#include "io/ChangeWatch.h"
 #include "tests/support/TestFiles.h"
 #include "ui/frmMain.h"
 
@@ -117,6 +118,29 @@ TEST_F(MainWindow, CancellingChangesNothingAndAMissingFileIsTakenAsThePathOnly) 
   EXPECT_EQ(Entries(program.path()), (std::set<std::string>{"KX00.dll", "Temp"}));
   EXPECT_TRUE(Entries(program / "Temp").empty());
   EXPECT_TRUE(Find<QLabel>("Image1")->pixmap().isNull());
+}
+
+// From the file chosen to the command's end (looked at as each input is read) the pointer is the
+// busy one, and none is left afterwards, whether the export, the build or the preview failed.
+TEST_F(MainWindow, BusyPointerWhileACommandRunsAndNoneAfter) {
+  static std::vector<int> seen;
+  ChangeWatchHooks::beforeDrain = [](int) {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    seen.push_back(cursor != nullptr ? cursor->shape() : -1);
+  };
+  fs::copy_file(fs::path(SODREL_SOURCE_DIR) / "samples/sample.bin", program / "sample.bin");
+  WriteFile(program / "junk.bin", Pattern(200));  // built and exported, never shown
+  for (const auto& [item, name] : {std::pair{"mnuOpenFile", "sample.bin"},
+                                   {"mnuOpenFile", "junk.bin"},
+                                   {"mnuImportFile", "junk.bin"},
+                                   {"mnuOpenFile", "missing.bin"}}) {
+    seen.clear();
+    Choose(item, program / name);
+    EXPECT_EQ(seen.empty(), name == std::string("missing.bin")) << item << " " << name;
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), Qt::WaitCursor), seen.size()) << name;
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << item << " " << name;
+  }
+  ChangeWatchHooks::beforeDrain = nullptr;
 }
 
 // Closing deletes the working files in their order and stops at the first it cannot delete (a
