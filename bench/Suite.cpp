@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t kMiB = 1ull << 20;
 
 constexpr const char* kPillowToBmp =
-    "import sys\nfrom PIL import Image\nwith Image.open(sys.argv[1]) as im:\n"
+    "import sys\nfrom PIL import Image\nImage.MAX_IMAGE_PIXELS = None\n"
+    "with Image.open(sys.argv[1]) as im:\n"
     "    im.load()\n    im.save(sys.argv[2], 'BMP')\n";
 
 struct Side {

@@ -36,7 +36,7 @@ void LevelDecoder::DecodeStored(std::uint32_t firstRow, std::uint32_t rows, std:
   const std::uint32_t width = level_.width;
   const std::size_t outRow = std::size_t{width} * 4;
   for (std::uint32_t r = firstRow; r < firstRow + rows; ++r) {
-    const std::byte* stored = stored_.data() + std::size_t{r - firstRow} * level_.rowBytes;
+    const std::byte* stored = stored_.data() + std::size_t{r - storedFirst_} * level_.rowBytes;
     if (!f.blockCompressed()) {
       std::uint8_t* to = out + std::size_t{r - first} * outRow;
       if (f.pixels == PixelLayout::Masked) {
@@ -81,6 +81,7 @@ IoResult LevelDecoder::Decode(std::uint32_t first, std::uint32_t count, std::uin
   const std::uint32_t firstRow = first / perRow;
   const std::uint32_t rows = (first + count - 1) / perRow - firstRow + 1;
   if (IoResult read = ReadStored(firstRow, rows); !read.ok()) return read;
+  storedFirst_ = firstRow;
 
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   // Small bands are not worth a thread.

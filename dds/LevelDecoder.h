@@ -33,6 +33,7 @@ class LevelDecoder {
   const DdsTexture& texture_;
   const DdsLevel& level_;
   std::vector<std::byte> stored_;   // the stored rows of the band being decoded, packed
+  std::uint32_t storedFirst_ = 0;   // the first of them
   std::vector<std::byte> palette_;  // P8: read before the first row
 };
 

@@ -4,6 +4,7 @@
 
 #include "dds/BlockDecoders.h"
 #include "dds/DdsFields.h"
+#include "dds/LevelDecoder.h"
 #include "preview/DdsDecode.h"
 #include "tests/support/DdsWriter.h"
 #include "tests/support/Rows.h"
@@ -99,6 +100,38 @@ TEST_P(MatchesPillow, OnRandomBlocks) {
 }
 
 SODREL_NAMED_ROWS(Layouts, MatchesPillow, PillowCases());
+
+}  // namespace
+}  // namespace sodrel
+
+namespace sodrel {
+namespace {
+
+// Random rows of every layout family decoded on 1, 3 and 7 threads, from a row inside a row of
+// blocks: the same pixels each time.
+TEST(LevelDecoder, GivesTheSamePixelsOnAnyNumberOfThreads) {
+  using test::Dx10Header;
+  TempFolder folder;
+  for (const DxgiFormat format :
+       {DxgiFormat::Bc1Unorm, DxgiFormat::Bc4Unorm, DxgiFormat::Bc6hUf16, DxgiFormat::Bc7Unorm,
+        DxgiFormat::B8G8R8A8Unorm, DxgiFormat::R16G16B16A16Float}) {
+    const Bytes header = test::Dx10Header(1001, 203, format);
+    const DdsTexture texture = InspectDds(header, UINT32_MAX);
+    ASSERT_TRUE(texture.ok()) << int(format);
+    test::WriteFile(folder / "t.dds",
+                    test::Concat(header, test::Pattern(texture.top().bytes(), 3)));
+    InputFile file;
+    ASSERT_TRUE(file.Open(folder / "t.dds").ok());
+    std::vector<std::vector<std::uint8_t>> decoded;
+    for (unsigned threads : {1u, 3u, 7u}) {
+      LevelDecoder decoder(file.fd(), 0, texture, texture.top());
+      decoded.emplace_back(1001 * 201 * 4);
+      ASSERT_TRUE(decoder.Decode(1, 201, decoded.back().data(), threads).ok());
+    }
+    EXPECT_EQ(decoded[0], decoded[1]) << int(format);
+    EXPECT_EQ(decoded[0], decoded[2]) << int(format);
+  }
+}
 
 }  // namespace
 }  // namespace sodrel
