@@ -65,8 +65,8 @@ class AtomicOutput {
   bool committed_ = false;
 };
 
-// Test seam, never set by the program: Keep then always takes the named temporary, as on a
-// filesystem without unnamed files.
+// Test seam, never set by the program, set in tests through a ScopedSeam: Keep then always takes
+// the named temporary, as on a filesystem without unnamed files.
 struct AtomicOutputHooks {
   static inline bool noUnnamed = false;
 };

@@ -29,8 +29,9 @@ class ChangeWatch {
   std::uint64_t start_ = 0;
 };
 
-// Test seams, never set by the program: `noWatch` makes every ChangeWatch inactive, as when the
-// limit is reached; `beforeDrain` runs between the last read of an input and its check.
+// Test seams, never set by the program, set in tests through a ScopedSeam: `noWatch` makes every
+// ChangeWatch inactive, as when the limit is reached; `beforeDrain` runs between the last read of
+// an input and its check.
 struct ChangeWatchHooks {
   static inline bool noWatch = false;
   static inline void (*beforeDrain)(int fd) = nullptr;

@@ -16,6 +16,7 @@
 #include "encode/RgbaImage.h"
 #include "io/AtomicOutput.h"
 #include "io/ChangeWatch.h"
+#include "io/ScopedSeam.h"
 #include "preview/MFreeImage.h"
 #include "tests/support/DdsWriter.h"
 #include "tests/support/Rows.h"
@@ -135,11 +136,11 @@ TEST_P(BatchTool, Answers) {
   WriteFile(program.templatePath(), ReadFile(kSource / "resources/KX00.dll"));
   const std::map<std::string, std::string> before = Snapshot(dir.path());
 
-  ChangeWatchHooks::beforeDrain = command[0] != '!' ? nullptr : +[](int fd) {
-    std::ofstream("/proc/self/fd/" + std::to_string(fd), std::ios::in).seekp(10) << 'x';
-  };
+  const ScopedSeam drain(
+      ChangeWatchHooks::beforeDrain, command[0] != '!' ? nullptr : +[](int fd) {
+        std::ofstream("/proc/self/fd/" + std::to_string(fd), std::ios::in).seekp(10) << 'x';
+      });
   const std::string output = InProcess(command + (command[0] == '!'), dir.path(), program.path());
-  ChangeWatchHooks::beforeDrain = nullptr;
   EXPECT_TRUE(output.ends_with("exit " + std::to_string(exit))) << output;
   EXPECT_TRUE(says[0] != '=' || output == says + 1) << output;
   for (const std::string& words : Words(says[0] == '=' ? "" : says, {}, '|')) {
@@ -475,7 +476,7 @@ TEST(Thumbnail, WritesIntoAnEmptyPlaceholderAndReplacesAnythingElse) {
 // whether it is an unnamed file linked in or (on filesystems without those) a named temporary.
 TEST(Outputs, ThatKeepWhatExistsNeverReplaceAFileThatAppearedMeanwhile) {
   for (const bool unnamed : {true, false}) {
-    AtomicOutputHooks::noUnnamed = !unnamed;
+    const ScopedSeam named(AtomicOutputHooks::noUnnamed, !unnamed);
     TempFolder dir;
     AtomicOutput output(dir / "o", OutputMode::Keep);
     ASSERT_TRUE(output.Open().ok());
@@ -485,7 +486,6 @@ TEST(Outputs, ThatKeepWhatExistsNeverReplaceAFileThatAppearedMeanwhile) {
     EXPECT_EQ(output.Commit().error, std::errc::file_exists) << unnamed;
     EXPECT_EQ(ReadFile(dir / "o"), Pattern(3)) << unnamed;
     EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"o"}) << unnamed;
-    AtomicOutputHooks::noUnnamed = false;
   }
 }
 

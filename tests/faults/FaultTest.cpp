@@ -17,6 +17,7 @@
 
 #include "container/TextureContainer.h"
 #include "io/FileIo.h"
+#include "io/ScopedSeam.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/Rows.h"
 #include "ui/FileCommands.h"
@@ -243,11 +244,12 @@ TEST(ChangeNotices, TheWatchAndTheStampSeeEveryChangeAndNothingElse) {
 // watch sees it or, where no watch can be had, the stamp (the change then comes a tick later).
 TEST(ChangeWhileRead, IsRefusedWithTheEarlierOutputKept) {
   static void (*injected)(int) = nullptr;
-  ChangeWatchHooks::beforeDrain = [](int fd) {
-    if (ChangeWatchHooks::noWatch) std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (injected != nullptr) injected(UniqueFd(::open(self.c_str(), O_RDWR | O_CLOEXEC)).get());
-  };
+  const ScopedSeam drain(
+      ChangeWatchHooks::beforeDrain, +[](int fd) {
+        if (ChangeWatchHooks::noWatch) std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (injected != nullptr) injected(UniqueFd(::open(self.c_str(), O_RDWR | O_CLOEXEC)).get());
+      });
   ProgramFolder program;
   const fs::path input = program / "a.bin";
   for (const bool exporting : {true, false}) {
@@ -258,7 +260,7 @@ TEST(ChangeWhileRead, IsRefusedWithTheEarlierOutputKept) {
                        : StageCopy(input, program.path(), WorkFile::ImportFile).ok();
     };
     for (const bool withWatch : {true, false}) {
-      ChangeWatchHooks::noWatch = !withWatch;
+      const ScopedSeam watch(ChangeWatchHooks::noWatch, !withWatch);
       for (const auto& [name, change] : kChanges) {
         WriteFile(input, Pattern(5000, 3)), WriteFile(output, Pattern(10, 4));
         injected = change;
@@ -269,5 +271,4 @@ TEST(ChangeWhileRead, IsRefusedWithTheEarlierOutputKept) {
       EXPECT_TRUE(copy()) << "unchanged" << (withWatch ? "" : ", no watch");
     }
   }
-  ChangeWatchHooks::beforeDrain = nullptr, ChangeWatchHooks::noWatch = false;
 }

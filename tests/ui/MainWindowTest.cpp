@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "io/ChangeWatch.h"
+#include "io/ScopedSeam.h"
 #include "tests/support/TestFiles.h"
 #include "ui/frmMain.h"
 
@@ -124,10 +125,11 @@ TEST_F(MainWindow, CancellingChangesNothingAndAMissingFileIsTakenAsThePathOnly) 
 // busy one, and none is left afterwards, whether the export, the build or the preview failed.
 TEST_F(MainWindow, BusyPointerWhileACommandRunsAndNoneAfter) {
   static std::vector<int> seen;
-  ChangeWatchHooks::beforeDrain = [](int) {
-    const QCursor* cursor = QGuiApplication::overrideCursor();
-    seen.push_back(cursor != nullptr ? cursor->shape() : -1);
-  };
+  const ScopedSeam drain(
+      ChangeWatchHooks::beforeDrain, +[](int) {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        seen.push_back(cursor != nullptr ? cursor->shape() : -1);
+      });
   fs::copy_file(fs::path(SODREL_SOURCE_DIR) / "samples/sample.bin", program / "sample.bin");
   WriteFile(program / "junk.bin", Pattern(200));  // built and exported, never shown
   for (const auto& [item, name] : {std::pair{"mnuOpenFile", "sample.bin"},
@@ -140,7 +142,6 @@ TEST_F(MainWindow, BusyPointerWhileACommandRunsAndNoneAfter) {
     EXPECT_EQ(std::count(seen.begin(), seen.end(), Qt::WaitCursor), seen.size()) << name;
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << item << " " << name;
   }
-  ChangeWatchHooks::beforeDrain = nullptr;
 }
 
 // Closing deletes the working files in their order and stops at the first it cannot delete (a
