@@ -5,11 +5,11 @@
 #include "FreeImage.h"
 #include "Plugin.h"
 
-#define SODREL_ABSENT_PLUGIN(init, name, extensions)                           \
-  void DLL_CALLCONV init(Plugin* plugin, int) {                                \
-    plugin->format_proc = []() -> const char* { return name; };                \
+#define SODREL_ABSENT_PLUGIN(init, name, extensions)                             \
+  void DLL_CALLCONV init(Plugin* plugin, int) {                                  \
+    plugin->format_proc = []() -> const char* { return name; };                  \
     plugin->description_proc = []() -> const char* { return name " (absent)"; }; \
-    plugin->extension_proc = []() -> const char* { return extensions; };       \
+    plugin->extension_proc = []() -> const char* { return extensions; };         \
   }
 
 SODREL_ABSENT_PLUGIN(InitEXR, "EXR", "exr")
