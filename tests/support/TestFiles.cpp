@@ -1,15 +1,19 @@
 #include "tests/support/TestFiles.h"
 
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 namespace sodrel::test {
 namespace fs = std::filesystem;
 
 TempFolder::TempFolder() {
-  std::string pattern = (fs::temp_directory_path() / "sodrel-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const fs::path name = fs::temp_directory_path() / ("sodrel-test-" + std::to_string(random()));
+    if (fs::create_directory(name)) path_ = name;  // false: it existed already
+  }
+  if (path_.empty()) throw std::runtime_error("cannot make a temporary folder");
 }
 
 Bytes Pattern(std::size_t size, std::uint32_t seed) {
@@ -45,7 +49,8 @@ Bytes ReadFile(const fs::path& path) {
 
 std::set<std::string> Entries(const fs::path& folder) {
   std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.insert(entry.path().filename().string());
   return names;
 }
 
