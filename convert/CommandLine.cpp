@@ -40,7 +40,7 @@ constexpr char kExamples[] =
     "  What is this file, and what does its texture look like at 128 pixels?\n"
     "    sodrel-convert info rock.bin && sodrel-convert thumbnail --size 128 rock.bin rock.png\n";
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {'h', "help", "", "Displays help on commandline options."},
     {'v', "version", "", "Displays version information."},
     {'r', "recursive", "", "Also take the matching files of every subfolder of a folder."},

@@ -5,19 +5,19 @@
 namespace sodrel::convert {
 namespace {
 
-const OptionSpec* Find(std::span<const OptionSpec> specs, std::string_view name) {
-  const auto it = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& spec) {
-    return spec.name == name || (name.size() == 1 && spec.letter == name[0]);
+const OptionEntry* Find(std::span<const OptionEntry> table, std::string_view name) {
+  const auto it = std::find_if(table.begin(), table.end(), [&](const OptionEntry& entry) {
+    return entry.name == name || (name.size() == 1 && entry.letter == name[0]);
   });
-  return it == specs.end() ? nullptr : &*it;
+  return it == table.end() ? nullptr : &*it;
 }
 
 // "-r, --recursive" or "-o, --output-dir <DIR>".
-std::string Names(const OptionSpec& spec) {
+std::string Names(const OptionEntry& entry) {
   std::string names;
-  if (spec.letter != 0) names = std::string("-") + spec.letter + ", ";
-  names += "--" + std::string(spec.name);
-  if (!spec.valueName.empty()) names += " <" + std::string(spec.valueName) + ">";
+  if (entry.letter != 0) names = std::string("-") + entry.letter + ", ";
+  names += "--" + std::string(entry.name);
+  if (!entry.valueName.empty()) names += " <" + std::string(entry.valueName) + ">";
   return names;
 }
 
@@ -60,20 +60,20 @@ std::optional<std::string> ParsedOptions::Value(std::string_view name) const {
   return std::nullopt;
 }
 
-ParsedOptions ParseOptions(std::span<const OptionSpec> specs, int argc, char** argv) {
+ParsedOptions ParseOptions(std::span<const OptionEntry> table, int argc, char** argv) {
   ParsedOptions parsed;
   std::vector<std::string> unknown;
-  // The value of `spec`, found in `word` (the option's own word) after "=" or else as the next
+  // The value of `entry`, found in `word` (the option's own word) after "=" or else as the next
   // word; false after saying what is missing or unexpected.
-  const auto take = [&](const OptionSpec& spec, const std::string& word, int& i) {
+  const auto take = [&](const OptionEntry& entry, const std::string& word, int& i) {
     const std::size_t assign = word.find('=');
-    if (spec.valueName.empty()) {
-      if (assign == std::string::npos) return parsed.given.emplace_back(spec.name, ""), true;
+    if (entry.valueName.empty()) {
+      if (assign == std::string::npos) return parsed.given.emplace_back(entry.name, ""), true;
       parsed.error = "unexpected value after '" + word.substr(0, assign) + "'";
     } else if (assign != std::string::npos) {
-      return parsed.given.emplace_back(spec.name, word.substr(assign + 1)), true;
+      return parsed.given.emplace_back(entry.name, word.substr(assign + 1)), true;
     } else if (i + 1 < argc) {
-      return parsed.given.emplace_back(spec.name, argv[++i]), true;
+      return parsed.given.emplace_back(entry.name, argv[++i]), true;
     } else {
       parsed.error = "missing value after '" + word + "'";
     }
@@ -88,17 +88,17 @@ ParsedOptions ParseOptions(std::span<const OptionSpec> specs, int argc, char** a
       optionsEnded = true;
     } else if (word[1] == '-') {
       const std::string name = word.substr(2, word.find('=') - 2);
-      if (const OptionSpec* spec = Find(specs, name)) {
-        take(*spec, word, i);
+      if (const OptionEntry* entry = Find(table, name)) {
+        take(*entry, word, i);
       } else {
         unknown.push_back(name);
       }
     } else {
       // Bundled letters: a letter that takes a value takes the rest of the word, if any.
-      const OptionSpec* last = nullptr;
+      const OptionEntry* last = nullptr;
       bool valueFound = false;
       for (std::size_t at = 1; at < word.size(); ++at) {
-        last = Find(specs, word.substr(at, 1));
+        last = Find(table, word.substr(at, 1));
         if (last == nullptr) {
           unknown.push_back(word.substr(at, 1));
         } else if (!last->valueName.empty()) {
@@ -129,14 +129,14 @@ ParsedOptions ParseOptions(std::span<const OptionSpec> specs, int argc, char** a
   return parsed;
 }
 
-std::string OptionsHelp(std::span<const OptionSpec> specs,
+std::string OptionsHelp(std::span<const OptionEntry> table,
                         std::span<const ArgumentHelp> arguments) {
   std::size_t width = 0;
-  for (const OptionSpec& spec : specs) width = std::max(width, Names(spec).size());
+  for (const OptionEntry& entry : table) width = std::max(width, Names(entry).size());
   for (const ArgumentHelp& argument : arguments) width = std::max(width, argument.name.size());
   width = std::min<std::size_t>(width + 1, 50);
   std::string text = "Options:\n";
-  for (const OptionSpec& spec : specs) text += Wrapped(Names(spec), width, spec.help);
+  for (const OptionEntry& entry : table) text += Wrapped(Names(entry), width, entry.help);
   text += "\nArguments:\n";
   for (const ArgumentHelp& argument : arguments) {
     text += Wrapped(argument.name, width, argument.help);

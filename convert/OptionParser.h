@@ -10,7 +10,7 @@
 namespace sodrel::convert {
 
 // One option of the command line: -x and/or --name, taking a value when `valueName` is set.
-struct OptionSpec {
+struct OptionEntry {
   char letter = 0;  // 0: no one-letter form
   std::string_view name;
   std::string_view valueName;  // shown as "<valueName>" in the help
@@ -30,7 +30,7 @@ struct ParsedOptions {
   std::optional<std::string> Value(std::string_view name) const;
 };
 
-ParsedOptions ParseOptions(std::span<const OptionSpec> specs, int argc, char** argv);
+ParsedOptions ParseOptions(std::span<const OptionEntry> table, int argc, char** argv);
 
 // The help's two tables: each option's names with its help beside them, wrapped to 79 columns,
 // and after "Arguments:" each of `arguments` likewise.
@@ -38,6 +38,7 @@ struct ArgumentHelp {
   std::string_view name;
   std::string_view help;
 };
-std::string OptionsHelp(std::span<const OptionSpec> specs, std::span<const ArgumentHelp> arguments);
+std::string OptionsHelp(std::span<const OptionEntry> table,
+                        std::span<const ArgumentHelp> arguments);
 
 }  // namespace sodrel::convert
