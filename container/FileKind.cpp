@@ -1,5 +1,7 @@
 #include "container/FileKind.h"
 
+#include "io/EnumTexts.h"
+
 #include "dds/LittleEndian.h"
 
 namespace sodrel {
@@ -16,21 +18,15 @@ bool DdsAt(std::span<const std::byte> prefix, std::size_t at) {
 }  // namespace
 
 std::string_view Describe(FileKind kind) {
-  switch (kind) {
-    case FileKind::NotDone:
-      return "not read";
-    case FileKind::Empty:
-      return "empty file";
-    case FileKind::DdsFile:
-      return "a DDS file";
-    case FileKind::Container:
-      return "a texture container";
-    case FileKind::CutContainer:
-      return "a texture container whose DDS file is cut short";
-    case FileKind::Other:
-      return "not a texture container: no DDS file at byte 64";
-  }
-  return "unknown kind";
+  static constexpr std::string_view kTexts[] = {
+      "not read",
+      "empty file",
+      "a DDS file",
+      "a texture container",
+      "a texture container whose DDS file is cut short",
+      "not a texture container: no DDS file at byte 64",
+  };
+  return TextOf<FileKind::Other>(kTexts, kind);
 }
 
 FileKind KindOf(std::span<const std::byte> prefix, std::uint64_t size, DdsTexture* dds) {

@@ -1,5 +1,7 @@
 #include "convert/Picture.h"
 
+#include "io/EnumTexts.h"
+
 #include "dds/DdsNames.h"
 
 #include <unistd.h>
@@ -87,25 +89,17 @@ PictureResult Write(InputFile& input, const FileKindResult& kind, const fs::path
 }  // namespace
 
 std::string_view Describe(PictureOutcome outcome) {
-  switch (outcome) {
-    case PictureOutcome::NotDone:
-      return "not done";
-    case PictureOutcome::Written:
-      return "written";
-    case PictureOutcome::Refused:
-      return "the preview refuses this texture";
-    case PictureOutcome::InputChanged:
-      return "changed while it was read";
-    case PictureOutcome::NotDecoded:
-      return "the DDS file could not be decoded";
-    case PictureOutcome::ScaleFailed:
-      return "cannot scale the picture";
-    case PictureOutcome::OutOfMemory:
-      return "not enough memory for the picture";
-    case PictureOutcome::OutputFailed:
-      return "cannot write the PNG file";
-  }
-  return "unknown outcome";
+  static constexpr std::string_view kTexts[] = {
+      "not done",
+      "written",
+      "the preview refuses this texture",
+      "the DDS file could not be decoded",
+      "changed while it was read",
+      "cannot scale the picture",
+      "not enough memory for the picture",
+      "cannot write the PNG file",
+  };
+  return TextOf<PictureOutcome::OutputFailed>(kTexts, outcome);
 }
 
 std::string PictureResult::detail() const {

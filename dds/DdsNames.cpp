@@ -1,5 +1,7 @@
 #include "dds/DdsNames.h"
 
+#include "io/EnumTexts.h"
+
 #include <cstdio>
 
 #include "dds/DdsFields.h"
@@ -109,33 +111,21 @@ std::string_view DxgiName(DxgiFormat format) {
 }
 
 std::string_view Describe(DdsCheck check) {
-  switch (check) {
-    case DdsCheck::NotDone:
-      return "not checked";
-    case DdsCheck::Accepted:
-      return "accepted";
-    case DdsCheck::Unreadable:
-      return "cannot read the DDS file";
-    case DdsCheck::TooShortForHeader:
-      return "too short to hold a DDS header";
-    case DdsCheck::BadMagic:
-      return "not a DDS file";
-    case DdsCheck::BadHeaderSize:
-      return "the DDS header size is not 124";
-    case DdsCheck::BadPixelFormatSize:
-      return "the DDS pixel-format size is not 32";
-    case DdsCheck::BadDimensions:
-      return "width or height outside 1 to 16384";
-    case DdsCheck::UnsupportedFormat:
-      return "a pixel format the preview cannot decode";
-    case DdsCheck::TruncatedSurface:
-      return "the file ends before the texture does";
-    case DdsCheck::NotTwoDimensional:
-      return "a volume or 1D texture, not a 2D one";
-    case DdsCheck::MissingPalette:
-      return "the file ends before the palette does";
-  }
-  return "unknown check";
+  static constexpr std::string_view kTexts[] = {
+      "not checked",
+      "accepted",
+      "cannot read the DDS file",
+      "too short to hold a DDS header",
+      "not a DDS file",
+      "the DDS header size is not 124",
+      "the DDS pixel-format size is not 32",
+      "width or height outside 1 to 16384",
+      "a pixel format the preview cannot decode",
+      "the file ends before the texture does",
+      "a volume or 1D texture, not a 2D one",
+      "the file ends before the palette does",
+  };
+  return TextOf<DdsCheck::MissingPalette>(kTexts, check);
 }
 
 std::string DescribeFourCC(std::uint32_t fourCC) {

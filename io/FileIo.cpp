@@ -1,5 +1,7 @@
 #include "io/FileIo.h"
 
+#include "io/EnumTexts.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,19 +58,14 @@ FileStamp StampFrom(const struct stat& info) {
 }  // namespace
 
 std::string_view Describe(IoOutcome outcome) {
-  switch (outcome) {
-    case IoOutcome::NotDone:
-      return "not done";
-    case IoOutcome::Done:
-      return "done";
-    case IoOutcome::ReadFailed:
-      return "cannot read the input";
-    case IoOutcome::WriteFailed:
-      return "cannot write the output";
-    case IoOutcome::Changed:
-      return "the input changed while it was read";
-  }
-  return "unknown outcome";
+  static constexpr std::string_view kTexts[] = {
+      "not done",
+      "done",
+      "cannot read the input",
+      "cannot write the output",
+      "the input changed while it was read",
+  };
+  return TextOf<IoOutcome::Changed>(kTexts, outcome);
 }
 
 IoResult FromErrno(IoOutcome outcome) {

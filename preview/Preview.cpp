@@ -1,5 +1,7 @@
 #include "preview/Preview.h"
 
+#include "io/EnumTexts.h"
+
 #include <QImage>
 
 #include "container/TextureContainer.h"
@@ -54,23 +56,16 @@ PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, 
 }  // namespace
 
 std::string_view Describe(PreviewOutcome outcome) {
-  switch (outcome) {
-    case PreviewOutcome::NotDone:
-      return "not done";
-    case PreviewOutcome::Shown:
-      return "shown";
-    case PreviewOutcome::CopyFailed:
-      return "cannot copy the DDS file into the working folder";
-    case PreviewOutcome::Rejected:
-      return "the DDS file is malformed or of an unsupported format";
-    case PreviewOutcome::NotDecoded:
-      return "the DDS file could not be decoded";
-    case PreviewOutcome::SaveFailed:
-      return "cannot write the decoded picture";
-    case PreviewOutcome::PictureUnreadable:
-      return "cannot read the decoded picture";
-  }
-  return "unknown outcome";
+  static constexpr std::string_view kTexts[] = {
+      "not done",
+      "shown",
+      "cannot copy the DDS file into the working folder",
+      "the DDS file is malformed or of an unsupported format",
+      "the DDS file could not be decoded",
+      "cannot write the decoded picture",
+      "cannot read the decoded picture",
+  };
+  return TextOf<PreviewOutcome::PictureUnreadable>(kTexts, outcome);
 }
 
 PreviewResult PreviewExported(const fs::path& currentPath, const fs::path& programFolder,
