@@ -1,5 +1,6 @@
 #include "preview/PictureFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -109,10 +110,12 @@ QImage ReadPicture(const std::filesystem::path& path, QSize drawnSize) {
   QImage picture(size, QImage::Format_RGB32);
   if (picture.isNull()) return {};
   BoxScale scale(from, picture);
-  const std::uint64_t bandRows = std::max<std::uint64_t>(1, kBandBytes / layout.rowBytes);
+  const std::uint64_t height = static_cast<std::uint64_t>(layout.height);
+  // A small picture gets a band of its own size, not the largest one.
+  const std::uint64_t bandRows = std::clamp<std::uint64_t>(kBandBytes / layout.rowBytes, 1,
+                                                           std::max<std::uint64_t>(height, 1));
   std::vector<std::byte> band(bandRows * layout.rowBytes);
   std::vector<std::uint8_t> bgrx(4 * static_cast<std::size_t>(layout.width));
-  const std::uint64_t height = static_cast<std::uint64_t>(layout.height);
   for (std::uint64_t first = 0; first < height; first += bandRows) {
     const std::uint64_t rows = std::min(bandRows, height - first);
     std::size_t got = 0;
