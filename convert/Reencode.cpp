@@ -47,14 +47,9 @@ struct FdReader {
   }
   static int DLL_CALLCONV Seek(fi_handle handle, long offset, int origin) {
     auto& r = *static_cast<FdReader*>(handle);
-    const std::int64_t base = origin == SEEK_SET   ? 0
-                              : origin == SEEK_CUR ? static_cast<std::int64_t>(r.position)
-                              : origin == SEEK_END ? static_cast<std::int64_t>(r.size)
-                                                   : -1;
-    if (base < 0 || offset < -base) return -1;
-    r.position = static_cast<std::uint64_t>(base + offset);
-    return 0;
+    return MFreeImage::SeekPosition(r.position, r.size, offset, origin);
   }
+
   static long DLL_CALLCONV Tell(fi_handle handle) {
     return static_cast<long>(static_cast<FdReader*>(handle)->position);
   }

@@ -25,13 +25,7 @@ struct ViewReader {
 
   static int DLL_CALLCONV Seek(fi_handle handle, long offset, int origin) {
     auto& reader = *static_cast<ViewReader*>(handle);
-    const std::int64_t base = origin == SEEK_SET   ? 0
-                              : origin == SEEK_CUR ? static_cast<std::int64_t>(reader.position)
-                              : origin == SEEK_END ? static_cast<std::int64_t>(reader.view.size())
-                                                   : -1;
-    if (base < 0 || offset < -base || offset > INT64_MAX - base) return -1;
-    reader.position = static_cast<std::uint64_t>(base + offset);
-    return 0;
+    return MFreeImage::SeekPosition(reader.position, reader.view.size(), offset, origin);
   }
 
   static long DLL_CALLCONV Tell(fi_handle handle) {
