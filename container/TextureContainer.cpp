@@ -48,13 +48,13 @@ ConvertResult ExportTexture(const std::filesystem::path& containerPath) {
 
   AtomicOutput output(WithSuffix(containerPath, kExportSuffix));
   if (IoResult created = output.Open(); !created.ok()) return Fail(created);
-  if (IoResult copied =
-          CopyBytes(in.fd(), kContainerHeaderSize, output.fd(), length - kContainerHeaderSize);
+  if (IoResult copied = CopyBytes(in.fd(), kContainerHeaderSize, output.fd(),
+                                  length - kContainerHeaderSize, Stop());
       !copied.ok()) {
     return Fail(copied);
   }
   if (IoResult same = in.Unchanged(); !same.ok()) return Fail(same);
-  if (IoResult committed = output.Commit(); !committed.ok()) return Fail(committed);
+  if (IoResult committed = output.Commit(Stop()); !committed.ok()) return Fail(committed);
   return Written();
 }
 
@@ -84,11 +84,11 @@ ConvertResult WriteContainer(const ContainerHeader& header, const std::filesyste
   AtomicOutput output(outputPath);
   if (IoResult created = output.Open(); !created.ok()) return Fail(created);
   if (IoResult written = WriteAll(output.fd(), header); !written.ok()) return Fail(written);
-  if (IoResult copied = CopyBytes(body.fd(), 0, output.fd(), length); !copied.ok()) {
+  if (IoResult copied = CopyBytes(body.fd(), 0, output.fd(), length, Stop()); !copied.ok()) {
     return Fail(copied);
   }
   if (IoResult same = body.Unchanged(); !same.ok()) return Fail(same);
-  if (IoResult committed = output.Commit(); !committed.ok()) return Fail(committed);
+  if (IoResult committed = output.Commit(Stop()); !committed.ok()) return Fail(committed);
   return Written();
 }
 

@@ -11,7 +11,6 @@
 #include "convert/OrderedJobRunner.h"
 #include "convert/OutputFolders.h"
 #include "convert/TextureNotes.h"
-#include "io/Interrupt.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
@@ -183,7 +182,7 @@ JobReport Convert(const BatchCommand& command, const Options& options, Job& job,
 
 JobReport Finished(const Job& job, const IoResult& result) {
   if (result.ok()) return Reported(JobStatus::Done);
-  if (Interrupted()) return {};
+  if (job.stop.requested()) return {};
   const std::string detail = result.error ? result.error.message() : "";
   switch (result.outcome) {
     case IoOutcome::Changed:
@@ -198,14 +197,15 @@ JobReport Finished(const Job& job, const IoResult& result) {
   }
 }
 
-int RunBatch(const BatchCommand& command, const Options& options) {
+int RunBatch(const BatchCommand& command, const Options& options, Stop stop) {
   Report report(std::string(options.dryRun ? command.dryWord : command.doneWord), options.quiet);
   std::vector<Job> jobs = Plan(
       command, options, CollectInputs(options.paths, command.suffixes, options.recursive, report));
+  for (Job& job : jobs) job.stop = stop;
   report.Start(jobs.size(), !options.dryRun);
   OutputFolders folders;
   RunInOrder(
-      jobs.size(), options.jobs != 0 ? options.jobs : ProcessorCount(),
+      jobs.size(), options.jobs != 0 ? options.jobs : ProcessorCount(), stop,
       [&](std::size_t i) { return RunJob(command, options, jobs[i], folders); },
       [&](const JobReport& job) { report.Add(job); });
   folders.RemoveEmpty();

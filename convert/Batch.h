@@ -11,6 +11,7 @@
 #include "convert/Inputs.h"
 #include "convert/Report.h"
 #include "io/AtomicOutput.h"
+#include "io/Stop.h"
 
 namespace sodrel::convert {
 
@@ -25,6 +26,7 @@ struct Job {
   std::string warning;         // said beside its success, dry runs included: "PATH: warning: ..."
   DdsTexture originalTexture;  // build --originals: the model of the original's DDS file
   bool reencode = false;       // build: encoded into the original's layout, not copied
+  Stop stop;                   // the batch's: its copies and outputs stop when it is requested
 };
 
 // What makes one batch command differ from another; RunBatch does the rest the same way for all.
@@ -52,11 +54,12 @@ struct BatchCommand {
 
 // The one batch loop of export, build and png: collects the inputs, plans every output (refusing
 // outputs over inputs and outputs two inputs would write, before anything is written), runs
-// the jobs on options.jobs threads and reports in input order. Returns the exit status.
-int RunBatch(const BatchCommand& command, const Options& options);
+// the jobs on options.jobs threads and reports in input order, none started once `stop` is
+// requested. Returns the exit status.
+int RunBatch(const BatchCommand& command, const Options& options, Stop stop);
 
 // The report of a write that ended with `result`: done, kept (Keep found a file there after
-// all), not done (interrupted), or which side failed (the input read, the output written).
+// all), not done (its stop requested), or which side failed (the input read, the output written).
 JobReport Finished(const Job& job, const IoResult& result);
 
 }  // namespace sodrel::convert

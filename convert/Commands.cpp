@@ -127,15 +127,15 @@ JobReport Copy(const Job& job, InputFile& input, std::uint64_t from,
   AtomicOutput output(job.output, mode);
   IoResult result = output.Open();
   if (result.ok() && !header.empty()) result = WriteAll(output.fd(), header);
-  if (result.ok()) result = CopyBytes(input.fd(), from, output.fd(), input.size() - from);
+  if (result.ok()) result = CopyBytes(input.fd(), from, output.fd(), input.size() - from, job.stop);
   if (result.ok()) result = input.Unchanged();
-  if (result.ok()) result = output.Commit();
+  if (result.ok()) result = output.Commit(job.stop);
   return Finished(job, result);
 }
 
 }  // namespace
 
-int RunExport(const Options& options) {
+int RunExport(const Options& options, Stop stop) {
   BatchCommand command;
   command.doneWord = "exported";
   command.dryWord = "to export";
@@ -151,10 +151,10 @@ int RunExport(const Options& options) {
   command.convert = [&](const Job& job, InputFile& input, const FileKindResult&, OutputMode mode) {
     return Copy(job, input, kContainerHeaderSize, {}, mode);
   };
-  return RunBatch(command, options);
+  return RunBatch(command, options, stop);
 }
 
-int RunBuild(const Options& options, const fs::path& templateFolder) {
+int RunBuild(const Options& options, const fs::path& templateFolder, Stop stop) {
   const bool originals = options.headerSource == HeaderSource::Originals;
   std::optional<ContainerHeader> header;
   if (!originals && !(header = LoadHeader(options, templateFolder))) return 1;
@@ -204,10 +204,10 @@ int RunBuild(const Options& options, const fs::path& templateFolder) {
     if (job.reencode) return Reencode(job, input, kind, mode);
     return Copy(job, input, 0, job.header, mode);
   };
-  return RunBatch(command, options);
+  return RunBatch(command, options, stop);
 }
 
-int RunPng(const Options& options) {
+int RunPng(const Options& options, Stop stop) {
   BatchCommand command;
   command.doneWord = "converted";
   command.dryWord = "to convert";
@@ -219,7 +219,7 @@ int RunPng(const Options& options) {
   };
   command.convert = [](const Job& job, InputFile& input, const FileKindResult& kind,
                        OutputMode mode) {
-    const PictureResult result = WritePicture(input, kind, job.output, 0, mode);
+    const PictureResult result = WritePicture(input, kind, job.output, 0, mode, job.stop);
     if (result.ok()) return Reported(JobStatus::Done);
     if (result.outcome == PictureOutcome::OutputFailed) {
       return Finished(job, {IoOutcome::WriteFailed, result.error});
@@ -229,10 +229,10 @@ int RunPng(const Options& options) {
     return Reported(JobStatus::Failed,
                     Says(job.input.path, Describe(result.outcome), result.detail()));
   };
-  return RunBatch(command, options);
+  return RunBatch(command, options, stop);
 }
 
-int RunThumbnail(const Options& options) {
+int RunThumbnail(const Options& options, Stop stop) {
   const fs::path& input = options.paths[0];
   const fs::path& output = options.paths[1];
   std::string line;
@@ -258,8 +258,9 @@ int RunThumbnail(const Options& options) {
     line = Says(output, "a folder is there, never replaced");
   } else if (!extension.empty() && !EndsWithIgnoringCase(extension, kPngSuffix)) {
     line = Says(output, "not a .png name: the picture is a PNG");
-  } else if (const PictureResult result = WritePicture(
-                 file, kind, output, options.size, OutputMode::FillPlaceholder, options.topLevel);
+  } else if (const PictureResult result =
+                 WritePicture(file, kind, output, options.size, OutputMode::FillPlaceholder, stop,
+                              options.topLevel);
              !result.ok()) {
     line = result.outcome == PictureOutcome::OutputFailed
                ? Says(output, Describe(result.outcome), result.error.message())
@@ -267,7 +268,7 @@ int RunThumbnail(const Options& options) {
   } else {
     return 0;
   }
-  if (const int signal = InterruptSignal(); signal != 0) {
+  if (const int signal = InterruptSignal(); stop.requested() && signal != 0) {
     Complain(Says(output, std::string("interrupted by ") + InterruptName(signal)));
     return 128 + signal;
   }
@@ -275,18 +276,18 @@ int RunThumbnail(const Options& options) {
   return 1;
 }
 
-int RunCommand(const Options& options, const fs::path& templateFolder) {
+int RunCommand(const Options& options, const fs::path& templateFolder, Stop stop) {
   switch (options.command) {
     case Command::Export:
-      return RunExport(options);
+      return RunExport(options, stop);
     case Command::Build:
-      return RunBuild(options, templateFolder);
+      return RunBuild(options, templateFolder, stop);
     case Command::Info:
-      return RunInfo(options);
+      return RunInfo(options, stop);
     case Command::Thumbnail:
-      return RunThumbnail(options);
+      return RunThumbnail(options, stop);
     case Command::Png:
-      return RunPng(options);
+      return RunPng(options, stop);
   }
   return 2;
 }

@@ -6,7 +6,6 @@
 #include "convert/Report.h"
 #include "convert/TextureNotes.h"
 #include "dds/DdsNames.h"
-#include "io/Interrupt.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
@@ -70,12 +69,12 @@ bool ShowInfo(const fs::path& path, InputFile& file, std::string& text, std::str
 
 }  // namespace
 
-int RunInfo(const Options& options) {
+int RunInfo(const Options& options, Stop stop) {
   Report report("shown", options.quiet);
   report.Start(options.paths.size(), false);
   bool shownAny = false;
   for (const fs::path& path : options.paths) {
-    if (Interrupted()) break;
+    if (stop.requested()) break;
     std::string text, warning;
     InputFile file;
     if (const IoResult opened = file.Open(path); !opened.ok()) {

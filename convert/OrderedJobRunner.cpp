@@ -10,8 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "io/Interrupt.h"
-
 namespace sodrel::convert {
 
 unsigned ProcessorCount() {
@@ -22,7 +20,8 @@ unsigned ProcessorCount() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
-void RunInOrder(std::size_t count, unsigned jobs, const std::function<JobReport(std::size_t)>& work,
+void RunInOrder(std::size_t count, unsigned jobs, Stop stop,
+                const std::function<JobReport(std::size_t)>& work,
                 const std::function<void(const JobReport&)>& done) {
   std::vector<std::optional<JobReport>> reports(count);
   std::atomic<std::size_t> next{0};
@@ -32,7 +31,7 @@ void RunInOrder(std::size_t count, unsigned jobs, const std::function<JobReport(
       static_cast<unsigned>(std::clamp<std::size_t>(jobs, 1, std::max<std::size_t>(count, 1)));
 
   const auto worker = [&] {
-    for (std::size_t i; !Interrupted() && (i = next++) < count;) {
+    for (std::size_t i; !stop.requested() && (i = next++) < count;) {
       JobReport report;
       try {
         report = work(i);

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "convert/Report.h"
+#include "io/Stop.h"
 
 namespace sodrel::convert {
 
@@ -11,11 +12,12 @@ namespace sodrel::convert {
 unsigned ProcessorCount();
 
 // Runs work(i) for every i below `count` on `jobs` threads and hands each report to `done` on
-// the calling thread, in the order of i, as soon as it and all before it are in. Once an
-// interrupt is caught no further work starts; the reports of the work under way still come.
+// the calling thread, in the order of i, as soon as it and all before it are in. Once `stop` is
+// requested no further work starts; the reports of the work under way still come.
 // `work` runs on several threads at once and must touch nothing shared; an exception it throws
 // becomes a failure of that input.
-void RunInOrder(std::size_t count, unsigned jobs, const std::function<JobReport(std::size_t)>& work,
+void RunInOrder(std::size_t count, unsigned jobs, Stop stop,
+                const std::function<JobReport(std::size_t)>& work,
                 const std::function<void(const JobReport&)>& done);
 
 }  // namespace sodrel::convert

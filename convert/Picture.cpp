@@ -10,7 +10,6 @@
 #include <new>
 
 #include "io/FileIo.h"
-#include "io/Interrupt.h"
 #include "preview/DdsDecode.h"
 
 namespace sodrel::convert {
@@ -21,13 +20,15 @@ namespace {
 // no name. The library does not look at what a write returns, so a failure is kept here.
 struct PngSink {
   int fd;
+  Stop stop;
   std::error_code error;
 
   static unsigned DLL_CALLCONV Write(void* data, unsigned size, unsigned count, fi_handle handle) {
     auto& sink = *static_cast<PngSink*>(handle);
     const std::size_t bytes = std::size_t{size} * count;
-    // Once interrupted, the rest of the picture is not worth writing.
-    if (!sink.error && Interrupted()) sink.error = std::make_error_code(std::errc::interrupted);
+    // Once stopped, the rest of the picture is not worth writing.
+    if (!sink.error && sink.stop.requested())
+      sink.error = std::make_error_code(std::errc::interrupted);
     if (sink.error) return 0;
     const IoResult written = WriteAll(sink.fd, {static_cast<const std::byte*>(data), bytes});
     if (!written.ok())
@@ -43,7 +44,7 @@ struct PngSink {
 };
 
 PictureResult Write(InputFile& input, const FileKindResult& kind, const fs::path& output,
-                    std::uint32_t size, OutputMode mode, bool topLevel) {
+                    std::uint32_t size, OutputMode mode, Stop stop, bool topLevel) {
   DecodedDds decoded = DecodeDds(input, kind.ddsOffset(), kind.dds, topLevel ? 0 : size);
   if (decoded.texture.check == DdsCheck::NotDone) decoded.texture.check = DdsCheck::Unreadable;
   if (!decoded.texture.ok()) return {PictureOutcome::Refused, DescribeRefusal(decoded.texture), {}};
@@ -73,14 +74,14 @@ PictureResult Write(InputFile& input, const FileKindResult& kind, const fs::path
   if (IoResult created = file.Open(); !created.ok()) {
     return {PictureOutcome::OutputFailed, {}, created.error};
   }
-  PngSink sink{file.fd(), {}};
+  PngSink sink{file.fd(), stop, {}};
   FreeImageIO io{nullptr, &PngSink::Write, &PngSink::Seek, &PngSink::Tell};
   if (!FreeImage_SaveToHandle(FIF_PNG, picture.get(), &io, &sink, PNG_Z_BEST_SPEED) || sink.error) {
     return {PictureOutcome::OutputFailed,
             {},
             sink.error ? sink.error : std::make_error_code(std::errc::io_error)};
   }
-  if (IoResult committed = file.Commit(); !committed.ok()) {
+  if (IoResult committed = file.Commit(stop); !committed.ok()) {
     return {PictureOutcome::OutputFailed, {}, committed.error};
   }
   return {PictureOutcome::Written, {}, {}};
@@ -108,9 +109,9 @@ std::string PictureResult::detail() const {
 }
 
 PictureResult WritePicture(InputFile& input, const FileKindResult& kind, const fs::path& output,
-                           std::uint32_t size, OutputMode mode, bool topLevel) {
+                           std::uint32_t size, OutputMode mode, Stop stop, bool topLevel) {
   try {
-    return Write(input, kind, output, size, mode, topLevel);
+    return Write(input, kind, output, size, mode, stop, topLevel);
   } catch (const std::bad_alloc&) {
     return {PictureOutcome::OutOfMemory, {}, {}};
   } catch (...) {

@@ -44,9 +44,10 @@ inline constexpr std::uint32_t kLargestPictureSide = kDdsMaxSide;
 // keeping its aspect ratio (a smaller texture keeps its size; 0 keeps the full size) and writes
 // it to `output` as PNG, alpha kept, through an AtomicOutput of `mode`. Unless `topLevel`, the
 // picture is scaled from the smallest mip level stored whole in the file whose long side is at
-// least `size`, not from the top level. Never throws.
+// least `size`, not from the top level. Once `stop` is requested the PNG is not written on.
+// Never throws.
 PictureResult WritePicture(InputFile& input, const FileKindResult& kind,
                            const std::filesystem::path& output, std::uint32_t size, OutputMode mode,
-                           bool topLevel = false);
+                           Stop stop, bool topLevel = false);
 
 }  // namespace sodrel::convert

@@ -246,7 +246,7 @@ JobReport Reencode(const Job& job, InputFile& input, const FileKindResult& kind,
     if (picture.pixels == original.top.pixels) {
       // Not edited: the original as it is, nothing encoded.
       if (result.ok()) {
-        result = CopyBytes(original.file.fd(), 0, output.fd(), original.file.size());
+        result = CopyBytes(original.file.fd(), 0, output.fd(), original.file.size(), job.stop);
       }
     } else {
       Target target;
@@ -282,7 +282,7 @@ JobReport Reencode(const Job& job, InputFile& input, const FileKindResult& kind,
       }
     }
     if (result.ok()) result = original.file.Unchanged();
-    if (result.ok()) result = output.Commit();
+    if (result.ok()) result = output.Commit(job.stop);
     JobReport report = Finished(job, result);
     if (report.status == JobStatus::Done && !warning.empty()) report.warnings.push_back(warning);
     return report;

@@ -54,5 +54,5 @@ int main(int argc, char** argv) {
   }
   // From here on an interrupt stops the work cleanly: no temporary file is left behind.
   sodrel::CatchInterrupts();
-  return sodrel::convert::RunCommand(commandLine.options, templateFolder);
+  return sodrel::convert::RunCommand(commandLine.options, templateFolder, sodrel::InterruptStop());
 }

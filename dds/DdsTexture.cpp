@@ -17,7 +17,7 @@ constexpr std::uint32_t kCaps2Cube = 0x200;
 constexpr std::uint32_t kCaps2CubeFaces = 0xFC00;
 constexpr std::uint32_t kMaxArrayImages = 1u << 20;  // more is not a texture but a hostile header
 
-DdsTexture Stop(DdsTexture texture, DdsCheck check) {
+DdsTexture Verdict(DdsTexture texture, DdsCheck check) {
   texture.check = check;
   return texture;
 }
@@ -146,12 +146,12 @@ DdsTexture InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize)
   DdsTexture t;
   t.fileSize = fileSize;
   if (prefix.size() < kDdsHeaderBytes || fileSize < kDdsHeaderBytes) {
-    return Stop(t, DdsCheck::TooShortForHeader);
+    return Verdict(t, DdsCheck::TooShortForHeader);
   }
-  if (ReadU32(prefix, kMagicAt) != kMagic) return Stop(t, DdsCheck::BadMagic);
-  if (ReadU32(prefix, kHeaderSizeAt) != kHeaderSize) return Stop(t, DdsCheck::BadHeaderSize);
+  if (ReadU32(prefix, kMagicAt) != kMagic) return Verdict(t, DdsCheck::BadMagic);
+  if (ReadU32(prefix, kHeaderSizeAt) != kHeaderSize) return Verdict(t, DdsCheck::BadHeaderSize);
   if (ReadU32(prefix, kPixelFormatSizeAt) != kPixelFormatSize) {
-    return Stop(t, DdsCheck::BadPixelFormatSize);
+    return Verdict(t, DdsCheck::BadPixelFormatSize);
   }
   t.header = ReadHeader(prefix);
   DdsHeader& h = t.header;
@@ -164,33 +164,33 @@ DdsTexture InspectDds(std::span<const std::byte> prefix, std::uint64_t fileSize)
   }
   CountImages(t);
   if (h.width < 1 || h.width > kDdsMaxSide || h.height < 1 || h.height > kDdsMaxSide) {
-    return Stop(t, DdsCheck::BadDimensions);
+    return Verdict(t, DdsCheck::BadDimensions);
   }
   if (const DdsCheck found = FindFormat(prefix, t); found != DdsCheck::Accepted) {
-    return Stop(t, found);
+    return Verdict(t, found);
   }
   // A volume texture's first slice is not the texture; older DX10 writers name a volume by
   // these caps alone.
-  if (h.caps2 & kCaps2Volume) return Stop(t, DdsCheck::NotTwoDimensional);
+  if (h.caps2 & kCaps2Volume) return Verdict(t, DdsCheck::NotTwoDimensional);
   LayOutChain(t);
-  if (fileSize < t.dataOffset) return Stop(t, DdsCheck::MissingPalette);
-  if (!t.top().whole) return Stop(t, DdsCheck::TruncatedSurface);
-  return Stop(t, DdsCheck::Accepted);
+  if (fileSize < t.dataOffset) return Verdict(t, DdsCheck::MissingPalette);
+  if (!t.top().whole) return Verdict(t, DdsCheck::TruncatedSurface);
+  return Verdict(t, DdsCheck::Accepted);
 }
 
 DdsTexture InspectDdsAt(int fd, std::uint64_t fileSize, std::uint64_t offset) {
   std::array<std::byte, kDdsLongestHeaderBytes> prefix{};
   std::size_t got = 0;
-  if (!ReadAt(fd, offset, prefix, got).ok()) return Stop({}, DdsCheck::Unreadable);
+  if (!ReadAt(fd, offset, prefix, got).ok()) return Verdict({}, DdsCheck::Unreadable);
   return InspectDds(std::span(prefix).first(got), fileSize < offset ? 0 : fileSize - offset);
 }
 
 DdsTexture InspectDdsFile(const std::filesystem::path& path, std::uint64_t offset) {
   InputFile file;
-  if (!file.Open(path).ok()) return Stop({}, DdsCheck::Unreadable);
+  if (!file.Open(path).ok()) return Verdict({}, DdsCheck::Unreadable);
   DdsTexture texture = InspectDdsAt(file.fd(), file.size(), offset);
   // Cut or rewritten while its header was read: say nothing of a header that may be gone.
-  if (!file.Unchanged().ok()) return Stop({}, DdsCheck::Unreadable);
+  if (!file.Unchanged().ok()) return Verdict({}, DdsCheck::Unreadable);
   return texture;
 }
 

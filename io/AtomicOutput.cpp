@@ -9,8 +9,6 @@
 #include <random>
 #include <string>
 
-#include "io/Interrupt.h"
-
 namespace sodrel {
 namespace {
 
@@ -105,9 +103,9 @@ IoResult AtomicOutput::OpenNamed() {
   return Failed(std::errc::file_exists);
 }
 
-IoResult AtomicOutput::Commit() {
+IoResult AtomicOutput::Commit(Stop stop) {
   if (!fd_.valid()) return Failed(std::errc::bad_file_descriptor);
-  if (Interrupted()) {
+  if (stop.requested()) {
     Discard();
     return Failed(std::errc::interrupted);
   }

@@ -28,8 +28,7 @@ enum class Durability {
 // Keep where the kernel and the filesystem allow it, as an unnamed file (O_TMPFILE) linked in at
 // Commit(), which no interruption can leave behind. Destroying an uncommitted output removes its
 // temporary file (a placeholder written in place is emptied again), so a failure never leaves a
-// partial file and never touches an earlier one. A caught interrupt (io/Interrupt.h) makes
-// Commit() fail, with std::errc::interrupted.
+// partial file and never touches an earlier one.
 class AtomicOutput {
  public:
   explicit AtomicOutput(std::filesystem::path destination, OutputMode mode = OutputMode::Replace,
@@ -45,8 +44,9 @@ class AtomicOutput {
   // or a placeholder written in place). Replace always has one.
   const std::filesystem::path& temporaryPath() const { return temporary_; }
 
-  // Closes the temporary file and puts it at the destination.
-  IoResult Commit();
+  // Closes the temporary file and puts it at the destination; when `stop` is requested by then,
+  // discards it instead and fails with std::errc::interrupted.
+  IoResult Commit(Stop stop);
 
  private:
   enum class Way { None, Named, Unnamed, InPlace };

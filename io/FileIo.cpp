@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "io/AtomicOutput.h"
-#include "io/Interrupt.h"
 
 namespace sodrel {
 namespace {
@@ -23,15 +22,15 @@ IoResult SourceEndedEarly() {
   return {IoOutcome::ReadFailed, std::make_error_code(std::errc::io_error)};
 }
 
-// A copy stops between two chunks once an interrupt is caught.
+// A copy stops between two chunks once its Stop is requested.
 IoResult Stopped() {
   return {IoOutcome::WriteFailed, std::make_error_code(std::errc::interrupted)};
 }
 
-IoResult CopyThroughBuffer(int in, std::uint64_t offset, int out, std::uint64_t length) {
+IoResult CopyThroughBuffer(int in, std::uint64_t offset, int out, std::uint64_t length, Stop stop) {
   std::vector<std::byte> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kChunk)));
   while (length > 0) {
-    if (Interrupted()) return Stopped();
+    if (stop.requested()) return Stopped();
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, kChunk));
     const ssize_t got = ::pread(in, buffer.data(), want, static_cast<off_t>(offset));
     if (got < 0) {
@@ -147,10 +146,10 @@ bool Unsupported(int error) {
 // The kernel's own copy. Advances `offset` and `length` past what it moved; stops without a
 // failure (Done, with `length` left) when these files do not support it, so the caller can go
 // on another way.
-IoResult CopyInKernel(int in, std::uint64_t& offset, int out, std::uint64_t& length) {
+IoResult CopyInKernel(int in, std::uint64_t& offset, int out, std::uint64_t& length, Stop stop) {
   bool moved = false;
   while (length > 0) {
-    if (Interrupted()) return Stopped();
+    if (stop.requested()) return Stopped();
     loff_t from = static_cast<loff_t>(offset);
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length, 1u << 30));
     const ssize_t n = ::copy_file_range(in, &from, out, nullptr, want, 0);
@@ -170,7 +169,8 @@ IoResult CopyInKernel(int in, std::uint64_t& offset, int out, std::uint64_t& len
 // Moves bytes through a pipe of our own. Between offsets that are not page-aligned (a payload
 // behind the 64-byte header) copy_file_range falls back to a 64 KiB pipe inside the kernel; a
 // 1 MiB pipe moves the same bytes with far fewer round trips. Advances like CopyInKernel.
-IoResult SpliceThroughPipe(int in, std::uint64_t& offset, int out, std::uint64_t& length) {
+IoResult SpliceThroughPipe(int in, std::uint64_t& offset, int out, std::uint64_t& length,
+                           Stop stop) {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) return Done();
   const UniqueFd readEnd(ends[0]);
@@ -181,7 +181,7 @@ IoResult SpliceThroughPipe(int in, std::uint64_t& offset, int out, std::uint64_t
 
   bool moved = false;
   while (length > 0) {
-    if (Interrupted()) return Stopped();
+    if (stop.requested()) return Stopped();
     loff_t from = static_cast<loff_t>(offset);
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length, capacity));
     const ssize_t n = ::splice(in, &from, writeEnd.get(), nullptr, want, SPLICE_F_MOVE);
@@ -213,20 +213,21 @@ IoResult SpliceThroughPipe(int in, std::uint64_t& offset, int out, std::uint64_t
 // 1 MiB pipe for the unaligned payload behind a header, where copy_file_range would go through a
 // 64 KiB one; copy_file_range for aligned copies, which can share blocks; and a buffer through
 // user space for files neither kernel call takes (other file systems, other systems).
-IoResult CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t length) {
+IoResult CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t length, Stop stop) {
 #ifdef __linux__
+  if (FileIoHooks::noKernelCopy) return CopyThroughBuffer(in, offset, out, length, stop);
   const off_t position = ::lseek(out, 0, SEEK_CUR);
   const bool aligned = offset % 4096 == 0 && position >= 0 && position % 4096 == 0;
   // Aligned copies stay with copy_file_range, which can share blocks where the filesystem can.
   if (!aligned) {
-    if (IoResult spliced = SpliceThroughPipe(in, offset, out, length); !spliced.ok()) {
+    if (IoResult spliced = SpliceThroughPipe(in, offset, out, length, stop); !spliced.ok()) {
       return spliced;
     }
   }
-  if (IoResult copied = CopyInKernel(in, offset, out, length); !copied.ok()) return copied;
+  if (IoResult copied = CopyInKernel(in, offset, out, length, stop); !copied.ok()) return copied;
   if (length == 0) return Done();
 #endif
-  return CopyThroughBuffer(in, offset, out, length);
+  return CopyThroughBuffer(in, offset, out, length, stop);
 }
 
 IoResult StampOf(int fd, FileStamp& stamp) {
@@ -242,9 +243,11 @@ IoResult CopyFileReplacing(const std::filesystem::path& source,
   if (IoResult opened = in.Open(source); !opened.ok()) return opened;
   AtomicOutput output(destination, OutputMode::Replace, Durability::Scratch);
   if (IoResult created = output.Open(); !created.ok()) return created;
-  if (IoResult copied = CopyBytes(in.fd(), 0, output.fd(), in.size()); !copied.ok()) return copied;
+  if (IoResult copied = CopyBytes(in.fd(), 0, output.fd(), in.size(), Stop()); !copied.ok()) {
+    return copied;
+  }
   if (IoResult same = in.Unchanged(); !same.ok()) return same;
-  return output.Commit();
+  return output.Commit(Stop());
 }
 
 }  // namespace sodrel

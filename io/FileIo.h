@@ -7,6 +7,7 @@
 
 #include "io/ChangeWatch.h"
 #include "io/Result.h"
+#include "io/Stop.h"
 #include "io/UniqueFd.h"
 
 namespace sodrel {
@@ -66,8 +67,15 @@ IoResult ReadAt(int fd, std::uint64_t offset, std::span<std::byte> buffer, std::
 
 // Copies exactly `length` bytes from `in` at `offset` to the current position of `out`.
 // Uses the kernel's copy_file_range where it can, bounded chunks otherwise, so memory stays
-// flat whatever the length. A source that ends early fails (the file shrank under us).
-IoResult CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t length);
+// flat whatever the length. A source that ends early fails (the file shrank under us); a `stop`
+// requested fails it between two chunks, with std::errc::interrupted.
+IoResult CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t length, Stop stop);
+
+// Test seam, never set by the program, set in tests through a ScopedSeam: CopyBytes then goes
+// through its buffer, as where the kernel refuses both of its own copies.
+struct FileIoHooks {
+  static inline bool noKernelCopy = false;
+};
 
 // Writes all of `data` to the current position of `out`.
 IoResult WriteAll(int out, std::span<const std::byte> data);

@@ -24,6 +24,10 @@ void CatchInterrupts() {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
+Stop InterruptStop() {
+  return Stop(caught);
+}
+
 int InterruptSignal() {
   return caught.load();
 }

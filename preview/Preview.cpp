@@ -25,7 +25,7 @@ IoResult WriteBmp(FIBITMAP* bitmap, const fs::path& bmp) {
   if (!MFreeImage::Save(FIF_BMP, bitmap, output.temporaryPath().c_str(), 0)) {
     return {IoOutcome::WriteFailed, {}};
   }
-  return output.Commit();
+  return output.Commit(Stop());
 }
 
 // Checks the DDS file `dds` in the working folder, decodes it into PictureLoad.bmp and shows

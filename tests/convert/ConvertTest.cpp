@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "convert/Commands.h"
+#include "convert/OrderedJobRunner.h"
 #include "dds/DdsFields.h"
 #include "dds/LevelDecoder.h"
 #include "encode/RgbaImage.h"
@@ -44,7 +45,8 @@ std::vector<std::string> Words(const std::string& line, const fs::path& dir, cha
 // The command line run in `dir` as main() runs it: what it wrote on stdout, then on stderr (or
 // what is wrong with the command line), then its exit status; `program` stands for the folder of
 // the executable.
-std::string InProcess(const std::string& line, const fs::path& dir, const fs::path& program = {}) {
+std::string InProcess(const std::string& line, const fs::path& dir, const fs::path& program = {},
+                      Stop stop = Stop()) {
   std::vector<std::string> words = Words("sodrel-convert " + line, dir);
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
@@ -53,7 +55,7 @@ std::string InProcess(const std::string& line, const fs::path& dir, const fs::pa
   const fs::path cwd = fs::current_path();
   fs::current_path(dir);
   testing::internal::CaptureStdout(), testing::internal::CaptureStderr();
-  const int status = RunCommand(parsed.options, program);
+  const int status = RunCommand(parsed.options, program, stop);
   fs::current_path(cwd);
   const std::string out = testing::internal::GetCapturedStdout();
   return out + testing::internal::GetCapturedStderr() + "exit " + std::to_string(status);
@@ -472,6 +474,34 @@ TEST(Thumbnail, WritesIntoAnEmptyPlaceholderAndReplacesAnythingElse) {
   EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"c.bin", "o.png"}));
 }
 
+// A stopped output is discarded, whichever way it was written, and what was there stays; a
+// stopped batch starts no job.
+TEST(Outputs, ThatAreStoppedLeaveNothingAndTheEarlierFileIntact) {
+  const std::atomic<int> requested{1};
+  for (const auto& [mode, unnamed] : {std::pair{OutputMode::Replace, false},
+                                      {OutputMode::Keep, true},
+                                      {OutputMode::Keep, false}}) {
+    const ScopedSeam named(AtomicOutputHooks::noUnnamed, !unnamed);
+    TempFolder dir;
+    if (mode == OutputMode::Replace) WriteFile(dir / "o", Pattern(3));
+    AtomicOutput output(dir / "o", mode);
+    ASSERT_TRUE(output.Open().ok() && WriteAll(output.fd(), Pattern(5)).ok());
+    EXPECT_EQ(output.Commit(Stop(requested)).error, std::errc::interrupted) << unnamed;
+    const auto left =
+        mode == OutputMode::Replace ? std::set<std::string>{"o"} : std::set<std::string>{};
+    EXPECT_EQ(Entries(dir.path()), left) << unnamed;
+  }
+  TempFolder dir;
+  WriteFile(dir / "c.bin", ReadFile(kSource / "samples/sample.bin"));
+  static_cast<void>(InProcess("export c.bin", dir.path(), {}, Stop(requested)));
+  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"c.bin"});
+  int started = 0;
+  RunInOrder(
+      3, 2, Stop(requested), [&](std::size_t) { return ++started, JobReport{}; },
+      [](const JobReport&) {});
+  EXPECT_EQ(started, 0);
+}
+
 // An output that keeps what exists never replaces a file that appears while it is written,
 // whether it is an unnamed file linked in or (on filesystems without those) a named temporary.
 TEST(Outputs, ThatKeepWhatExistsNeverReplaceAFileThatAppearedMeanwhile) {
@@ -483,7 +513,7 @@ TEST(Outputs, ThatKeepWhatExistsNeverReplaceAFileThatAppearedMeanwhile) {
     EXPECT_EQ(output.temporaryPath().empty(), unnamed);
     ASSERT_TRUE(WriteAll(output.fd(), Pattern(5)).ok());
     WriteFile(dir / "o", Pattern(3));
-    EXPECT_EQ(output.Commit().error, std::errc::file_exists) << unnamed;
+    EXPECT_EQ(output.Commit(Stop()).error, std::errc::file_exists) << unnamed;
     EXPECT_EQ(ReadFile(dir / "o"), Pattern(3)) << unnamed;
     EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"o"}) << unnamed;
   }

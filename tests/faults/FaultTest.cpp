@@ -196,7 +196,7 @@ TEST(SourceEndingEarly, FailsAsAReadFailure) {
     UniqueFd in(::open((folder / "in").c_str(), O_RDONLY | O_CLOEXEC));
     UniqueFd out(::open((folder / "out").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     ::lseek(out.get(), off_t(position), SEEK_SET);
-    const IoResult copied = CopyBytes(in.get(), offset, out.get(), length);
+    const IoResult copied = CopyBytes(in.get(), offset, out.get(), length, Stop());
     EXPECT_EQ(copied.outcome, IoOutcome::ReadFailed) << offset << " " << position << " " << length;
   }
 }
@@ -269,6 +269,39 @@ TEST(ChangeWhileRead, IsRefusedWithTheEarlierOutputKept) {
       }
       injected = nullptr;
       EXPECT_TRUE(copy()) << "unchanged" << (withWatch ? "" : ", no watch");
+    }
+  }
+}
+
+// Each way CopyBytes moves bytes: our pipe (unaligned), the kernel's copy (aligned) and the
+// buffer (the kernel's copies refused); each copies exactly and each stops when asked.
+TEST(CopyPaths, EachCopiesExactlyAndStopsWhenAsked) {
+  TempFolder folder;
+  const Bytes source = Pattern((3 << 20) + 77);
+  WriteFile(folder / "in", source);
+  const struct {
+    const char* name;
+    std::uint64_t offset;
+    bool kernel;
+  } ways[] = {{"pipe", 64, true}, {"kernel copy", 0, true}, {"buffer", 64, false}};
+  for (const auto& way : ways) {
+    const ScopedSeam buffer(FileIoHooks::noKernelCopy, !way.kernel);
+    for (const int asked : {0, 1}) {
+      const std::atomic<int> flag{asked};
+      UniqueFd in(::open((folder / "in").c_str(), O_RDONLY | O_CLOEXEC));
+      UniqueFd out(::open((folder / "out").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+      ::lseek(out.get(), off_t(way.offset), SEEK_SET);
+      const IoResult copied =
+          CopyBytes(in.get(), way.offset, out.get(), source.size() - way.offset, Stop(flag));
+      if (asked) {
+        EXPECT_EQ(copied.error, std::errc::interrupted) << way.name;
+        continue;
+      }
+      EXPECT_TRUE(copied.ok()) << way.name;
+      const Bytes got = ReadFile(folder / "out");
+      EXPECT_TRUE(got.size() == source.size() &&
+                  std::equal(got.begin() + way.offset, got.end(), source.begin() + way.offset))
+          << way.name;
     }
   }
 }
