@@ -60,12 +60,12 @@ PictureResult Write(InputFile& input, const FileKindResult& kind, const fs::path
         1, (side * size + std::max(width, height) / 2) / std::max(width, height)));
   };
   if (size != 0 && std::max(width, height) > size &&
-      (FreeImage_GetWidth(picture.get()) != unsigned(fit(width)) ||
-       FreeImage_GetHeight(picture.get()) != unsigned(fit(height)))) {
+      (FreeImage().GetWidth(picture.get()) != unsigned(fit(width)) ||
+       FreeImage().GetHeight(picture.get()) != unsigned(fit(height)))) {
     // The long side becomes `size`, the short one keeps the ratio, rounded, at least 1. The box
     // filter averages exactly the texels under each pixel, and is the fastest of the library's.
     MFreeImage::Bitmap scaled(
-        FreeImage_Rescale(picture.get(), fit(width), fit(height), FILTER_BOX));
+        FreeImage().Rescale(picture.get(), fit(width), fit(height), FILTER_BOX));
     if (!scaled) return {PictureOutcome::ScaleFailed, {}, {}};
     picture = std::move(scaled);  // the full-size bitmap is freed before the PNG is written
   }
@@ -76,7 +76,8 @@ PictureResult Write(InputFile& input, const FileKindResult& kind, const fs::path
   }
   PngSink sink{file.fd(), stop, {}};
   FreeImageIO io{nullptr, &PngSink::Write, &PngSink::Seek, &PngSink::Tell};
-  if (!FreeImage_SaveToHandle(FIF_PNG, picture.get(), &io, &sink, PNG_Z_BEST_SPEED) || sink.error) {
+  if (!FreeImage().SaveToHandle(FIF_PNG, picture.get(), &io, &sink, PNG_Z_BEST_SPEED) ||
+      sink.error) {
     return {PictureOutcome::OutputFailed,
             {},
             sink.error ? sink.error : std::make_error_code(std::errc::io_error)};

@@ -60,20 +60,20 @@ struct FdReader {
 RgbaImage LoadPicture(InputFile& file, const fs::path& path) {
   FdReader reader{file.fd(), 0, file.size()};
   FreeImageIO io{&FdReader::Read, nullptr, &FdReader::Seek, &FdReader::Tell};
-  FREE_IMAGE_FORMAT fif = FreeImage_GetFileTypeFromHandle(&io, &reader, 0);
-  if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(path.c_str());  // TGA has no magic
+  FREE_IMAGE_FORMAT fif = FreeImage().GetFileTypeFromHandle(&io, &reader, 0);
+  if (fif == FIF_UNKNOWN) fif = FreeImage().GetFIFFromFilename(path.c_str());  // TGA has no magic
   reader.position = 0;
-  if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return {};
-  const MFreeImage::Bitmap loaded(FreeImage_LoadFromHandle(fif, &io, &reader, 0));
+  if (fif == FIF_UNKNOWN || !FreeImage().FIFSupportsReading(fif)) return {};
+  const MFreeImage::Bitmap loaded(FreeImage().LoadFromHandle(fif, &io, &reader, 0));
   if (!loaded || reader.failed) return {};
-  const MFreeImage::Bitmap bgra(FreeImage_ConvertTo32Bits(loaded.get()));
+  const MFreeImage::Bitmap bgra(FreeImage().ConvertTo32Bits(loaded.get()));
   if (!bgra) return {};
   RgbaImage image;
-  image.width = FreeImage_GetWidth(bgra.get());
-  image.height = FreeImage_GetHeight(bgra.get());
+  image.width = FreeImage().GetWidth(bgra.get());
+  image.height = FreeImage().GetHeight(bgra.get());
   image.pixels.resize(std::size_t{image.width} * image.height * 4);
   for (std::uint32_t y = 0; y < image.height; ++y) {
-    const BYTE* row = FreeImage_GetScanLine(bgra.get(), static_cast<int>(image.height - 1 - y));
+    const BYTE* row = FreeImage().GetScanLine(bgra.get(), static_cast<int>(image.height - 1 - y));
     std::uint8_t* to = image.pixels.data() + std::size_t{y} * image.width * 4;
     for (std::uint32_t x = 0; x < image.width; ++x, row += 4, to += 4) {
       to[0] = row[FI_RGBA_RED], to[1] = row[FI_RGBA_GREEN], to[2] = row[FI_RGBA_BLUE];

@@ -38,7 +38,7 @@ struct ViewReader {
 MFreeImage::Bitmap LoadView(DdsView& view) {
   ViewReader reader{view};
   FreeImageIO io{&ViewReader::Read, nullptr, &ViewReader::Seek, &ViewReader::Tell};
-  return MFreeImage::Bitmap(FreeImage_LoadFromHandle(FIF_DDS, &io, &reader, 0));
+  return MFreeImage::Bitmap(FreeImage().LoadFromHandle(FIF_DDS, &io, &reader, 0));
 }
 
 DecodedDds DecodeDds(const std::filesystem::path& path, std::uint64_t offset,

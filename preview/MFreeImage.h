@@ -1,6 +1,6 @@
 #pragma once
 
-#include <FreeImage.h>
+#include "preview/FreeImageCalls.h"
 
 #include <cstdint>
 #include <memory>
@@ -8,11 +8,11 @@
 namespace sodrel::MFreeImage {
 
 // The window's own FreeImage calls (load, save, unload) and what the readers and writers of our
-// own callbacks share. The shared library initialises itself when it is loaded, so nothing else
-// is needed before the first call.
+// own callbacks share. The library initialises itself when it is loaded, so nothing else is
+// needed before the first call.
 
 struct BitmapDeleter {
-  void operator()(FIBITMAP* dib) const noexcept { FreeImage_Unload(dib); }
+  void operator()(FIBITMAP* dib) const noexcept { FreeImage().Unload(dib); }
 };
 
 // Owns a bitmap and unloads it on every path out of a scope.

@@ -28,7 +28,7 @@ def test(scratch, processes):
     listed = {line.split(" ./")[1].split(" -> ")[0]
               for line in run("dpkg-deb", "-c", deb).stdout.splitlines()}
     found = {p for p in listed if not any(q != p and q.startswith(p) for q in listed)}  # no parents
-    depends = run("dpkg-deb", "-f", deb, "Depends").stdout  # from dpkg-shlibdeps
+    depends = run("dpkg-deb", "-f", deb, "Depends").stdout  # dpkg-shlibdeps's and ours
     check(not lint.returncode and found == EXPECTED and "libfreeimage3 " in depends,
           f"lintian: {lint.stdout}{lint.stderr}; missing {EXPECTED - found}, "
           f"unexpected {found - EXPECTED}; or no Depends")
