@@ -51,13 +51,13 @@ FileKind KindOf(std::span<const std::byte> prefix, std::uint64_t size, DdsTextur
 FileKindResult ReadKind(InputFile& file) {
   FileKindResult result;
   result.size = file.size();
-  result.read = ReadAt(file.fd(), 0, result.prefix, result.got);
+  result.IoResult::operator=(ReadAt(file.fd(), 0, result.prefix, result.got));
   // Cut short after its size was taken: the bytes read no longer fit that size.
-  if (result.read.ok() && result.got < std::min<std::uint64_t>(result.size, kKindPrefixBytes)) {
-    result.read = {IoOutcome::Changed,
-                   std::make_error_code(std::errc::resource_unavailable_try_again)};
+  if (result.ok() && result.got < std::min<std::uint64_t>(result.size, kKindPrefixBytes)) {
+    result.IoResult::operator=
+        ({IoOutcome::Changed, std::make_error_code(std::errc::resource_unavailable_try_again)});
   }
-  if (result.read.ok()) result.kind = KindOf(result.bytes(), result.size, &result.dds);
+  if (result.ok()) result.kind = KindOf(result.bytes(), result.size, &result.dds);
   return result;
 }
 
@@ -65,13 +65,13 @@ FileKindResult ReadKind(const std::filesystem::path& path) {
   InputFile file;
   if (IoResult opened = file.Open(path); !opened.ok()) {
     FileKindResult failed;
-    failed.read = opened;
+    failed.IoResult::operator=(opened);
     return failed;
   }
   FileKindResult result = ReadKind(file);
   if (result.ok()) {
     if (IoResult same = file.Unchanged(); !same.ok()) {
-      result.read = same;
+      result.IoResult::operator=(same);
       result.kind = FileKind::NotDone;
     }
   }

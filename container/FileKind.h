@@ -33,15 +33,14 @@ inline constexpr std::size_t kKindPrefixBytes = kContainerHeaderSize + kDdsLonge
 // `dds`, when given, gets the header check of the DDS file in it (DdsFile and both containers).
 FileKind KindOf(std::span<const std::byte> prefix, std::uint64_t size, DdsTexture* dds = nullptr);
 
-struct [[nodiscard]] FileKindResult {
-  IoResult read;  // Done once the prefix was read
+// Done once the prefix was read, and what it holds.
+struct [[nodiscard]] FileKindResult : IoResult {
   FileKind kind = FileKind::NotDone;
   std::uint64_t size = 0;
   std::array<std::byte, kKindPrefixBytes> prefix{};
   std::size_t got = 0;  // bytes of `prefix` read: min(size, kKindPrefixBytes)
   DdsTexture dds;
 
-  bool ok() const { return read.ok(); }
   std::span<const std::byte> bytes() const { return std::span(prefix).first(got); }
   // Where the DDS file starts: 64 in a container, 0 otherwise.
   std::uint64_t ddsOffset() const {

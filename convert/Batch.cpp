@@ -119,7 +119,7 @@ JobReport RunJob(const BatchCommand& command, const Options& options, Job& job,
     return Reported(JobStatus::Failed, Says(path, "cannot open", OpenFailure(opened)));
   }
   const FileKindResult kind = ReadKind(input);
-  if (!kind.ok()) return Finished(job, {IoOutcome::ReadFailed, kind.read.error});
+  if (!kind.ok()) return Finished(job, {IoOutcome::ReadFailed, kind.error});
   if (const std::string why = command.refuse(kind, path); !why.empty()) {
     if (job.input.found) return Reported(JobStatus::Skipped, Says(path, "skipped", why));
     return Reported(JobStatus::Failed, Says(path, why));

@@ -52,7 +52,7 @@ std::string Unless(const FileKindResult& file, std::initializer_list<FileKind> w
 std::string ContainerHeaderOf(const fs::path& path, ContainerHeader& header,
                               FileKindResult* read = nullptr) {
   FileKindResult kind = ReadKind(path);
-  if (!kind.ok()) return Says(path, "cannot read", kind.read.error.message());
+  if (!kind.ok()) return Says(path, "cannot read", kind.error.message());
   if (const std::string why =
           Unless(kind, {FileKind::Container, FileKind::CutContainer}, Describe(FileKind::Other));
       !why.empty()) {
@@ -245,7 +245,7 @@ int RunThumbnail(const Options& options, Stop stop) {
   if (const IoResult opened = file.Open(input); !opened.ok()) {
     line = Says(input, "cannot open", OpenFailure(opened));
   } else if (!(kind = ReadKind(file)).ok()) {
-    line = Says(input, "cannot read", kind.read.error.message());
+    line = Says(input, "cannot read", kind.error.message());
   } else if (const std::string why =
                  Unless(kind, {FileKind::DdsFile, FileKind::Container, FileKind::CutContainer},
                         "neither a DDS file nor a texture container");

@@ -26,7 +26,7 @@ std::string Hex(std::span<const std::byte> bytes, std::string_view indent) {
 // What `info` shows of one file, or the failure's line when it cannot be read.
 bool ShowInfo(const fs::path& path, InputFile& file, std::string& text, std::string& warning) {
   FileKindResult kind;
-  IoResult read = (kind = ReadKind(file)).read;
+  IoResult read = (kind = ReadKind(file));
   if (read.ok()) read = file.Unchanged();
   if (!read.ok()) {
     text =

@@ -43,13 +43,18 @@ struct PngSink {
   }
 };
 
+PictureResult Ended(PictureOutcome outcome, std::error_code error = {}) {
+  return {{outcome, error}, {}};
+}
+
 PictureResult Write(InputFile& input, const FileKindResult& kind, const fs::path& output,
                     std::uint32_t size, OutputMode mode, Stop stop, bool topLevel) {
   DecodedDds decoded = DecodeDds(input, kind.ddsOffset(), kind.dds, topLevel ? 0 : size);
   if (decoded.texture.check == DdsCheck::NotDone) decoded.texture.check = DdsCheck::Unreadable;
-  if (!decoded.texture.ok()) return {PictureOutcome::Refused, DescribeRefusal(decoded.texture), {}};
-  if (decoded.changed) return {PictureOutcome::InputChanged, {}, {}};
-  if (!decoded.bitmap) return {PictureOutcome::NotDecoded, {}, {}};
+  if (!decoded.texture.ok())
+    return {{PictureOutcome::Refused, {}}, DescribeRefusal(decoded.texture)};
+  if (decoded.changed) return Ended(PictureOutcome::InputChanged);
+  if (!decoded.bitmap) return Ended(PictureOutcome::NotDecoded);
 
   MFreeImage::Bitmap picture = std::move(decoded.bitmap);
   // The picture's sides follow the top surface's, whichever level it is drawn from.
@@ -66,26 +71,25 @@ PictureResult Write(InputFile& input, const FileKindResult& kind, const fs::path
     // filter averages exactly the texels under each pixel, and is the fastest of the library's.
     MFreeImage::Bitmap scaled(
         FreeImage().Rescale(picture.get(), fit(width), fit(height), FILTER_BOX));
-    if (!scaled) return {PictureOutcome::ScaleFailed, {}, {}};
+    if (!scaled) return Ended(PictureOutcome::ScaleFailed);
     picture = std::move(scaled);  // the full-size bitmap is freed before the PNG is written
   }
 
   AtomicOutput file(output, mode);
   if (IoResult created = file.Open(); !created.ok()) {
-    return {PictureOutcome::OutputFailed, {}, created.error};
+    return Ended(PictureOutcome::OutputFailed, created.error);
   }
   PngSink sink{file.fd(), stop, {}};
   FreeImageIO io{nullptr, &PngSink::Write, &PngSink::Seek, &PngSink::Tell};
   if (!FreeImage().SaveToHandle(FIF_PNG, picture.get(), &io, &sink, PNG_Z_BEST_SPEED) ||
       sink.error) {
-    return {PictureOutcome::OutputFailed,
-            {},
-            sink.error ? sink.error : std::make_error_code(std::errc::io_error)};
+    return Ended(PictureOutcome::OutputFailed,
+                 sink.error ? sink.error : std::make_error_code(std::errc::io_error));
   }
   if (IoResult committed = file.Commit(stop); !committed.ok()) {
-    return {PictureOutcome::OutputFailed, {}, committed.error};
+    return Ended(PictureOutcome::OutputFailed, committed.error);
   }
-  return {PictureOutcome::Written, {}, {}};
+  return Ended(PictureOutcome::Written);
 }
 
 }  // namespace
@@ -114,9 +118,9 @@ PictureResult WritePicture(InputFile& input, const FileKindResult& kind, const f
   try {
     return Write(input, kind, output, size, mode, stop, topLevel);
   } catch (const std::bad_alloc&) {
-    return {PictureOutcome::OutOfMemory, {}, {}};
+    return Ended(PictureOutcome::OutOfMemory);
   } catch (...) {
-    return {PictureOutcome::NotDecoded, {}, {}};
+    return Ended(PictureOutcome::NotDecoded);
   }
 }
 

@@ -25,12 +25,9 @@ enum class PictureOutcome {
 
 std::string_view Describe(PictureOutcome outcome);
 
-struct [[nodiscard]] PictureResult {
-  PictureOutcome outcome = PictureOutcome::NotDone;
-  std::string refusal;    // why the check refused the file, the format named (DescribeRefusal)
-  std::error_code error;  // the system error behind a failure, when there was one
+struct [[nodiscard]] PictureResult : Result<PictureOutcome, PictureOutcome::Written> {
+  std::string refusal;  // why the check refused the file, the format named (DescribeRefusal)
 
-  bool ok() const { return outcome == PictureOutcome::Written; }
   // What went wrong beyond the outcome itself ("the file ends before the texture does (DXT1)"),
   // or "".
   std::string detail() const;

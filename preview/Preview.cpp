@@ -28,6 +28,10 @@ IoResult WriteBmp(FIBITMAP* bitmap, const fs::path& bmp) {
   return output.Commit(Stop());
 }
 
+PreviewResult Ended(PreviewOutcome outcome) {
+  return {{outcome, {}}, DdsCheck::NotDone};
+}
+
 // Checks the DDS file `dds` in the working folder, decodes it into PictureLoad.bmp and shows
 // that. Only a picture read from a BMP written by this very call reaches the sink.
 PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, PictureSink& sink) {
@@ -35,21 +39,21 @@ PreviewResult DecodeAndShow(const fs::path& dds, const fs::path& programFolder, 
   PreviewOutcome failure = PreviewOutcome::NotDecoded;
   try {
     DecodedDds decoded = DecodeDds(dds);
-    if (!decoded.texture.ok()) return {PreviewOutcome::Rejected, decoded.texture.check};
-    if (!decoded.bitmap) return {PreviewOutcome::NotDecoded};
+    if (!decoded.texture.ok()) return {{PreviewOutcome::Rejected, {}}, decoded.texture.check};
+    if (!decoded.bitmap) return Ended(PreviewOutcome::NotDecoded);
 
     failure = PreviewOutcome::SaveFailed;
     const fs::path bmp = WorkFilePath(programFolder, WorkFile::PictureLoadBmp);
-    if (!WriteBmp(decoded.bitmap.get(), bmp).ok()) return {PreviewOutcome::SaveFailed};
+    if (!WriteBmp(decoded.bitmap.get(), bmp).ok()) return Ended(PreviewOutcome::SaveFailed);
 
     failure = PreviewOutcome::PictureUnreadable;
     const QImage picture = ReadPicture(bmp, sink.drawnSize());
-    if (picture.isNull()) return {PreviewOutcome::PictureUnreadable};
+    if (picture.isNull()) return Ended(PreviewOutcome::PictureUnreadable);
     sink.ShowPicture(picture);
-    return {PreviewOutcome::Shown};
+    return Ended(PreviewOutcome::Shown);
   } catch (...) {
     // Whatever the library, Qt or the sink throws, std::bad_alloc included.
-    return {failure};
+    return Ended(failure);
   }
 }
 
@@ -72,13 +76,13 @@ PreviewResult PreviewExported(const fs::path& currentPath, const fs::path& progr
                               PictureSink& sink) {
   try {
     // An empty path would name ".dds" in whatever the current folder happens to be.
-    if (currentPath.empty()) return {PreviewOutcome::CopyFailed};
+    if (currentPath.empty()) return Ended(PreviewOutcome::CopyFailed);
     if (!StageCopy(WithSuffix(currentPath, kExportSuffix), programFolder, WorkFile::PictureDds)
              .ok()) {
-      return {PreviewOutcome::CopyFailed};
+      return Ended(PreviewOutcome::CopyFailed);
     }
   } catch (...) {
-    return {PreviewOutcome::CopyFailed};
+    return Ended(PreviewOutcome::CopyFailed);
   }
   return DecodeAndShow(WorkFilePath(programFolder, WorkFile::PictureDds), programFolder, sink);
 }

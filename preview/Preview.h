@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "dds/DdsTexture.h"
+#include "io/Result.h"
 #include "preview/PictureSink.h"
 
 namespace sodrel {
@@ -22,10 +23,8 @@ enum class PreviewOutcome {
 
 std::string_view Describe(PreviewOutcome outcome);
 
-struct [[nodiscard]] PreviewResult {
-  PreviewOutcome outcome = PreviewOutcome::NotDone;
+struct [[nodiscard]] PreviewResult : Result<PreviewOutcome, PreviewOutcome::Shown> {
   DdsCheck check = DdsCheck::NotDone;  // why the file was rejected, when it was
-  bool ok() const { return outcome == PreviewOutcome::Shown; }
 };
 
 // Copies `currentPath` + ".dds" to Temp/Picture.dds, decodes it into Temp/PictureLoad.bmp and

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "io/EnumTexts.h"
 #include "io/FileIo.h"
 
 namespace sodrel {
@@ -35,16 +36,24 @@ IoResult StageCopy(const std::filesystem::path& source, const std::filesystem::p
   return CopyFileReplacing(source, WorkFilePath(workParent, file));
 }
 
+std::string_view Describe(CleanupOutcome outcome) {
+  static constexpr std::string_view kTexts[] = {"not done", "cleared",
+                                                "a working file could not be deleted"};
+  return TextOf<CleanupOutcome::NotDeleted>(kTexts, outcome);
+}
+
 CleanupResult ClearWorkingFiles(const std::filesystem::path& workParent) {
   CleanupResult result;
   for (WorkFile file : kCleanupOrder) {
     // unlink, not remove: a directory standing at a working file's name is not ours to delete.
     if (::unlink(WorkFilePath(workParent, file).c_str()) != 0) {
+      result.outcome = CleanupOutcome::NotDeleted;
       result.error = {errno, std::generic_category()};
-      break;
+      return result;
     }
     ++result.deleted;
   }
+  result.outcome = CleanupOutcome::Cleared;
   return result;
 }
 

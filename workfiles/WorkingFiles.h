@@ -35,10 +35,16 @@ std::filesystem::path WorkFilePath(const std::filesystem::path& workParent, Work
 IoResult StageCopy(const std::filesystem::path& source, const std::filesystem::path& workParent,
                    WorkFile file);
 
-struct [[nodiscard]] CleanupResult {
-  int deleted = 0;        // how many files went, in kCleanupOrder
-  std::error_code error;  // why the next one could not be deleted, when one could not
-  bool ok() const { return deleted == static_cast<int>(kCleanupOrder.size()); }
+enum class CleanupOutcome {
+  NotDone,
+  Cleared,     // all four went
+  NotDeleted,  // one could not be deleted (a missing file included); those after it are left
+};
+
+std::string_view Describe(CleanupOutcome outcome);
+
+struct [[nodiscard]] CleanupResult : Result<CleanupOutcome, CleanupOutcome::Cleared> {
+  int deleted = 0;  // how many files went, in kCleanupOrder
 };
 
 // Deletes the four working files in kCleanupOrder and stops at the first one that cannot be
