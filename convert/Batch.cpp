@@ -1,7 +1,5 @@
 #include "convert/Batch.h"
 
-#include "convert/TextureNotes.h"
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include "convert/OrderedJobRunner.h"
 #include "convert/OutputFolders.h"
 #include "convert/TextureNotes.h"
+#include "io/EnumTexts.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
@@ -120,13 +119,13 @@ JobReport RunJob(const BatchCommand& command, const Options& options, Job& job,
   }
   const FileKindResult kind = ReadKind(input);
   if (!kind.ok()) return Finished(job, {IoOutcome::ReadFailed, kind.error});
-  if (const std::string why = command.refuse(kind, path); !why.empty()) {
-    if (job.input.found) return Reported(JobStatus::Skipped, Says(path, "skipped", why));
-    return Reported(JobStatus::Failed, Says(path, why));
+  if (const Verdict taken = command.refuse(kind, path); !taken.ok()) {
+    if (job.input.found) return Reported(JobStatus::Skipped, Says(path, "skipped", taken.why));
+    return Reported(JobStatus::Failed, Says(path, taken.why));
   }
   if (command.prepare) {
-    if (std::string why = command.prepare(job, kind); !why.empty()) {
-      return Reported(JobStatus::Failed, std::move(why));
+    if (Verdict prepared = command.prepare(job, kind); !prepared.ok()) {
+      return Reported(JobStatus::Failed, std::move(prepared.why));
     }
   }
   JobReport report = Convert(command, options, job, input, kind, folders);
@@ -179,6 +178,11 @@ JobReport Convert(const BatchCommand& command, const Options& options, Job& job,
 }
 
 }  // namespace
+
+std::string_view Describe(TakeOutcome outcome) {
+  static constexpr std::string_view kTexts[] = {"not done", "taken", "refused"};
+  return TextOf<TakeOutcome::Refused>(kTexts, outcome);
+}
 
 JobReport Finished(const Job& job, const IoResult& result) {
   if (result.ok()) return Reported(JobStatus::Done);

@@ -15,6 +15,26 @@
 
 namespace sodrel::convert {
 
+// Whether a check before anything is written takes an input, and the line saying why not.
+enum class TakeOutcome {
+  NotDone,
+  Taken,
+  Refused,
+};
+
+std::string_view Describe(TakeOutcome outcome);
+
+struct [[nodiscard]] Verdict : Result<TakeOutcome, TakeOutcome::Taken> {
+  std::string why;  // when refused: the reason, or the whole line
+};
+
+inline Verdict Taken() {
+  return {{TakeOutcome::Taken, {}}, {}};
+}
+inline Verdict Refused(std::string why) {
+  return {{TakeOutcome::Refused, {}}, std::move(why)};
+}
+
 // One input of a batch and what it will be turned into.
 struct Job {
   Input input;
@@ -41,11 +61,11 @@ struct BatchCommand {
   // The output's name for an input named `name`; empty when the name is not taken.
   std::function<std::string(const std::string& name)> outputName;
   std::string_view badName;  // why, then
-  // Why the file at `path`, of this kind, is not taken, or "".
-  std::function<std::string(const FileKindResult& kind, const std::filesystem::path& path)> refuse;
+  // Whether the file at `path`, of this kind, is taken; if not, the reason.
+  std::function<Verdict(const FileKindResult& kind, const std::filesystem::path& path)> refuse;
   // Checks beyond the input's kind `kind`, dry runs included (build --originals reads and
-  // compares the original here): a failure's line, or "".
-  std::function<std::string(Job& job, const FileKindResult& kind)> prepare;
+  // compares the original here); if not taken, the failure's whole line.
+  std::function<Verdict(Job& job, const FileKindResult& kind)> prepare;
   // Writes job.output from `input`, open and of the kind `kind`, through an output of `mode`.
   std::function<JobReport(const Job& job, InputFile& input, const FileKindResult& kind,
                           OutputMode mode)>

@@ -31,63 +31,66 @@ std::string Bytes(std::uint64_t count) {
   return std::to_string(count) + (count == 1 ? " byte" : " bytes");
 }
 
-// Why `file`, wanted as `wanted`, is not taken by a command, or "".
-std::string Unless(const FileKindResult& file, std::initializer_list<FileKind> wanted,
-                   std::string_view other) {
-  if (std::find(wanted.begin(), wanted.end(), file.kind) != wanted.end()) return {};
+// Whether `file`, wanted as `wanted`, is taken by a command; `other` says why not for the
+// kinds named nowhere else.
+Verdict Unless(const FileKindResult& file, std::initializer_list<FileKind> wanted,
+               std::string_view other) {
+  if (std::find(wanted.begin(), wanted.end(), file.kind) != wanted.end()) return Taken();
   switch (file.kind) {
     case FileKind::Empty:
-      return "empty file";
+      return Refused("empty file");
     case FileKind::DdsFile:
-      return "a DDS file, not a container";
+      return Refused("a DDS file, not a container");
     case FileKind::Container:
     case FileKind::CutContainer:
-      return "a texture container, not a DDS file";
+      return Refused("a texture container, not a DDS file");
     default:
-      return std::string(other);
+      return Refused(std::string(other));
   }
 }
 
 // The header of the container at `path`, or the line that says why it has none.
-std::string ContainerHeaderOf(const fs::path& path, ContainerHeader& header,
-                              FileKindResult* read = nullptr) {
+Verdict ContainerHeaderOf(const fs::path& path, ContainerHeader& header,
+                          FileKindResult* read = nullptr) {
   FileKindResult kind = ReadKind(path);
-  if (!kind.ok()) return Says(path, "cannot read", kind.error.message());
-  if (const std::string why =
+  if (!kind.ok()) return Refused(Says(path, "cannot read", kind.error.message()));
+  if (const Verdict taken =
           Unless(kind, {FileKind::Container, FileKind::CutContainer}, Describe(FileKind::Other));
-      !why.empty()) {
-    return Says(path, why);
+      !taken.ok()) {
+    return Refused(Says(path, taken.why));
   }
   std::copy_n(kind.prefix.begin(), kContainerHeaderSize, header.begin());
   if (read != nullptr) *read = std::move(kind);
-  return {};
+  return Taken();
 }
 
 // Whether the DDS input `input` of `job` has its original's layout; if not, as `change` says:
 // the line that says how they differ (a warning with --as-is, in job.warning), or an encoding
-// into the original's layout (--reencode, job.reencode). A failure's line, or "".
-std::string CompareWithOriginal(Job& job, const DdsTexture& input, const DdsTexture& original,
-                                LayoutChange change) {
+// into the original's layout (--reencode, job.reencode); if not taken, the failure's line.
+Verdict CompareWithOriginal(Job& job, const DdsTexture& input, const DdsTexture& original,
+                            LayoutChange change) {
   if (!HeaderRead(original.check)) {
-    return Says(job.input.path,
-                "its original " + job.original.native() + " holds no DDS header that can be read",
-                DescribeRefusal(original));
+    return Refused(
+        Says(job.input.path,
+             "its original " + job.original.native() + " holds no DDS header that can be read",
+             DescribeRefusal(original)));
   }
-  if (SameLayout(input, original)) return {};
+  if (SameLayout(input, original)) return Taken();
   const std::string differs = DescribeLayout(input) + "; its original " + job.original.native() +
                               " holds " + DescribeLayout(original);
   switch (change) {
     case LayoutChange::BuildAsIs:
       job.warning = Says(job.input.path, "warning: " + differs + " (built as it is: --as-is)");
-      return {};
+      return Taken();
     case LayoutChange::Reencode:
       job.reencode = true;
       return Unencodable(job, original);
     case LayoutChange::Refuse:
       break;
   }
-  return Says(job.input.path,
-              differs + " (--reencode converts it into that layout, --as-is builds it as it is)");
+  return Refused(
+      Says(job.input.path,
+           differs + " (--reencode converts it into that layout, --as-is builds it as it is)"));
 }
 
 // The header every container of this build starts with (not for --originals), or nullopt after
@@ -96,8 +99,8 @@ std::string CompareWithOriginal(Job& job, const DdsTexture& input, const DdsText
 std::optional<ContainerHeader> LoadHeader(const Options& options, const fs::path& templateFolder) {
   ContainerHeader header{};
   if (options.headerSource == HeaderSource::Container) {
-    if (const std::string why = ContainerHeaderOf(options.headerPath, header); !why.empty()) {
-      Complain(why);
+    if (const Verdict read = ContainerHeaderOf(options.headerPath, header); !read.ok()) {
+      Complain(read.why);
       return std::nullopt;
     }
     return header;
@@ -142,11 +145,12 @@ int RunExport(const Options& options, Stop stop) {
   command.suffixes = {kBuildSuffix};
   command.notInFolders = ".bin.dds.bin";
   command.outputName = [](const std::string& name) { return name + std::string(kExportSuffix); };
-  command.refuse = [&](const FileKindResult& kind, const fs::path&) -> std::string {
+  command.refuse = [&](const FileKindResult& kind, const fs::path&) {
     if (!options.raw)
       return Unless(kind, {FileKind::Container, FileKind::CutContainer}, Describe(FileKind::Other));
-    if (kind.size > kContainerHeaderSize) return {};
-    return kind.size == 0 ? "empty file" : "too short to hold a texture (" + Bytes(kind.size) + ")";
+    if (kind.size > kContainerHeaderSize) return Taken();
+    return Refused(kind.size == 0 ? "empty file"
+                                  : "too short to hold a texture (" + Bytes(kind.size) + ")");
   };
   command.convert = [&](const Job& job, InputFile& input, const FileKindResult&, OutputMode mode) {
     return Copy(job, input, kContainerHeaderSize, {}, mode);
@@ -176,23 +180,24 @@ int RunBuild(const Options& options, const fs::path& templateFolder, Stop stop) 
     return IsPictureName(name) && EndsWithIgnoringCase(stem, kBuildSuffix) ? stem : "";
   };
   command.badName = "not named NAME.bin.dds, so it has no original";
-  command.refuse = [&](const FileKindResult& kind, const fs::path& path) -> std::string {
-    if (options.raw) return kind.kind == FileKind::Empty ? "empty file" : "";
+  command.refuse = [&](const FileKindResult& kind, const fs::path& path) {
+    if (options.raw) return kind.kind == FileKind::Empty ? Refused("empty file") : Taken();
     if (kind.kind == FileKind::Other && IsPictureName(path)) {
-      return originals ? "" : "a picture: build takes pictures with --originals DIR only";
+      return originals ? Taken()
+                       : Refused("a picture: build takes pictures with --originals DIR only");
     }
     return Unless(kind, {FileKind::DdsFile}, "not a DDS file: no DDS header at byte 0");
   };
-  command.prepare = [&](Job& job, const FileKindResult& kind) -> std::string {
+  command.prepare = [&](Job& job, const FileKindResult& kind) {
     if (!originals) {
       job.header = *header;
-      return {};
+      return Taken();
     }
     FileKindResult original;
-    if (std::string why = ContainerHeaderOf(job.original, job.header, &original); !why.empty()) {
-      return Says(job.input.path, "its original", why);
+    if (Verdict read = ContainerHeaderOf(job.original, job.header, &original); !read.ok()) {
+      return Refused(Says(job.input.path, "its original", read.why));
     }
-    if (options.raw) return {};
+    if (options.raw) return Taken();
     if (kind.kind == FileKind::DdsFile) {
       return CompareWithOriginal(job, kind.dds, original.dds, options.layoutChange);
     }
@@ -246,11 +251,11 @@ int RunThumbnail(const Options& options, Stop stop) {
     line = Says(input, "cannot open", OpenFailure(opened));
   } else if (!(kind = ReadKind(file)).ok()) {
     line = Says(input, "cannot read", kind.error.message());
-  } else if (const std::string why =
+  } else if (const Verdict taken =
                  Unless(kind, {FileKind::DdsFile, FileKind::Container, FileKind::CutContainer},
                         "neither a DDS file nor a texture container");
-             !why.empty()) {
-    line = Says(input, why);
+             !taken.ok()) {
+    line = Says(input, taken.why);
   } else if (outputExists && ::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
              in.st_ino == out.st_ino) {
     line = Says(output, "would write over the input " + input.native());

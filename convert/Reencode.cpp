@@ -188,19 +188,20 @@ bool IsPictureName(const fs::path& path) {
                      [&](std::string_view suffix) { return EndsWithIgnoringCase(name, suffix); });
 }
 
-std::string Unencodable(const Job& job, const DdsTexture& original) {
+Verdict Unencodable(const Job& job, const DdsTexture& original) {
   Target target;
   if (original.format == nullptr || !TargetOf(original, false, target)) {
-    return Says(job.input.path, CannotEncode(original));
+    return Refused(Says(job.input.path, CannotEncode(original)));
   }
   if (original.images > 1) {
-    return Says(job.input.path, "the original " + job.original.native() + " holds " +
-                                    std::to_string(original.images) +
-                                    " images (a cube map or an array): build encodes textures of "
-                                    "one image only; save a DDS file in that layout and build it "
-                                    "as it is");
+    return Refused(
+        Says(job.input.path, "the original " + job.original.native() + " holds " +
+                                 std::to_string(original.images) +
+                                 " images (a cube map or an array): build encodes textures of "
+                                 "one image only; save a DDS file in that layout and build it "
+                                 "as it is"));
   }
-  return {};
+  return Taken();
 }
 
 JobReport Reencode(const Job& job, InputFile& input, const FileKindResult& kind, OutputMode mode) {

@@ -13,9 +13,9 @@ namespace sodrel::convert {
 // .tiff, in any letter case.
 bool IsPictureName(const std::filesystem::path& path);
 
-// Why build cannot encode into the layout of `original`, or "": BC6H, floats, signed BC4/BC5,
-// palettes, layouts wider than 32 bits, and textures of several images.
-std::string Unencodable(const Job& job, const DdsTexture& original);
+// Whether build can encode into the layout of `original`; if not, the line saying why: BC6H,
+// floats, signed BC4/BC5, palettes, layouts wider than 32 bits, and textures of several images.
+Verdict Unencodable(const Job& job, const DdsTexture& original);
 
 // Writes job.output: job.header, then a DDS file in the layout of the DDS file inside
 // job.original (its DDS header byte for byte, its levels made again from the top one), encoded
