@@ -9,6 +9,7 @@
 
 #include "io/FileIo.h"
 #include "io/UniqueFd.h"
+#include "tests/support/BlockModes.h"
 #include "tests/support/DdsWriter.h"
 
 namespace sodrel::bench {
@@ -92,7 +93,6 @@ std::string_view FormatName(TextureFormat format) {
 }
 
 std::vector<std::byte> RandomBlocks(BlockLayout layout, std::size_t count, unsigned seed) {
-  static constexpr unsigned kBc6hModes[] = {0, 1, 2, 6, 10, 14, 18, 22, 26, 30, 3, 7, 11, 15};
   SplitMix random{seed};
   const std::size_t size = BlockBytes(layout);
   std::vector<std::byte> blocks(count * size);
@@ -102,13 +102,10 @@ std::vector<std::byte> RandomBlocks(BlockLayout layout, std::size_t count, unsig
       const std::uint64_t word = random.Next();
       std::memcpy(block + i, &word, std::min<std::size_t>(8, size - i));
     }
-    const auto first = std::to_integer<unsigned>(block[0]);
-    if (layout == BlockLayout::Bc7) {  // mode m: m zero bits, then a one
-      const unsigned mode = b % 8;
-      block[0] = std::byte((first << (mode + 1) | 1u << mode) & 0xFF);
+    if (layout == BlockLayout::Bc7) {
+      test::ForceBc7Mode(block[0], b % 8);
     } else if (layout == BlockLayout::Bc6hUnsigned || layout == BlockLayout::Bc6hSigned) {
-      const unsigned mode = kBc6hModes[b % 14];
-      block[0] = std::byte((first & (mode < 2 ? ~3u : ~31u)) | mode);
+      test::ForceBc6hMode(block[0], test::kBc6hModes[b % std::size(test::kBc6hModes)]);
     }
   }
   return blocks;

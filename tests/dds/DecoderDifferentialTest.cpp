@@ -6,6 +6,7 @@
 #include "dds/DdsFields.h"
 #include "dds/LevelDecoder.h"
 #include "preview/DdsDecode.h"
+#include "tests/support/BlockModes.h"
 #include "tests/support/DdsWriter.h"
 #include "tests/support/Rows.h"
 
@@ -56,11 +57,10 @@ Bytes RandomBlocks(const PillowCase& c) {
   const std::size_t size = BlockBytes(c.layout);
   Bytes blocks = Pattern((kWidth + 3) / 4 * ((kHeight + 3) / 4) * size, 1000 * c.mode + 7);
   for (std::size_t at = 0; c.mode >= 0 && at < blocks.size(); at += size) {
-    const unsigned first = std::to_integer<unsigned>(blocks[at]);
-    if (c.layout == Bc7) {  // mode m: m zero bits, then a one
-      blocks[at] = std::byte(c.mode == 8 ? 0 : (first << (c.mode + 1) | 1u << c.mode));
-    } else {  // BC6H: 2 mode bits for modes 0 and 1, else 5
-      blocks[at] = std::byte((first & (c.mode < 2 ? ~3u : ~31u)) | unsigned(c.mode));
+    if (c.layout == Bc7) {
+      ForceBc7Mode(blocks[at], unsigned(c.mode));
+    } else {
+      ForceBc6hMode(blocks[at], unsigned(c.mode));
     }
   }
   return blocks;
