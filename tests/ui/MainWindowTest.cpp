@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMessageBox>
 #include <QTest>
 #include <QTextBrowser>
@@ -97,12 +98,17 @@ TEST_F(MainWindow, MouseOverThePreviewAndTheBanner) {
 TEST_F(MainWindow, AboutItemsOpenTheirOwnAddressesOrTheNotice) {
   QTextBrowser browser;  // in place of the desktop's browser: its source, the address opened
   QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "setSource");
-  QSet<QString> opened;
+  QMap<QString, QUrl> opened;
   for (const char* item : {"cmdQuillmoor", "cmdTorvane", "cmd_Author"})
-    Find(item)->trigger(), opened << browser.source().toString();
+    browser.setSource({}), Find(item)->trigger(), opened[item] = browser.source();
   QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-  EXPECT_EQ(opened.size(), 3);
-  EXPECT_FALSE(opened.contains(QString()));
+  // Two sites' home pages, and a page of the first site's that is not its home page.
+  const QUrl quillmoor = opened["cmdQuillmoor"], torvane = opened["cmdTorvane"];
+  const QUrl author = opened["cmd_Author"];
+  EXPECT_TRUE(quillmoor.host().contains("quillmoor") && torvane.host().contains("torvane"));
+  EXPECT_TRUE(quillmoor.path() == "/" && torvane.path() == "/");
+  EXPECT_TRUE(author.host() == quillmoor.host() && author.path().size() > 1)
+      << author.toString().toStdString();
   const QString notice = Popup([&] { Find("Copyright")->trigger(); });
   EXPECT_TRUE(notice.startsWith("QMessageBox Sodrel Tools: Sodrel Tools 1.00\nCopyright"));
   EXPECT_TRUE(notice.endsWith(QString(" %1 0").arg(QMessageBox::Information)))
