@@ -27,9 +27,7 @@ set(FREEIMAGE_LIBRARY sodrel_freeimage)
 
 find_package(Threads REQUIRED)
 set(SODREL_ROOT ${CMAKE_SOURCE_DIR})
-# io/ is POSIX code still: its headers only, for the libraries below.
-add_library(sodrel_io INTERFACE)
-target_include_directories(sodrel_io INTERFACE ${SODREL_ROOT} ${CMAKE_BINARY_DIR}/generated)
+add_subdirectory(io)
 add_subdirectory(dds)
 add_subdirectory(encode)
 add_library(sodrel_container_kinds STATIC container/FileKind.cpp container/Outcome.cpp)
