@@ -1,10 +1,7 @@
 #include "workfiles/WorkingFiles.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "io/FileIo.h"
+#include "workfiles/System.h"
 
 namespace sodrel {
 
@@ -38,11 +35,8 @@ IoResult StageCopy(const std::filesystem::path& source, const std::filesystem::p
 CleanupResult ClearWorkingFiles(const std::filesystem::path& workParent) {
   CleanupResult result;
   for (WorkFile file : kCleanupOrder) {
-    // unlink, not remove: a directory standing at a working file's name is not ours to delete.
-    if (::unlink(WorkFilePath(workParent, file).c_str()) != 0) {
-      result.error = {errno, std::generic_category()};
-      break;
-    }
+    result.error = platform::RemoveFile(WorkFilePath(workParent, file));
+    if (result.error) break;
     ++result.deleted;
   }
   return result;
