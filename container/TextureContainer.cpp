@@ -1,7 +1,5 @@
 #include "container/TextureContainer.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <string>
 
@@ -29,8 +27,8 @@ ConvertResult Written() {
 }  // namespace
 
 std::filesystem::path WithSuffix(const std::filesystem::path& path, std::string_view suffix) {
-  std::string name = path.native();
-  name.append(suffix);
+  std::filesystem::path name = path;
+  name += suffix;
   return name;
 }
 
@@ -95,20 +93,21 @@ ConvertResult WriteContainer(const ContainerHeader& header, const std::filesyste
 ConvertResult BuildContainer(const std::filesystem::path& ddsPath,
                              const std::filesystem::path& templateFolder,
                              const std::filesystem::path& stagedCopy) {
-  struct stat info {};
   if (ddsPath.empty()) {
     return Fail(ConvertOutcome::InputMissing,
                 std::make_error_code(std::errc::no_such_file_or_directory));
   }
-  if (::stat(ddsPath.c_str(), &info) != 0) {
-    return Fail(ConvertOutcome::InputMissing, std::error_code(errno, std::generic_category()));
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(ddsPath, error);
+  if (error) return Fail(ConvertOutcome::InputMissing, error);
+  if (!std::filesystem::is_regular_file(status)) {
+    return Fail(
+        ConvertOutcome::InputMissing,
+        std::make_error_code(std::filesystem::is_directory(status) ? std::errc::is_a_directory
+                                                                   : std::errc::invalid_argument));
   }
-  if (!S_ISREG(info.st_mode)) {
-    return Fail(ConvertOutcome::InputMissing,
-                std::make_error_code(S_ISDIR(info.st_mode) ? std::errc::is_a_directory
-                                                           : std::errc::invalid_argument));
-  }
-  const auto length = static_cast<std::uint64_t>(info.st_size);
+  const std::uint64_t length = std::filesystem::file_size(ddsPath, error);
+  if (error) return Fail(ConvertOutcome::InputMissing, error);
   if (length == 0) return Fail(ConvertOutcome::InputEmpty);
 
   ContainerHeader header{};

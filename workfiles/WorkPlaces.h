@@ -14,6 +14,7 @@ namespace sodrel {
 // (~/.cache when the variable is unset, empty or not an absolute path), and builds with
 // $XDG_CONFIG_HOME/sodrel-tools/KX00.dll (~/.config likewise) once they have put one there, the
 // program folder's until then.
+// On Windows the user's own Temp\ and KX00.dll are in %LOCALAPPDATA%\sodrel-tools.
 struct WorkPlaces {
   // Both in the program folder: how a program folder the user can write is used.
   WorkPlaces(const std::filesystem::path& programFolder)  // NOLINT: a folder is a valid choice

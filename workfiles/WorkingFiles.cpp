@@ -1,11 +1,8 @@
 #include "workfiles/WorkingFiles.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "io/EnumTexts.h"
 #include "io/FileIo.h"
+#include "workfiles/System.h"
 
 namespace sodrel {
 
@@ -45,10 +42,9 @@ std::string_view Describe(CleanupOutcome outcome) {
 CleanupResult ClearWorkingFiles(const std::filesystem::path& workParent) {
   CleanupResult result;
   for (WorkFile file : kCleanupOrder) {
-    // unlink, not remove: a directory standing at a working file's name is not ours to delete.
-    if (::unlink(WorkFilePath(workParent, file).c_str()) != 0) {
+    result.error = platform::RemoveFile(WorkFilePath(workParent, file));
+    if (result.error) {
       result.outcome = CleanupOutcome::NotDeleted;
-      result.error = {errno, std::generic_category()};
       return result;
     }
     ++result.deleted;

@@ -15,6 +15,8 @@ namespace sodrel {
 // The lock is flock(2) on the folder itself, released when the folder's descriptor closes, so a
 // process that dies cannot leave it held. Without a working folder there is nothing to lock: the
 // lock is not held and the command goes on as before (its staging copies fail anyway).
+// On Windows it is LockFileEx on the lock file Temp\sodrel-tools.lock, released as its handle
+// closes.
 class WorkingFolderLock {
  public:
   explicit WorkingFolderLock(const std::filesystem::path& workParent);

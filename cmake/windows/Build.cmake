@@ -27,13 +27,11 @@ set(FREEIMAGE_LIBRARY sodrel_freeimage)
 
 find_package(Threads REQUIRED)
 set(SODREL_ROOT ${CMAKE_SOURCE_DIR})
-# io/ is POSIX code still: its headers only, for the libraries below.
-add_library(sodrel_io INTERFACE)
-target_include_directories(sodrel_io INTERFACE ${SODREL_ROOT} ${CMAKE_BINARY_DIR}/generated)
+add_subdirectory(io)
 add_subdirectory(dds)
 add_subdirectory(encode)
-add_library(sodrel_container_kinds STATIC container/FileKind.cpp container/Outcome.cpp)
-target_link_libraries(sodrel_container_kinds PUBLIC sodrel_io sodrel_dds)
+add_subdirectory(container)
+add_subdirectory(workfiles)
 
 include(CTest)
 if(BUILD_TESTING)

@@ -25,3 +25,6 @@ endfunction()
 
 sodrel_add_windows_test(encode_tests encode/EncodeTest.cpp -*Pillow* sodrel_encode)
 sodrel_add_windows_test(windows_tests windows/FreeImageStaticTest.cpp * sodrel_freeimage)
+sodrel_add_windows_test(io_tests windows/FileIoTest.cpp * sodrel_io)
+target_sources(io_tests PRIVATE ${tests}/windows/InterruptTest.cpp)
+sodrel_add_windows_test(workfiles_tests windows/WorkFilesTest.cpp * sodrel_workfiles)

@@ -1,7 +1,5 @@
 #include "io/FileIo.h"
 
-#include "io/EnumTexts.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -55,21 +53,6 @@ FileStamp StampFrom(const struct stat& info) {
 }
 
 }  // namespace
-
-std::string_view Describe(IoOutcome outcome) {
-  static constexpr std::string_view kTexts[] = {
-      "not done",
-      "done",
-      "cannot read the input",
-      "cannot write the output",
-      "the input changed while it was read",
-  };
-  return TextOf<IoOutcome::Changed>(kTexts, outcome);
-}
-
-IoResult FromErrno(IoOutcome outcome) {
-  return {outcome, std::error_code(errno, std::generic_category())};
-}
 
 IoResult InputFile::Open(const std::filesystem::path& path) {
   if (path.empty()) {
