@@ -85,11 +85,13 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
 
 // One answer of the batch tool, run in a folder of every kind of input (see MakeKinds).
 struct Answer {
-  const char* command;  // "!..." : each input is written to after its last read, before its check
+  const char* name;
+  const char* command;
   int exit;
-  const char* says;       // words the output holds, "|" between them; "=..." the whole output
-  const char* made = "";  // the files written or replaced, " " between them; all others unchanged
-  friend void PrintTo(const Answer& a, std::ostream* os) { *os << "sodrel-convert " << a.command; }
+  std::vector<std::string> says = {};  // words the output holds
+  const char* whole = nullptr;         // or the whole output
+  std::vector<std::string> made = {};  // the files written or replaced; all others unchanged
+  bool changesInput = false;  // each input is written to after its last read, before its check
 };
 
 void MakeKinds(const fs::path& dir) {
@@ -131,7 +133,7 @@ void MakeKinds(const fs::path& dir) {
 class BatchTool : public testing::TestWithParam<Answer> {};
 
 TEST_P(BatchTool, Answers) {
-  const auto& [command, exit, says, made] = GetParam();
+  const Answer& answer = GetParam();
   TempFolder dir;
   MakeKinds(dir.path());
   ProgramFolder program;  // with the placeholder template that comes with the program
@@ -139,18 +141,18 @@ TEST_P(BatchTool, Answers) {
   const std::map<std::string, std::string> before = Snapshot(dir.path());
 
   const ScopedSeam drain(
-      ChangeWatchHooks::beforeDrain, command[0] != '!' ? nullptr : +[](int fd) {
+      ChangeWatchHooks::beforeDrain, !answer.changesInput ? nullptr : +[](int fd) {
         std::ofstream("/proc/self/fd/" + std::to_string(fd), std::ios::in).seekp(10) << 'x';
       });
-  const std::string output = InProcess(command + (command[0] == '!'), dir.path(), program.path());
-  EXPECT_TRUE(output.ends_with("exit " + std::to_string(exit))) << output;
-  EXPECT_TRUE(says[0] != '=' || output == says + 1) << output;
-  for (const std::string& words : Words(says[0] == '=' ? "" : says, {}, '|')) {
+  const std::string output = InProcess(answer.command, dir.path(), program.path());
+  EXPECT_TRUE(output.ends_with("exit " + std::to_string(answer.exit))) << output;
+  EXPECT_TRUE(answer.whole == nullptr || output == answer.whole) << output;
+  for (const std::string& words : answer.says) {
     EXPECT_NE(output.find(words), std::string::npos) << words << "\nnot in:\n" << output;
   }
   const std::map<std::string, std::string> after = Snapshot(dir.path());
   std::map<std::string, std::string> expected = before;
-  for (const std::string& file : Words(made, {})) {
+  for (const std::string& file : answer.made) {
     ASSERT_TRUE(after.contains(file)) << file << " was not written";
     EXPECT_NE(after.at(file), expected[file]) << file << " was not replaced";
     if (before.contains(file)) {  // a replaced file keeps its permission bits
@@ -161,106 +163,76 @@ TEST_P(BatchTool, Answers) {
   EXPECT_EQ(after, expected) << "files other than the outputs stay as they were";
 }
 
+// One row a line, the table read across.
+// clang-format off
 const Answer kAnswers[] = {
-    {"", 2, "no command given"},
-    {"convert d", 2, "unknown command 'convert'"},
-    {"export", 2, "export: no file given"},
-    {"export --template t d", 2, "--template, --header-from and --originals apply to build"},
-    {"build --originals a --header-from t d", 2, "give one of --template, --header-from and"},
-    {"info -r d", 2, "info takes no -r, -o, -f, -j or --dry-run"},
-    {"thumbnail -o o a b", 2, "thumbnail takes no -r, -o, -f, -j or --dry-run"},
-    {"png --raw d", 2, "--raw applies to export and build only"},
-    {"export --bogus d", 2, "unknown option 'bogus'"},
-    {"png -j 0 d", 2, "--jobs takes a whole number from 1 to 256"},
-    {"thumbnail --size -1 a b", 2, "--size takes a whole number from 0 to 16384"},
-    {"export -o", 2, "missing value after '-o'"},
-    {"export --dry-run=x -rq c.bin", 2, "unexpected value after '--dry-run'"},
-    {"export -f -u c.bin", 2, "give one of --force and --update"},
-    {"info -u c.bin", 2, "--update applies to export, build and png only"},
-    {"build --as-is t.dds", 2, "--as-is and --reencode apply to build --originals only"},
-    {"build --originals . --as-is --reencode t.dds", 2, "give one of --as-is and --reencode"},
-    {"export -qfj2 -o=. old.bin", 0, "=exit 0", "old.bin.dds"},
-    {"export t.dds", 1, "t.dds: a DDS file, not a container"},
-    {"export e.bin", 1, "e.bin: empty file"},
-    {"export elf.bin", 1, "elf.bin: not a texture container: no DDS file at byte 64"},
-    {"export cut.bin", 0,
-     "cut.bin: warning: its DDS file is cut short: its header promises 8320 bytes, the "
-     "file holds 4936 bytes",
-     "cut.bin.dds"},
-    {"export --raw elf.bin", 0, "1 exported", "elf.bin.dds"},
-    {"export .", 0,
-     "./e.bin: skipped: empty file|./elf.bin: skipped: not a texture|./x.bin.dds.bin: "
-     "skipped: an output of an earlier build|./old.bin.dds: kept, exists: use --force to "
-     "replace|2 exported, 1 kept, 3 skipped, 0 failed",
-     "c.bin.dds cut.bin.dds"},
-    {"export -q e.bin c.bin old.bin", 1, "=sodrel-convert: e.bin: empty file\nexit 1", "c.bin.dds"},
-    {"export -f old.bin", 0, "1 exported, 0 failed", "old.bin.dds"},
-    {"export --dry-run old.bin c.bin", 0,
-     "=c.bin.dds\nold.bin.dds (exists: kept)\nsodrel-convert: 1 to export, 1 kept, 0 "
-     "failed\nexit 0"},
-    {"!export c.bin", 1, "c.bin: changed while it was read|0 exported, 1 failed", "c.bin"},
-    {"!export --dry-run c.bin", 1, "c.bin: changed while it was read|0 to export, 1", "c.bin"},
-    {"export d", 0, "d: no .bin files here (add -r for its subfolders)"},
-    {"export -r -o out d", 0, "1 exported", "out/ out/sub/ out/sub/X.BIN.dds"},
-    {"export -r -o out d/sub/loop/sub/X.BIN d/sub/X.BIN d", 0,
-     "=sodrel-convert: 1 exported, 0 "
-     "failed\nexit 0",
-     "out/ out/X.BIN.dds"},
-    {"export -o e.bin/x c.bin old.bin", 1,
-     "=sodrel-convert: e.bin/x: cannot make the folder: Not a directory\nsodrel-convert: 0 "
-     "exported, 2 failed\nexit 1"},
-    {"!export -o out/x c.bin", 1, "c.bin: changed while it was read", "c.bin"},
-    {"export u", 0,
-     "u/a.bin.dds: kept, exists: use --force|u/b.bin.dds: kept, older than its "
-     "input: use -u or -f|0 exported, 2 kept, 1 skipped"},
-    {"export -u u", 0, "1 exported, 1 kept, 1 skipped", "u/b.bin.dds"},
-    {"export -u --dry-run u", 0,
-     "u/a.bin.dds (exists: kept)\nu/b.bin.dds (exists, older than "
-     "its input: replaced)"},
-    {"build -u --header-from u/a.bin u/a.bin.dds", 0, "0 built, 1 kept"},
-    {"build -u --header-from u/b.bin u/a.bin.dds", 0, "1 built", "u/a.bin.dds.bin"},
-    {"export w/f.bin missing.bin", 1,
-     "w/f.bin.dds: a folder is there|missing.bin: cannot open: No such file or directory"},
-    {"export l/c.bin", 1, "l/c.bin.dds: would write over the input l/c.bin"},
-    {"export -o out c.bin l/c.bin", 1,
-     "c.bin: writes the same output as l/c.bin|l/c.bin: writes the same output as c.bin"},
-    {"build t.dds", 0, "KX00.dll: the placeholder header template, which no game accepts|1 built",
-     "t.dds.bin"},
-    {"build c.bin", 1, "c.bin: a texture container, not a DDS file"},
-    {"build --template gone t.dds", 1, "gone: cannot open the header template: No such file"},
-    {"build --header-from t.dds t.dds", 1, "t.dds: a DDS file, not a container"},
-    {"build --originals . old.bin.dds", 1,
-     "old.bin: would write over its original container (give -o DIR)"},
-    {"build --originals . -o out old.bin.dds t.dds", 0,
-     "t.dds: skipped: not named NAME.bin.dds|1 built, 1 skipped", "out/ out/old.bin"},
-    {"build --originals . -o . old.bin.dds", 1,
-     "=sodrel-convert: ./old.bin: would write over "
-     "its original container (-o names the folder of the originals: give another)\n"
-     "sodrel-convert: 0 built, 1 failed\nexit 1"},
-    {"build --originals l l/c.bin.dds", 1, "l/c.bin: would write over its original container"},
-    {"png c.bin t.dds", 0, "2 converted", "c.bin.png t.dds.png"},
-    {"!png t.dds", 1, "t.dds: changed while it was read|0 converted, 1 failed", "t.dds"},
-    {"png cut.bin odd.dds", 1,
-     "cut.bin: the preview refuses this texture: the file ends before the texture does|"
-     "odd.dds: the preview refuses this texture: a pixel format the preview cannot "
-     "decode (ABCD)"},
-    {"thumbnail c.bin ./c.bin", 1, "./c.bin: would write over the input c.bin"},
-    {"thumbnail c.bin w/f.bin.dds", 1, "w/f.bin.dds: a folder is there, never replaced"},
-    {"thumbnail odd.dds o.png", 1, "odd.dds: the preview refuses this texture: a pixel"},
-    {"thumbnail c.bin c.jpg", 1, "c.jpg: not a .png name"},
-    {"thumbnail elf.bin o.png", 1, "elf.bin: neither a DDS file nor a texture container"},
-    {"thumbnail c.bin no/o.png", 1, "no/o.png: cannot write the PNG file: No such file or"},
-    {"thumbnail missing o.png", 1, "missing: cannot open: No such file or directory"},
-    {"!thumbnail c.bin o.png", 1, "c.bin: changed while it was read", "c.bin"},
-    {"!info c.bin", 1, "c.bin: changed while it was read|0 shown, 1 failed", "c.bin"},
-    {"info c.bin t.dds e.bin elf.bin cut.bin missing", 1,
-     "file:     container, 8384 bytes\n  header:   53 4f 44 52 45 4c 2d 48|DXT1, 128 x "
-     "128\n  levels:   1, 128 x 128\n  preview:  yes|file:     DDS file, 8320 bytes|00 00\n  "
-     "texture:  DXT1, 128 x 128\n  levels:   1, 128 x 128\n  preview:  yes\n\ne.bin\n  file:     "
-     "empty file|"
-     "file:     not a texture container, 300 bytes|preview:  no, the file ends before "
-     "the texture does|missing: cannot open|5 shown, 1 failed"}};
-INSTANTIATE_TEST_SUITE_P(Kinds, BatchTool, testing::ValuesIn(kAnswers));
+    {.name = "NoCommand", .command = "", .exit = 2, .says = {"no command given"}},
+    {.name = "ConvertD", .command = "convert d", .exit = 2, .says = {"unknown command 'convert'"}},
+    {.name = "Export", .command = "export", .exit = 2, .says = {"export: no file given"}},
+    {.name = "ExportTemplateTD", .command = "export --template t d", .exit = 2, .says = {"--template, --header-from and --originals apply to build"}},
+    {.name = "BuildOriginalsAHeaderFromTD", .command = "build --originals a --header-from t d", .exit = 2, .says = {"give one of --template, --header-from and"}},
+    {.name = "InfoRD", .command = "info -r d", .exit = 2, .says = {"info takes no -r, -o, -f, -j or --dry-run"}},
+    {.name = "ThumbnailOOAB", .command = "thumbnail -o o a b", .exit = 2, .says = {"thumbnail takes no -r, -o, -f, -j or --dry-run"}},
+    {.name = "PngRawD", .command = "png --raw d", .exit = 2, .says = {"--raw applies to export and build only"}},
+    {.name = "ExportBogusD", .command = "export --bogus d", .exit = 2, .says = {"unknown option 'bogus'"}},
+    {.name = "PngJ0D", .command = "png -j 0 d", .exit = 2, .says = {"--jobs takes a whole number from 1 to 256"}},
+    {.name = "ThumbnailSize1AB", .command = "thumbnail --size -1 a b", .exit = 2, .says = {"--size takes a whole number from 0 to 16384"}},
+    {.name = "ExportO", .command = "export -o", .exit = 2, .says = {"missing value after '-o'"}},
+    {.name = "ExportDryRunXRqCBin", .command = "export --dry-run=x -rq c.bin", .exit = 2, .says = {"unexpected value after '--dry-run'"}},
+    {.name = "ExportFUCBin", .command = "export -f -u c.bin", .exit = 2, .says = {"give one of --force and --update"}},
+    {.name = "InfoUCBin", .command = "info -u c.bin", .exit = 2, .says = {"--update applies to export, build and png only"}},
+    {.name = "BuildAsIsTDds", .command = "build --as-is t.dds", .exit = 2, .says = {"--as-is and --reencode apply to build --originals only"}},
+    {.name = "BuildOriginalsAsIsReencodeTDds", .command = "build --originals . --as-is --reencode t.dds", .exit = 2, .says = {"give one of --as-is and --reencode"}},
+    {.name = "ExportQfj2OOldBin", .command = "export -qfj2 -o=. old.bin", .exit = 0, .whole = "exit 0", .made = {"old.bin.dds"}},
+    {.name = "ExportTDds", .command = "export t.dds", .exit = 1, .says = {"t.dds: a DDS file, not a container"}},
+    {.name = "ExportEBin", .command = "export e.bin", .exit = 1, .says = {"e.bin: empty file"}},
+    {.name = "ExportElfBin", .command = "export elf.bin", .exit = 1, .says = {"elf.bin: not a texture container: no DDS file at byte 64"}},
+    {.name = "ExportCutBin", .command = "export cut.bin", .exit = 0, .says = {"cut.bin: warning: its DDS file is cut short: its header promises 8320 bytes, the file holds 4936 bytes"}, .made = {"cut.bin.dds"}},
+    {.name = "ExportRawElfBin", .command = "export --raw elf.bin", .exit = 0, .says = {"1 exported"}, .made = {"elf.bin.dds"}},
+    {.name = "ExportThisFolder", .command = "export .", .exit = 0, .says = {"./e.bin: skipped: empty file", "./elf.bin: skipped: not a texture", "./x.bin.dds.bin: skipped: an output of an earlier build", "./old.bin.dds: kept, exists: use --force to replace", "2 exported, 1 kept, 3 skipped, 0 failed"}, .made = {"c.bin.dds", "cut.bin.dds"}},
+    {.name = "ExportQEBinCBinOldBin", .command = "export -q e.bin c.bin old.bin", .exit = 1, .whole = "sodrel-convert: e.bin: empty file\nexit 1", .made = {"c.bin.dds"}},
+    {.name = "ExportFOldBin", .command = "export -f old.bin", .exit = 0, .says = {"1 exported, 0 failed"}, .made = {"old.bin.dds"}},
+    {.name = "ExportDryRunOldBinCBin", .command = "export --dry-run old.bin c.bin", .exit = 0, .whole = "c.bin.dds\nold.bin.dds (exists: kept)\nsodrel-convert: 1 to export, 1 kept, 0 failed\nexit 0"},
+    {.name = "InputChangedExportCBin", .command = "export c.bin", .exit = 1, .says = {"c.bin: changed while it was read", "0 exported, 1 failed"}, .made = {"c.bin"}, .changesInput = true},
+    {.name = "InputChangedExportDryRunCBin", .command = "export --dry-run c.bin", .exit = 1, .says = {"c.bin: changed while it was read", "0 to export, 1"}, .made = {"c.bin"}, .changesInput = true},
+    {.name = "ExportD", .command = "export d", .exit = 0, .says = {"d: no .bin files here (add -r for its subfolders)"}},
+    {.name = "ExportROOutD", .command = "export -r -o out d", .exit = 0, .says = {"1 exported"}, .made = {"out/", "out/sub/", "out/sub/X.BIN.dds"}},
+    {.name = "ExportROOutDSubLoopSubXBINDSubXBIND", .command = "export -r -o out d/sub/loop/sub/X.BIN d/sub/X.BIN d", .exit = 0, .whole = "sodrel-convert: 1 exported, 0 failed\nexit 0", .made = {"out/", "out/X.BIN.dds"}},
+    {.name = "ExportOEBinXCBinOldBin", .command = "export -o e.bin/x c.bin old.bin", .exit = 1, .whole = "sodrel-convert: e.bin/x: cannot make the folder: Not a directory\nsodrel-convert: 0 exported, 2 failed\nexit 1"},
+    {.name = "InputChangedExportOOutXCBin", .command = "export -o out/x c.bin", .exit = 1, .says = {"c.bin: changed while it was read"}, .made = {"c.bin"}, .changesInput = true},
+    {.name = "ExportU", .command = "export u", .exit = 0, .says = {"u/a.bin.dds: kept, exists: use --force", "u/b.bin.dds: kept, older than its input: use -u or -f", "0 exported, 2 kept, 1 skipped"}},
+    {.name = "ExportUU", .command = "export -u u", .exit = 0, .says = {"1 exported, 1 kept, 1 skipped"}, .made = {"u/b.bin.dds"}},
+    {.name = "ExportUDryRunU", .command = "export -u --dry-run u", .exit = 0, .says = {"u/a.bin.dds (exists: kept)\nu/b.bin.dds (exists, older than its input: replaced)"}},
+    {.name = "BuildUHeaderFromUABinUABinDds", .command = "build -u --header-from u/a.bin u/a.bin.dds", .exit = 0, .says = {"0 built, 1 kept"}},
+    {.name = "BuildUHeaderFromUBBinUABinDds", .command = "build -u --header-from u/b.bin u/a.bin.dds", .exit = 0, .says = {"1 built"}, .made = {"u/a.bin.dds.bin"}},
+    {.name = "ExportWFBinMissingBin", .command = "export w/f.bin missing.bin", .exit = 1, .says = {"w/f.bin.dds: a folder is there", "missing.bin: cannot open: No such file or directory"}},
+    {.name = "ExportLCBin", .command = "export l/c.bin", .exit = 1, .says = {"l/c.bin.dds: would write over the input l/c.bin"}},
+    {.name = "ExportOOutCBinLCBin", .command = "export -o out c.bin l/c.bin", .exit = 1, .says = {"c.bin: writes the same output as l/c.bin", "l/c.bin: writes the same output as c.bin"}},
+    {.name = "BuildTDds", .command = "build t.dds", .exit = 0, .says = {"KX00.dll: the placeholder header template, which no game accepts", "1 built"}, .made = {"t.dds.bin"}},
+    {.name = "BuildCBin", .command = "build c.bin", .exit = 1, .says = {"c.bin: a texture container, not a DDS file"}},
+    {.name = "BuildTemplateGoneTDds", .command = "build --template gone t.dds", .exit = 1, .says = {"gone: cannot open the header template: No such file"}},
+    {.name = "BuildHeaderFromTDdsTDds", .command = "build --header-from t.dds t.dds", .exit = 1, .says = {"t.dds: a DDS file, not a container"}},
+    {.name = "BuildOriginalsOldBinDds", .command = "build --originals . old.bin.dds", .exit = 1, .says = {"old.bin: would write over its original container (give -o DIR)"}},
+    {.name = "BuildOriginalsOOutOldBinDdsTDds", .command = "build --originals . -o out old.bin.dds t.dds", .exit = 0, .says = {"t.dds: skipped: not named NAME.bin.dds", "1 built, 1 skipped"}, .made = {"out/", "out/old.bin"}},
+    {.name = "BuildOriginalsOOldBinDds", .command = "build --originals . -o . old.bin.dds", .exit = 1, .whole = "sodrel-convert: ./old.bin: would write over its original container (-o names the folder of the originals: give another)\nsodrel-convert: 0 built, 1 failed\nexit 1"},
+    {.name = "BuildOriginalsLLCBinDds", .command = "build --originals l l/c.bin.dds", .exit = 1, .says = {"l/c.bin: would write over its original container"}},
+    {.name = "PngCBinTDds", .command = "png c.bin t.dds", .exit = 0, .says = {"2 converted"}, .made = {"c.bin.png", "t.dds.png"}},
+    {.name = "InputChangedPngTDds", .command = "png t.dds", .exit = 1, .says = {"t.dds: changed while it was read", "0 converted, 1 failed"}, .made = {"t.dds"}, .changesInput = true},
+    {.name = "PngCutBinOddDds", .command = "png cut.bin odd.dds", .exit = 1, .says = {"cut.bin: the preview refuses this texture: the file ends before the texture does", "odd.dds: the preview refuses this texture: a pixel format the preview cannot decode (ABCD)"}},
+    {.name = "ThumbnailCBinCBin", .command = "thumbnail c.bin ./c.bin", .exit = 1, .says = {"./c.bin: would write over the input c.bin"}},
+    {.name = "ThumbnailCBinWFBinDds", .command = "thumbnail c.bin w/f.bin.dds", .exit = 1, .says = {"w/f.bin.dds: a folder is there, never replaced"}},
+    {.name = "ThumbnailOddDdsOPng", .command = "thumbnail odd.dds o.png", .exit = 1, .says = {"odd.dds: the preview refuses this texture: a pixel"}},
+    {.name = "ThumbnailCBinCJpg", .command = "thumbnail c.bin c.jpg", .exit = 1, .says = {"c.jpg: not a .png name"}},
+    {.name = "ThumbnailElfBinOPng", .command = "thumbnail elf.bin o.png", .exit = 1, .says = {"elf.bin: neither a DDS file nor a texture container"}},
+    {.name = "ThumbnailCBinNoOPng", .command = "thumbnail c.bin no/o.png", .exit = 1, .says = {"no/o.png: cannot write the PNG file: No such file or"}},
+    {.name = "ThumbnailMissingOPng", .command = "thumbnail missing o.png", .exit = 1, .says = {"missing: cannot open: No such file or directory"}},
+    {.name = "InputChangedThumbnailCBinOPng", .command = "thumbnail c.bin o.png", .exit = 1, .says = {"c.bin: changed while it was read"}, .made = {"c.bin"}, .changesInput = true},
+    {.name = "InputChangedInfoCBin", .command = "info c.bin", .exit = 1, .says = {"c.bin: changed while it was read", "0 shown, 1 failed"}, .made = {"c.bin"}, .changesInput = true},
+    {.name = "InfoCBinTDdsEBinElfBinCutBinMissing", .command = "info c.bin t.dds e.bin elf.bin cut.bin missing", .exit = 1, .says = {"file:     container, 8384 bytes\n  header:   53 4f 44 52 45 4c 2d 48", "DXT1, 128 x 128\n  levels:   1, 128 x 128\n  preview:  yes", "file:     DDS file, 8320 bytes", "00 00\n  texture:  DXT1, 128 x 128\n  levels:   1, 128 x 128\n  preview:  yes\n\ne.bin\n  file:     empty file", "file:     not a texture container, 300 bytes", "preview:  no, the file ends before the texture does", "missing: cannot open", "5 shown, 1 failed"}},
+};
+// clang-format on
+
+SODREL_NAMED_ROWS(Kinds, BatchTool, kAnswers);
 
 // An edited texture against its original: built when the layouts are the same, refused with
 // both layouts named when not, built with that line as a warning with --as-is, nothing written
