@@ -89,8 +89,14 @@ def drive(scratch, processes, argv, temp, header, **app_env):
         number = pipe.readline().strip() if select.select([pipe], [], [], 60)[0] else b""
     check(number, "Xvfb gave no display number")
     env["DISPLAY"] = ":" + number.decode()
-    start("openbox", ["openbox", "--sm-disable"])
-    wait_for("the window manager", lambda: run("wmctrl", "-m", ok=False).stdout)
+    for attempt in range(3):  # rarely, openbox right after Xvfb cannot open the display: again
+        manager = start("openbox", ["openbox", "--sm-disable"])
+        wait_for("the window manager",
+                 lambda: run("wmctrl", "-m", ok=False).stdout or manager.poll() is not None)
+        if manager.poll() is None:
+            break
+        time.sleep(0.5)
+    check(manager.poll() is None, "openbox could not open the display three times")
     app = start("program", argv, QT_QPA_PLATFORM="xcb", QT_SCALE_FACTOR="1", **app_env)
     window = wait_for("the window", lambda: named("^Sodrel Tools version 1.0.0 by the Sodrel "
                                                   "Tools team$") or app.poll() is not None)
