@@ -1,5 +1,7 @@
 #include "io/AtomicOutput.h"
 
+#include "io/OutputNames.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,21 +13,6 @@
 
 namespace sodrel {
 namespace {
-
-std::string RandomSuffix() {
-  // One generator per thread: batches write several outputs at once.
-  thread_local std::mt19937_64 generator{std::random_device{}()};
-  static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::uniform_int_distribution<std::size_t> pick(0, sizeof(kAlphabet) - 2);
-  std::string suffix(8, 'x');
-  for (char& c : suffix) c = kAlphabet[pick(generator)];
-  return suffix;
-}
-
-std::filesystem::path FolderOf(const std::filesystem::path& destination) {
-  std::filesystem::path folder = destination.parent_path();
-  return folder.empty() ? "." : folder;
-}
 
 IoResult Failed(std::errc error) {
   return {IoOutcome::WriteFailed, std::make_error_code(error)};
@@ -83,9 +70,8 @@ bool AtomicOutput::OpenUnnamed() {
 }
 
 IoResult AtomicOutput::OpenNamed() {
-  const std::string stem = "." + destination_.filename().string() + ".part-";
   for (int attempt = 0; attempt < 64; ++attempt) {
-    std::filesystem::path candidate = FolderOf(destination_) / (stem + RandomSuffix());
+    std::filesystem::path candidate = TemporaryNameFor(destination_);
     int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       fd_.reset(fd);

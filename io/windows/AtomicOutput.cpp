@@ -1,5 +1,7 @@
 #include "io/AtomicOutput.h"
 
+#include "io/OutputNames.h"
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -10,20 +12,6 @@
 
 namespace sodrel {
 namespace {
-
-std::wstring RandomSuffix() {
-  thread_local std::mt19937_64 generator{std::random_device{}()};
-  static constexpr wchar_t kAlphabet[] = L"abcdefghijklmnopqrstuvwxyz0123456789";
-  std::uniform_int_distribution<std::size_t> pick(0, sizeof(kAlphabet) / sizeof(wchar_t) - 2);
-  std::wstring suffix(8, L'x');
-  for (wchar_t& c : suffix) c = kAlphabet[pick(generator)];
-  return suffix;
-}
-
-std::filesystem::path FolderOf(const std::filesystem::path& destination) {
-  std::filesystem::path folder = destination.parent_path();
-  return folder.empty() ? "." : folder;
-}
 
 IoResult Failed(std::errc error) {
   return {IoOutcome::WriteFailed, std::make_error_code(error)};
@@ -49,9 +37,8 @@ IoResult AtomicOutput::Open() {
 }
 
 IoResult AtomicOutput::OpenNamed() {
-  const std::wstring stem = L"." + destination_.filename().wstring() + L".part-";
   for (int attempt = 0; attempt < 64; ++attempt) {
-    std::filesystem::path candidate = FolderOf(destination_) / (stem + RandomSuffix());
+    std::filesystem::path candidate = TemporaryNameFor(destination_);
     // Others may open it too: writers that take a path (FreeImage) write it by its name.
     const HANDLE handle = ::CreateFileW(candidate.c_str(), GENERIC_READ | GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

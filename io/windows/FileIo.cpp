@@ -142,17 +142,4 @@ IoResult CopyBytes(int in, std::uint64_t offset, int out, std::uint64_t length, 
   return Done();
 }
 
-IoResult CopyFileReplacing(const std::filesystem::path& source,
-                           const std::filesystem::path& destination) {
-  InputFile in;
-  if (IoResult opened = in.Open(source); !opened.ok()) return opened;
-  AtomicOutput output(destination, OutputMode::Replace, Durability::Scratch);
-  if (IoResult created = output.Open(); !created.ok()) return created;
-  if (IoResult copied = CopyBytes(in.fd(), 0, output.fd(), in.size(), Stop()); !copied.ok()) {
-    return copied;
-  }
-  if (IoResult same = in.Unchanged(); !same.ok()) return same;
-  return output.Commit(Stop());
-}
-
 }  // namespace sodrel
