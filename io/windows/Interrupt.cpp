@@ -1,17 +1,15 @@
 #include "io/Interrupt.h"
 
+#include "io/InterruptNote.h"
+
 #include <windows.h>
 
-#include <atomic>
 #include <csignal>
 
 #include "io/windows/ConsoleEvents.h"
 
 namespace sodrel {
 namespace {
-
-std::atomic<int> caught{0};
-static_assert(std::atomic<int>::is_always_lock_free, "the handler may only touch a lock-free flag");
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   return NoteConsoleEvent(event) ? TRUE : FALSE;
@@ -41,8 +39,7 @@ bool NoteConsoleEvent(unsigned long event) {
     default:
       return false;
   }
-  int none = 0;
-  caught.compare_exchange_strong(none, signal);
+  NoteInterrupt(signal);
   if (signal == SIGTERM && ConsoleEventHooks::closeWaitMs > 0) {
     ::Sleep(ConsoleEventHooks::closeWaitMs);
   }
@@ -51,14 +48,6 @@ bool NoteConsoleEvent(unsigned long event) {
 
 void CatchInterrupts() {
   ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-}
-
-Stop InterruptStop() {
-  return Stop(caught);
-}
-
-int InterruptSignal() {
-  return caught.load();
 }
 
 const char* InterruptName(int signal) {
