@@ -1,7 +1,5 @@
 #include "convert/Batch.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <map>
 #include <utility>
@@ -10,18 +8,16 @@
 #include "convert/OutputFolders.h"
 #include "convert/TextureNotes.h"
 #include "io/EnumTexts.h"
+#include "io/FileStatus.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
 namespace {
 
-using Identity = std::pair<dev_t, ino_t>;
-
 // The file at `path` (links followed when `follow`), if there is one.
-std::optional<Identity> IdentityOf(const fs::path& path, bool follow = true) {
-  struct stat info {};
-  if ((follow ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) != 0) return {};
-  return Identity{info.st_dev, info.st_ino};
+std::optional<FileId> IdentityOf(const fs::path& path, bool follow = true) {
+  if (const auto status = StatusOf(path, follow)) return status->id;
+  return {};
 }
 
 // The outputs of every input, and the refusals that can be told before anything is written: no
@@ -30,14 +26,14 @@ std::optional<Identity> IdentityOf(const fs::path& path, bool follow = true) {
 std::vector<Job> Plan(const BatchCommand& command, const Options& options,
                       std::vector<Input> inputs) {
   std::vector<Job> jobs;
-  std::map<Identity, fs::path> read;  // every file the batch reads
+  std::map<FileId, fs::path> read;  // every file the batch reads
   for (const fs::path& path : command.alsoReads) {
     if (const auto id = IdentityOf(path)) read.emplace(*id, path);
   }
   for (Input& input : inputs) {
     Job job;
     job.input = std::move(input);
-    const std::string name = job.input.path.filename().native();
+    const std::string name = PathText(job.input.path.filename());
     const std::string outputName = command.outputName(name);
     if (job.input.found && !command.notInFolders.empty() &&
         EndsWithIgnoringCase(name, command.notInFolders)) {
@@ -48,10 +44,10 @@ std::vector<Job> Plan(const BatchCommand& command, const Options& options,
     const fs::path folder = options.outputDir.empty()
                                 ? job.input.path.parent_path()
                                 : options.outputDir / job.input.relative.parent_path();
-    job.output = folder / outputName;
+    job.output = folder / PathFromText(outputName);
     if (options.headerSource == HeaderSource::Originals && job.skip.empty()) {
       job.original = options.headerPath / job.input.relative.parent_path() /
-                     fs::path(name).replace_extension();
+                     PathFromText(name).replace_extension();
       if (const auto id = IdentityOf(job.original)) read.emplace(*id, job.original);
     }
     if (const auto id = IdentityOf(job.input.path)) read.emplace(*id, job.input.path);
@@ -69,7 +65,7 @@ std::vector<Job> Plan(const BatchCommand& command, const Options& options,
       if (over == read.end() || !job.refusal.empty()) continue;
       job.refusal =
           over->second != job.original
-              ? Says(job.output, "would write over the input " + over->second.native())
+              ? Says(job.output, "would write over the input " + PathText(over->second))
               : Says(job.output, options.outputDir.empty()
                                      ? "would write over its original container (give -o DIR)"
                                      : "would write over its original container (-o names the "
@@ -81,27 +77,22 @@ std::vector<Job> Plan(const BatchCommand& command, const Options& options,
     for (Job* job : sharing) {
       std::string others;
       for (const Job* other : sharing) {
-        if (other != job) others += (others.empty() ? "" : ", ") + other->input.path.native();
+        if (other != job) others += (others.empty() ? "" : ", ") + PathText(other->input.path);
       }
-      job->refusal = Says(job->input.path, "writes the same output as " + others, output.native());
+      job->refusal = Says(job->input.path, "writes the same output as " + others, PathText(output));
     }
   }
   return jobs;
 }
 
-bool ModifiedLater(const struct stat& a, const struct stat& b) {
-  return a.st_mtim.tv_sec != b.st_mtim.tv_sec ? a.st_mtim.tv_sec > b.st_mtim.tv_sec
-                                              : a.st_mtim.tv_nsec > b.st_mtim.tv_nsec;
-}
-
 // Whether a file `job`'s output is made from was modified after `output`, as cp -u decides.
-bool InputNewer(const BatchCommand& command, const Job& job, const struct stat& output) {
+bool InputNewer(const BatchCommand& command, const Job& job, const FileStatus& output) {
   std::vector<fs::path> inputs = command.alsoReads;
   inputs.push_back(job.input.path);
   if (!job.original.empty()) inputs.push_back(job.original);
   return std::any_of(inputs.begin(), inputs.end(), [&](const fs::path& input) {
-    struct stat info {};
-    return ::stat(input.c_str(), &info) == 0 && ModifiedLater(info, output);
+    const auto status = StatusOf(input);
+    return status && ModifiedLater(*status, output);
   });
 }
 
@@ -144,17 +135,17 @@ JobReport Convert(const BatchCommand& command, const Options& options, Job& job,
     // A dry run reads no more of the input than its kind: that much is checked here.
     if (IoResult same = input.Unchanged(); !same.ok()) return Finished(job, same);
   }
-  struct stat existing {};
-  const bool exists = ::lstat(job.output.c_str(), &existing) == 0;
-  struct stat target {};
-  const bool followed = exists && ::stat(job.output.c_str(), &target) == 0;
-  if (exists && (S_ISDIR(existing.st_mode) || (followed && S_ISDIR(target.st_mode)))) {
+  const std::optional<FileStatus> existing = StatusOf(job.output, false);
+  const bool exists = existing.has_value();
+  const std::optional<FileStatus> target = exists ? StatusOf(job.output) : std::nullopt;
+  const bool followed = target.has_value();
+  if (exists && (existing->folder || (followed && target->folder))) {
     return Reported(JobStatus::Failed, Says(job.output, "a folder is there, never replaced"));
   }
   const bool older =
-      exists && !options.force && InputNewer(command, job, followed ? target : existing);
+      exists && !options.force && InputNewer(command, job, followed ? *target : *existing);
   const bool replace = options.force || (options.update && older);
-  const std::string marked = job.output.native() +
+  const std::string marked = PathText(job.output) +
                              (older ? " (exists, older than its input: " : " (exists: ") +
                              (replace ? "replaced)" : "kept)");
   if (exists && !replace) {
@@ -163,7 +154,7 @@ JobReport Convert(const BatchCommand& command, const Options& options, Job& job,
                     Says(job.output, older ? "kept, older than its input: use -u or -f"
                                            : "kept, exists: use --force to replace"));
   }
-  if (options.dryRun) return Listed(JobStatus::Done, exists ? marked : job.output.native());
+  if (options.dryRun) return Listed(JobStatus::Done, exists ? marked : PathText(job.output));
 
   if (!options.outputDir.empty()) {
     const fs::path folder = job.output.parent_path();

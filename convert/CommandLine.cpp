@@ -7,6 +7,7 @@
 
 #include "convert/OptionParser.h"
 #include "convert/Picture.h"
+#include "io/FileStatus.h"
 
 namespace sodrel::convert {
 namespace {
@@ -110,7 +111,7 @@ std::string ReadBatchOptions(const ParsedOptions& parsed, Options& options) {
   options.update = parsed.Has("update");
   if (options.force && options.update) return "give one of --force and --update";
   if (const auto dir = parsed.Value("output-dir")) {
-    options.outputDir = *dir;
+    options.outputDir = PathFromText(*dir);
     if (options.outputDir.empty()) return "--output-dir takes a folder";
   }
   if (const auto jobs = parsed.Value("jobs")) {
@@ -130,7 +131,7 @@ std::string ReadHeaderSource(const ParsedOptions& parsed, Options& options) {
   int given = 0;
   for (const auto& [name, source] : sources) {
     if (const auto path = parsed.Value(name)) {
-      ++given, options.headerSource = source, options.headerPath = *path;
+      ++given, options.headerSource = source, options.headerPath = PathFromText(*path);
     }
   }
   if (given > 0 && options.command != Command::Build) {
@@ -187,7 +188,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
   if (known == kCommands.end()) return UsageError("unknown command '" + command + "'");
   options.command = known->second;
   if (parsed.words.size() < 2) return UsageError(command + ": no file given");
-  options.paths.assign(parsed.words.begin() + 1, parsed.words.end());
+  for (auto word = parsed.words.begin() + 1; word != parsed.words.end(); ++word) {
+    options.paths.push_back(PathFromText(*word));
+  }
 
   const bool batch = options.command == Command::Export || options.command == Command::Build ||
                      options.command == Command::Png;

@@ -51,7 +51,7 @@ struct CommandLine {
   std::string text;  // the help text, or what is wrong with the command line
 };
 
-// File names are taken byte for byte, whatever their encoding.
+// File names are taken byte for byte, whatever their encoding, on Windows as UTF-8.
 CommandLine ParseCommandLine(int argc, char** argv);
 
 }  // namespace sodrel::convert

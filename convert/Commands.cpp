@@ -1,7 +1,5 @@
 #include "convert/Commands.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -18,6 +16,7 @@
 #include "dds/DdsNames.h"
 #include "io/AtomicOutput.h"
 #include "io/FileIo.h"
+#include "io/FileStatus.h"
 #include "io/Interrupt.h"
 
 namespace sodrel::convert {
@@ -72,11 +71,11 @@ Verdict CompareWithOriginal(Job& job, const DdsTexture& input, const DdsTexture&
   if (!HeaderRead(original.check)) {
     return Refused(
         Says(job.input.path,
-             "its original " + job.original.native() + " holds no DDS header that can be read",
+             "its original " + PathText(job.original) + " holds no DDS header that can be read",
              DescribeRefusal(original)));
   }
   if (SameLayout(input, original)) return Taken();
-  const std::string differs = DescribeLayout(input) + "; its original " + job.original.native() +
+  const std::string differs = DescribeLayout(input) + "; its original " + PathText(job.original) +
                               " holds " + DescribeLayout(original);
   switch (change) {
     case LayoutChange::BuildAsIs:
@@ -176,7 +175,7 @@ int RunBuild(const Options& options, const fs::path& templateFolder, Stop stop) 
   command.outputName = [&](const std::string& name) {
     if (!originals) return name + std::string(kBuildSuffix);
     if (EndsWithIgnoringCase(name, kOriginalsSuffix)) return name.substr(0, name.size() - 4);
-    const std::string stem = fs::path(name).stem().native();
+    const std::string stem = PathText(PathFromText(name).stem());
     return IsPictureName(name) && EndsWithIgnoringCase(stem, kBuildSuffix) ? stem : "";
   };
   command.badName = "not named NAME.bin.dds, so it has no original";
@@ -241,10 +240,8 @@ int RunThumbnail(const Options& options, Stop stop) {
   const fs::path& input = options.paths[0];
   const fs::path& output = options.paths[1];
   std::string line;
-  struct stat in {};
-  struct stat out {};
-  const bool outputExists = ::stat(output.c_str(), &out) == 0;
-  const std::string extension = output.extension().native();
+  const std::optional<FileStatus> out = StatusOf(output);
+  const std::string extension = PathText(output.extension());
   FileKindResult kind;
   InputFile file;
   if (const IoResult opened = file.Open(input); !opened.ok()) {
@@ -256,10 +253,9 @@ int RunThumbnail(const Options& options, Stop stop) {
                         "neither a DDS file nor a texture container");
              !taken.ok()) {
     line = Says(input, taken.why);
-  } else if (outputExists && ::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
-             in.st_ino == out.st_ino) {
-    line = Says(output, "would write over the input " + input.native());
-  } else if (outputExists && S_ISDIR(out.st_mode)) {
+  } else if (const auto in = StatusOf(input); out && in && in->id == out->id) {
+    line = Says(output, "would write over the input " + PathText(input));
+  } else if (out && out->folder) {
     line = Says(output, "a folder is there, never replaced");
   } else if (!extension.empty() && !EndsWithIgnoringCase(extension, kPngSuffix)) {
     line = Says(output, "not a .png name: the picture is a PNG");

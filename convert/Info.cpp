@@ -6,6 +6,7 @@
 #include "convert/Report.h"
 #include "convert/TextureNotes.h"
 #include "dds/DdsNames.h"
+#include "io/FileStatus.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
@@ -40,7 +41,7 @@ bool ShowInfo(const fs::path& path, InputFile& file, std::string& text, std::str
                                 : container                      ? "container"
                                                                  : "not a texture container";
   constexpr std::string_view kIndent = "            ";
-  text += path.native() + "\n  file:     " + std::string(what);
+  text += PathText(path) + "\n  file:     " + std::string(what);
   if (kind.kind != FileKind::Empty) {
     text += ", " + std::to_string(kind.size) + (kind.size == 1 ? " byte" : " bytes");
     text += std::string(container ? "\n  header:   " : "\n  first 64: ") +

@@ -1,4 +1,5 @@
 #include "convert/Inputs.h"
+#include "io/FileStatus.h"
 
 #include <sys/stat.h>
 
@@ -43,7 +44,7 @@ bool ScanFolder(const fs::path& root, const fs::path& folder,
       subfolders.push_back(entry.path());
     } else if (entry.is_regular_file(ignored) &&
                std::any_of(suffixes.begin(), suffixes.end(), [&](std::string_view suffix) {
-                 return EndsWithIgnoringCase(entry.path().filename().native(), suffix);
+                 return EndsWithIgnoringCase(PathText(entry.path().filename()), suffix);
                })) {
       found.push_back(MakeFound(entry.path(), entry.path().lexically_relative(root), true));
     }

@@ -1,7 +1,5 @@
 #include "convert/OrderedJobRunner.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -11,14 +9,6 @@
 #include <vector>
 
 namespace sodrel::convert {
-
-unsigned ProcessorCount() {
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
-    return static_cast<unsigned>(CPU_COUNT(&set));
-  }
-  return std::max(1u, std::thread::hardware_concurrency());
-}
 
 void RunInOrder(std::size_t count, unsigned jobs, Stop stop,
                 const std::function<JobReport(std::size_t)>& work,

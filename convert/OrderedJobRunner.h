@@ -8,9 +8,6 @@
 
 namespace sodrel::convert {
 
-// The number of processors this process may run on: the default number of jobs.
-unsigned ProcessorCount();
-
 // Runs work(i) for every i below `count` on `jobs` threads and hands each report to `done` on
 // the calling thread, in the order of i, as soon as it and all before it are in. Once `stop` is
 // requested no further work starts; the reports of the work under way still come.

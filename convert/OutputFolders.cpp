@@ -1,8 +1,8 @@
 #include "convert/OutputFolders.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+
+#include "io/FileStatus.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
@@ -30,7 +30,7 @@ void OutputFolders::RemoveEmpty() {
   std::sort(made_.begin(), made_.end(), [](const fs::path& a, const fs::path& b) {
     return std::distance(a.begin(), a.end()) > std::distance(b.begin(), b.end());
   });
-  for (const fs::path& folder : made_) ::rmdir(folder.c_str());  // fails where a file is
+  for (const fs::path& folder : made_) (void)RemoveEmptyFolder(folder);
   made_.clear();
 }
 

@@ -12,6 +12,7 @@
 #include "encode/BlockEncoder.h"
 #include "encode/MipChain.h"
 #include "encode/PixelPacker.h"
+#include "io/FileStatus.h"
 #include "preview/MFreeImage.h"
 
 namespace sodrel::convert {
@@ -55,15 +56,23 @@ struct FdReader {
   }
 };
 
-// The picture in `file` as 8-bit R, G, B, A rows, top row first; empty when FreeImage cannot
-// read it.
-RgbaImage LoadPicture(InputFile& file, const fs::path& path) {
+// A picture read, or the format FreeImage knows by name but was built without (the Windows build
+// has no TIFF or JPEG).
+struct LoadedPicture {
+  RgbaImage image;  // empty when FreeImage cannot read the picture
+  std::string unreadable;
+};
+
+// The picture in `file` as 8-bit R, G, B, A rows, top row first.
+LoadedPicture LoadPicture(InputFile& file, const fs::path& path) {
   FdReader reader{file.fd(), 0, file.size()};
   FreeImageIO io{&FdReader::Read, nullptr, &FdReader::Seek, &FdReader::Tell};
   FREE_IMAGE_FORMAT fif = FreeImage().GetFileTypeFromHandle(&io, &reader, 0);
-  if (fif == FIF_UNKNOWN) fif = FreeImage().GetFIFFromFilename(path.c_str());  // TGA has no magic
+  if (fif == FIF_UNKNOWN)
+    fif = FreeImage().GetFIFFromFilename(PathText(path).c_str());  // TGA has no magic
   reader.position = 0;
-  if (fif == FIF_UNKNOWN || !FreeImage().FIFSupportsReading(fif)) return {};
+  if (fif == FIF_UNKNOWN) return {};
+  if (!FreeImage().FIFSupportsReading(fif)) return {{}, FreeImage().GetFormatFromFIF(fif)};
   const MFreeImage::Bitmap loaded(FreeImage().LoadFromHandle(fif, &io, &reader, 0));
   if (!loaded || reader.failed) return {};
   const MFreeImage::Bitmap bgra(FreeImage().ConvertTo32Bits(loaded.get()));
@@ -80,7 +89,7 @@ RgbaImage LoadPicture(InputFile& file, const fs::path& path) {
       to[3] = row[FI_RGBA_ALPHA];
     }
   }
-  return image;
+  return {std::move(image), {}};
 }
 
 // The top level of the accepted texture in `fd`, `offset` bytes in, as R, G, B, A rows.
@@ -183,7 +192,7 @@ struct Original {
 }  // namespace
 
 bool IsPictureName(const fs::path& path) {
-  const std::string name = path.filename().native();
+  const std::string name = PathText(path.filename());
   return std::any_of(std::begin(kPictureSuffixes), std::end(kPictureSuffixes),
                      [&](std::string_view suffix) { return EndsWithIgnoringCase(name, suffix); });
 }
@@ -195,7 +204,7 @@ Verdict Unencodable(const Job& job, const DdsTexture& original) {
   }
   if (original.images > 1) {
     return Refused(
-        Says(job.input.path, "the original " + job.original.native() + " holds " +
+        Says(job.input.path, "the original " + PathText(job.original) + " holds " +
                                  std::to_string(original.images) +
                                  " images (a cube map or an array): build encodes textures of "
                                  "one image only; save a DDS file in that layout and build it "
@@ -209,13 +218,13 @@ JobReport Reencode(const Job& job, InputFile& input, const FileKindResult& kind,
   try {
     Original original;
     if (IoResult opened = original.file.Open(job.original); !opened.ok()) {
-      return Failed(path, "its original " + job.original.native() +
+      return Failed(path, "its original " + PathText(job.original) +
                               ": cannot open: " + opened.error.message());
     }
     original.texture = InspectDdsAt(original.file.fd(), original.file.size(), kContainerHeaderSize);
     if (!original.texture.ok()) {
-      return Failed(
-          path, "its original " + job.original.native() + ": " + DescribeRefusal(original.texture));
+      return Failed(path, "its original " + PathText(job.original) + ": " +
+                              DescribeRefusal(original.texture));
     }
     if (IoResult read =
             DecodeTop(original.file.fd(), kContainerHeaderSize, original.texture, original.top);
@@ -229,14 +238,19 @@ JobReport Reencode(const Job& job, InputFile& input, const FileKindResult& kind,
         return Finished(job, read);
       }
     } else {
-      picture = LoadPicture(input, path);
+      LoadedPicture loaded = LoadPicture(input, path);
+      if (!loaded.unreadable.empty()) {
+        return Failed(path, "a " + loaded.unreadable +
+                                " picture, which this build cannot read (give PNG, TGA or BMP)");
+      }
+      picture = std::move(loaded.image);
       if (picture.pixels.empty()) return Failed(path, "not a picture that can be read");
     }
     if (IoResult same = input.Unchanged(); !same.ok()) return Finished(job, same);
     const DdsLevel& top = original.texture.top();
     if (picture.width != top.width || picture.height != top.height) {
       return Failed(path, std::to_string(picture.width) + " x " + std::to_string(picture.height) +
-                              "; its original " + job.original.native() + " is " +
+                              "; its original " + PathText(job.original) + " is " +
                               std::to_string(top.width) + " x " + std::to_string(top.height) +
                               " (the picture must have the original's size)");
     }

@@ -1,9 +1,8 @@
 #include "convert/Report.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
+#include "io/FileStatus.h"
 #include "io/Interrupt.h"
 
 namespace sodrel::convert {
@@ -19,7 +18,7 @@ void WriteErr(std::string_view text) {
 
 std::string Says(const std::filesystem::path& path, std::string_view reason,
                  std::string_view detail) {
-  std::string line = path.native() + ": " + std::string(reason);
+  std::string line = PathText(path) + ": " + std::string(reason);
   if (!detail.empty()) line += ": " + std::string(detail);
   return line;
 }
@@ -30,7 +29,7 @@ void Complain(std::string_view text) {
 
 void Report::Start(std::size_t total, bool progress) {
   total_ = total;
-  bar_ = progress && !quiet_ && total > kProgressThreshold && ::isatty(STDERR_FILENO) == 1;
+  bar_ = progress && !quiet_ && total > kProgressThreshold && ErrorStreamIsTerminal();
   if (bar_) DrawBar();
 }
 

@@ -22,6 +22,7 @@ struct FreeImageCalls {
   decltype(&FreeImage_GetFileTypeFromHandle) GetFileTypeFromHandle;
   decltype(&FreeImage_GetFIFFromFilename) GetFIFFromFilename;
   decltype(&FreeImage_FIFSupportsReading) FIFSupportsReading;
+  decltype(&FreeImage_GetFormatFromFIF) GetFormatFromFIF;
 };
 
 // The table, loaded once (thread-safe). A library that cannot be loaded ends the program with a

@@ -17,6 +17,7 @@ const FreeImageCalls& FreeImage() {
       &FreeImage_GetFileTypeFromHandle,
       &FreeImage_GetFIFFromFilename,
       &FreeImage_FIFSupportsReading,
+      &FreeImage_GetFormatFromFIF,
   };
   return calls;
 }

@@ -37,6 +37,7 @@ FreeImageCalls Load() {
   Find(library, "FreeImage_GetFileTypeFromHandle", calls.GetFileTypeFromHandle);
   Find(library, "FreeImage_GetFIFFromFilename", calls.GetFIFFromFilename);
   Find(library, "FreeImage_FIFSupportsReading", calls.FIFSupportsReading);
+  Find(library, "FreeImage_GetFormatFromFIF", calls.GetFormatFromFIF);
   return calls;  // the library stays loaded until the program ends
 }
 

@@ -1,6 +1,6 @@
 # The Windows build (scripts/build-windows): the libraries that are plain C++ and their tests,
-# cross-built with cmake/mingw-w64-x86_64.cmake and run under Wine. The libraries come from
-# scripts/windows-deps; Qt and the window are not part of it.
+# sodrel-convert.exe, cross-built with cmake/mingw-w64-x86_64.cmake and run under Wine. The
+# libraries come from scripts/windows-deps; Qt and the window are not part of it.
 
 # Each test program runs under Wine, in a prefix of the build's own; without the persistent
 # wineserver that scripts/build-windows starts, each run starts one (seconds rather than a tenth).
@@ -32,6 +32,8 @@ add_subdirectory(dds)
 add_subdirectory(encode)
 add_subdirectory(container)
 add_subdirectory(workfiles)
+add_subdirectory(preview)
+add_subdirectory(convert)
 
 include(CTest)
 if(BUILD_TESTING)
