@@ -28,3 +28,5 @@ sodrel_add_windows_test(windows_tests windows/FreeImageStaticTest.cpp * sodrel_f
 sodrel_add_windows_test(io_tests windows/FileIoTest.cpp * sodrel_io)
 target_sources(io_tests PRIVATE ${tests}/windows/InterruptTest.cpp)
 sodrel_add_windows_test(workfiles_tests windows/WorkFilesTest.cpp * sodrel_workfiles)
+sodrel_add_windows_test(convert_tests windows/BatchTest.cpp * sodrel_convert)
+sodrel_add_windows_test(dds_tests dds/DecoderDifferentialTest.cpp -*Pillow* sodrel_decode)
