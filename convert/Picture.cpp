@@ -1,90 +1,80 @@
 #include "convert/Picture.h"
 
-#include "io/EnumTexts.h"
-
-#include "dds/DdsNames.h"
-
-#include <unistd.h>
-
 #include <algorithm>
 #include <new>
+#include <vector>
 
+#include "convert/PngFile.h"
+#include "dds/BoxScale.h"
+#include "dds/DdsNames.h"
+#include "dds/LevelDecoder.h"
+#include "io/EnumTexts.h"
 #include "io/FileIo.h"
-#include "preview/DdsDecode.h"
 
 namespace sodrel::convert {
 namespace fs = std::filesystem;
 namespace {
 
-// FreeImage writes the PNG through these callbacks into the output's descriptor, which may have
-// no name. The library does not look at what a write returns, so a failure is kept here.
-struct PngSink {
-  int fd;
-  Stop stop;
-  std::error_code error;
-
-  static unsigned DLL_CALLCONV Write(void* data, unsigned size, unsigned count, fi_handle handle) {
-    auto& sink = *static_cast<PngSink*>(handle);
-    const std::size_t bytes = std::size_t{size} * count;
-    // Once stopped, the rest of the picture is not worth writing.
-    if (!sink.error && sink.stop.requested())
-      sink.error = std::make_error_code(std::errc::interrupted);
-    if (sink.error) return 0;
-    const IoResult written = WriteAll(sink.fd, {static_cast<const std::byte*>(data), bytes});
-    if (!written.ok())
-      sink.error = written.error ? written.error : std::make_error_code(std::errc::io_error);
-    return written.ok() ? count : 0;
-  }
-  static int DLL_CALLCONV Seek(fi_handle handle, long offset, int origin) {
-    return ::lseek(static_cast<PngSink*>(handle)->fd, offset, origin) < 0 ? -1 : 0;
-  }
-  static long DLL_CALLCONV Tell(fi_handle handle) {
-    return static_cast<long>(::lseek(static_cast<PngSink*>(handle)->fd, 0, SEEK_CUR));
-  }
-};
-
 PictureResult Ended(PictureOutcome outcome, std::error_code error = {}) {
   return {{outcome, error}, {}};
 }
 
+// Decodes `level` into `picture` (to.width x to.height pixels), box-scaled a band of rows at a
+// time when it is larger, so that a large level is never held whole.
+IoResult DecodeInto(LevelDecoder& decoder, const DdsLevel& level, BoxScale::Size to, bool withAlpha,
+                    std::vector<std::uint8_t>& picture) {
+  if (level.width == to.width && level.height == to.height) {
+    return decoder.Decode(0, level.height, picture.data());
+  }
+  constexpr std::size_t kBandBytes = 8 << 20;
+  const std::size_t rowBytes = std::size_t{level.width} * 4;
+  const auto bandRows = static_cast<std::uint32_t>(
+      std::clamp<std::size_t>(kBandBytes / rowBytes / 4 * 4, 4, level.height));
+  std::vector<std::uint8_t> band(bandRows * rowBytes);
+  BoxScale scale({level.width, level.height}, to, picture.data(), withAlpha);
+  for (std::uint32_t first = 0; first < level.height; first += bandRows) {
+    const std::uint32_t rows = std::min(bandRows, level.height - first);
+    if (IoResult decoded = decoder.Decode(first, rows, band.data()); !decoded.ok()) return decoded;
+    for (std::uint32_t i = 0; i < rows; ++i) scale.AddRow(first + i, band.data() + i * rowBytes);
+  }
+  scale.Finish();
+  return Done();
+}
+
+// Our own decoders and libpng: no FreeImage, whose loading would cost a short command more than
+// the rest of its work.
 PictureResult Write(InputFile& input, const FileKindResult& kind, const fs::path& output,
                     std::uint32_t size, OutputMode mode, Stop stop, bool topLevel) {
-  DecodedDds decoded = DecodeDds(input, kind.ddsOffset(), kind.dds, topLevel ? 0 : size);
-  if (decoded.texture.check == DdsCheck::NotDone) decoded.texture.check = DdsCheck::Unreadable;
-  if (!decoded.texture.ok())
-    return {{PictureOutcome::Refused, {}}, DescribeRefusal(decoded.texture)};
-  if (decoded.changed) return Ended(PictureOutcome::InputChanged);
-  if (!decoded.bitmap) return Ended(PictureOutcome::NotDecoded);
-
-  MFreeImage::Bitmap picture = std::move(decoded.bitmap);
-  // The picture's sides follow the top surface's, whichever level it is drawn from.
-  const std::uint64_t width = decoded.texture.top().width;
-  const std::uint64_t height = decoded.texture.top().height;
+  DdsTexture texture = kind.dds;
+  if (texture.check == DdsCheck::NotDone) texture.check = DdsCheck::Unreadable;
+  if (!texture.ok()) return {{PictureOutcome::Refused, {}}, DescribeRefusal(texture)};
+  const DdsLevel& level = ChooseLevel(texture, topLevel ? 0 : size);
+  // The picture's sides follow the top surface's, whichever level it is drawn from: the long side
+  // becomes `size`, the short one keeps the ratio, rounded, at least 1.
+  const std::uint64_t width = texture.top().width;
+  const std::uint64_t height = texture.top().height;
+  const std::uint64_t longest = std::max(width, height);
   const auto fit = [&](std::uint64_t side) {
-    return static_cast<int>(std::max<std::uint64_t>(
-        1, (side * size + std::max(width, height) / 2) / std::max(width, height)));
+    return static_cast<std::uint32_t>(
+        std::max<std::uint64_t>(1, (side * size + longest / 2) / longest));
   };
-  if (size != 0 && std::max(width, height) > size &&
-      (FreeImage().GetWidth(picture.get()) != unsigned(fit(width)) ||
-       FreeImage().GetHeight(picture.get()) != unsigned(fit(height)))) {
-    // The long side becomes `size`, the short one keeps the ratio, rounded, at least 1. The box
-    // filter averages exactly the texels under each pixel, and is the fastest of the library's.
-    MFreeImage::Bitmap scaled(
-        FreeImage().Rescale(picture.get(), fit(width), fit(height), FILTER_BOX));
-    if (!scaled) return Ended(PictureOutcome::ScaleFailed);
-    picture = std::move(scaled);  // the full-size bitmap is freed before the PNG is written
+  const bool scaled = size != 0 && longest > size;
+  const BoxScale::Size to{scaled ? fit(width) : level.width, scaled ? fit(height) : level.height};
+  const unsigned channels = ShownChannels(texture);
+  std::vector<std::uint8_t> picture(std::size_t{to.width} * to.height * 4);
+  LevelDecoder decoder(input.fd(), kind.ddsOffset(), texture, level);
+  // A file cut or rewritten since it was opened would give a picture of two versions.
+  if (!DecodeInto(decoder, level, to, channels == 4, picture).ok() || !input.Unchanged().ok()) {
+    return Ended(PictureOutcome::InputChanged);
   }
 
   AtomicOutput file(output, mode);
   if (IoResult created = file.Open(); !created.ok()) {
     return Ended(PictureOutcome::OutputFailed, created.error);
   }
-  PngSink sink{file.fd(), stop, {}};
-  FreeImageIO io{nullptr, &PngSink::Write, &PngSink::Seek, &PngSink::Tell};
-  if (!FreeImage().SaveToHandle(FIF_PNG, picture.get(), &io, &sink, PNG_Z_BEST_SPEED) ||
-      sink.error) {
-    return Ended(PictureOutcome::OutputFailed,
-                 sink.error ? sink.error : std::make_error_code(std::errc::io_error));
+  const PngPicture png{to.width, to.height, channels, picture.data()};
+  if (IoResult written = WritePng(file.fd(), png, stop); !written.ok()) {
+    return Ended(PictureOutcome::OutputFailed, written.error);
   }
   if (IoResult committed = file.Commit(stop); !committed.ok()) {
     return Ended(PictureOutcome::OutputFailed, committed.error);
@@ -101,7 +91,6 @@ std::string_view Describe(PictureOutcome outcome) {
       "the preview refuses this texture",
       "the DDS file could not be decoded",
       "changed while it was read",
-      "cannot scale the picture",
       "not enough memory for the picture",
       "cannot write the PNG file",
   };

@@ -16,10 +16,9 @@ enum class PictureOutcome {
   NotDone,
   Written,
   Refused,       // the preview's header check refused the DDS file
-  NotDecoded,    // the library gave no bitmap
+  NotDecoded,    // the decode failed in a way that has no outcome of its own
   InputChanged,  // the input was written or cut while it was read
-  ScaleFailed,   // the library could not scale the bitmap
-  OutOfMemory,   // the bitmap or its scaled copy could not be allocated
+  OutOfMemory,   // the picture could not be allocated
   OutputFailed,  // the PNG could not be written; an earlier file there is untouched
 };
 
@@ -37,10 +36,10 @@ struct [[nodiscard]] PictureResult : Result<PictureOutcome, PictureOutcome::Writ
 inline constexpr std::uint32_t kLargestPictureSide = kDdsMaxSide;
 
 // Decodes the texture of the DDS file in `input`, open and of the kind `kind` (its DDS file's
-// header read into kind.dds), exactly as the preview does, scales it to fit `size` x `size`
-// keeping its aspect ratio (a smaller texture keeps its size; 0 keeps the full size) and writes
-// it to `output` as PNG, alpha kept, through an AtomicOutput of `mode`. Unless `topLevel`, the
-// picture is scaled from the smallest mip level stored whole in the file whose long side is at
+// header read into kind.dds), with the preview's decoders and channels, scales it to fit `size` x
+// `size` keeping its aspect ratio (a smaller texture keeps its size; 0 keeps the full size) and
+// writes it to `output` as PNG, alpha kept, through an AtomicOutput of `mode`. Unless `topLevel`,
+// the picture is scaled from the smallest mip level stored whole in the file whose long side is at
 // least `size`, not from the top level. Once `stop` is requested the PNG is not written on.
 // Never throws.
 PictureResult WritePicture(InputFile& input, const FileKindResult& kind,

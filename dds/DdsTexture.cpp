@@ -194,6 +194,12 @@ DdsTexture InspectDdsFile(const std::filesystem::path& path, std::uint64_t offse
   return texture;
 }
 
+unsigned ShownChannels(const DdsTexture& texture) {
+  const bool packed = !texture.format->blockCompressed();
+  if (packed && texture.format->pixels == PixelLayout::Grey8) return 1;
+  return packed && texture.format->pixels == PixelLayout::Masked && !texture.masks.alpha ? 3 : 4;
+}
+
 const DdsLevel& ChooseLevel(const DdsTexture& texture, std::uint32_t side) {
   const DdsLevel* chosen = &texture.top();
   if (side == 0 || chosen->rowStride != chosen->rowBytes) return *chosen;

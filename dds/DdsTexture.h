@@ -103,6 +103,10 @@ DdsTexture InspectDdsFile(const std::filesystem::path& path, std::uint64_t offse
 // for `side` 0, or after a top level with padded rows, whose smaller levels may lie otherwise.
 const DdsLevel& ChooseLevel(const DdsTexture& texture, std::uint32_t side);
 
+// The channels a picture of an accepted texture keeps: 1 for grey levels, 3 for colour without
+// alpha (a masked layout without an alpha mask), else 4.
+unsigned ShownChannels(const DdsTexture& texture);
+
 // Whether two textures have the same layout: the same sides, number of levels and images, and
 // the same format entry and masks (for layouts that are not shown, the same pixel-format
 // fields). A DX10 header and a legacy one never have the same layout.

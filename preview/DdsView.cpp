@@ -11,19 +11,12 @@ namespace {
 
 constexpr std::size_t kBandBytes = 8 << 20;  // of decoded pixels: a few per cent of a large level
 
-std::uint32_t PresentedBits(const DdsTexture& texture) {
-  if (texture.format->pixels == PixelLayout::Grey8 && !texture.format->blockCompressed()) return 8;
-  const bool masked =
-      !texture.format->blockCompressed() && texture.format->pixels == PixelLayout::Masked;
-  return masked && !texture.masks.alpha ? 24 : 32;
-}
-
 }  // namespace
 
 DdsView::DdsView(int fd, std::uint64_t offset, const DdsTexture& texture, const DdsLevel& level)
     : level_(level),
       decoder_(fd, offset, texture, level),
-      bits_(PresentedBits(texture)),
+      bits_(8 * ShownChannels(texture)),
       rowBytes_(std::size_t{level.width} * bits_ / 8) {
   const std::span<std::byte> h = header_;
   WriteU32(h, kMagicAt, kMagic);

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "dds/BoxScale.h"
 #include "dds/LittleEndian.h"
 #include "io/FileIo.h"
-#include "preview/BoxScale.h"
 
 namespace sodrel {
 namespace {
@@ -109,7 +109,10 @@ QImage ReadPicture(const std::filesystem::path& path, QSize drawnSize) {
   const QSize size = drawnSize.isEmpty() ? from : from.boundedTo(drawnSize);
   QImage picture(size, QImage::Format_RGB32);
   if (picture.isNull()) return {};
-  BoxScale scale(from, picture);
+  // Format_RGB32 rows are whole pixels, each row just after the one before.
+  const auto side = [](auto length) { return static_cast<std::uint32_t>(length); };
+  BoxScale scale({side(layout.width), side(layout.height)},
+                 {side(size.width()), side(size.height())}, picture.bits(), false);
   const std::uint64_t height = static_cast<std::uint64_t>(layout.height);
   // A small picture gets a band of its own size, not the largest one.
   const std::uint64_t bandRows = std::clamp<std::uint64_t>(kBandBytes / layout.rowBytes, 1,
@@ -127,7 +130,8 @@ QImage ReadPicture(const std::filesystem::path& path, QSize drawnSize) {
     for (std::uint64_t i = 0; i < rows; ++i) {
       const std::uint64_t row = first + i;
       Expand(layout, band.data() + i * layout.rowBytes, bgrx);
-      scale.AddRow(static_cast<int>(layout.topFirst ? row : height - 1 - row), bgrx.data());
+      scale.AddRow(static_cast<std::uint32_t>(layout.topFirst ? row : height - 1 - row),
+                   bgrx.data());
     }
   }
   scale.Finish();

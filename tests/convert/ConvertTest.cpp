@@ -427,6 +427,22 @@ TEST(Thumbnail, IsTheSmallestStoredLevelAtLeastItsSizeScaledToFit) {
   }
 }
 
+// Each pixel of a picture scaled down is the mean of the texels under it, rounded half up, alpha
+// too: 4 x 2 texels into 2 x 1 pixels, reds 0, 1, 2, 3 (1.5) and 10, 10, 10, 11 (10.25).
+TEST(Thumbnail, EachPixelIsTheRoundedMeanOfItsTexels) {
+  TempFolder dir;
+  const int reds[2][4] = {{0, 1, 10, 10}, {2, 3, 10, 11}};
+  WriteFile(dir / "t.dds", Concat(UncompressedHeader(4, 2, 0x41, 32, kBgra),
+                                  Pixels(4, 2, 32, kBgra, [&](std::uint32_t x, std::uint32_t y) {
+                                    return Rgb{reds[y][x], 0, 0, 200 + reds[y][x]};
+                                  })));
+  ASSERT_EQ(InProcess("thumbnail --size 2 t.dds o.png", dir.path()), "exit 0");
+  const QImage png(QString::fromStdString(dir / "o.png"));
+  ASSERT_EQ(png.size(), QSize(2, 1));
+  EXPECT_EQ(png.pixelColor(0, 0), QColor(2, 0, 0, 202));
+  EXPECT_EQ(png.pixelColor(1, 0), QColor(10, 0, 0, 210));
+}
+
 // A file manager's placeholder (an empty file with one link) is written in place, so that the
 // file manager reads the picture through the stream it holds open; any other file is replaced.
 TEST(Thumbnail, WritesIntoAnEmptyPlaceholderAndReplacesAnythingElse) {
