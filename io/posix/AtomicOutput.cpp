@@ -27,14 +27,6 @@ void SyncFolderOf(const std::filesystem::path& destination) {
 
 }  // namespace
 
-AtomicOutput::AtomicOutput(std::filesystem::path destination, OutputMode mode,
-                           Durability durability)
-    : destination_(std::move(destination)), mode_(mode), durability_(durability) {}
-
-AtomicOutput::~AtomicOutput() {
-  if (!committed_) Discard();
-}
-
 IoResult AtomicOutput::Open() {
   if (mode_ == OutputMode::FillPlaceholder && OpenInPlace()) return Done();
   if (mode_ == OutputMode::Keep && !AtomicOutputHooks::noUnnamed && OpenUnnamed()) return Done();

@@ -23,14 +23,6 @@ bool Exists(const std::filesystem::path& path) {
 
 }  // namespace
 
-AtomicOutput::AtomicOutput(std::filesystem::path destination, OutputMode mode,
-                           Durability durability)
-    : destination_(std::move(destination)), mode_(mode), durability_(durability) {}
-
-AtomicOutput::~AtomicOutput() {
-  if (!committed_) Discard();
-}
-
 // Always a named temporary beside the destination; a placeholder is replaced like any file.
 IoResult AtomicOutput::Open() {
   return OpenNamed();
