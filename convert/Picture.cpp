@@ -19,25 +19,27 @@ PictureResult Ended(PictureOutcome outcome, std::error_code error = {}) {
   return {{outcome, error}, {}};
 }
 
-// Decodes `level` into `picture` (to.width x to.height pixels), box-scaled a band of rows at a
-// time when it is larger, so that a large level is never held whole.
+// Decodes `level` into `picture` (to.width x to.height pixels) a band of rows at a time, so that
+// neither the stored level nor, when it is larger than the picture, the decoded one is held whole:
+// each band straight into its rows, or box-scaled into them.
 IoResult DecodeInto(LevelDecoder& decoder, const DdsLevel& level, BoxScale::Size to, bool withAlpha,
                     std::vector<std::uint8_t>& picture) {
-  if (level.width == to.width && level.height == to.height) {
-    return decoder.Decode(0, level.height, picture.data());
-  }
   constexpr std::size_t kBandBytes = 8 << 20;
   const std::size_t rowBytes = std::size_t{level.width} * 4;
   const auto bandRows = static_cast<std::uint32_t>(
       std::clamp<std::size_t>(kBandBytes / rowBytes / 4 * 4, 4, level.height));
-  std::vector<std::uint8_t> band(bandRows * rowBytes);
+  const bool whole = level.width == to.width && level.height == to.height;
+  std::vector<std::uint8_t> band(whole ? 0 : bandRows * rowBytes);
   BoxScale scale({level.width, level.height}, to, picture.data(), withAlpha);
   for (std::uint32_t first = 0; first < level.height; first += bandRows) {
     const std::uint32_t rows = std::min(bandRows, level.height - first);
-    if (IoResult decoded = decoder.Decode(first, rows, band.data()); !decoded.ok()) return decoded;
-    for (std::uint32_t i = 0; i < rows; ++i) scale.AddRow(first + i, band.data() + i * rowBytes);
+    std::uint8_t* into = whole ? picture.data() + first * rowBytes : band.data();
+    if (IoResult decoded = decoder.Decode(first, rows, into); !decoded.ok()) return decoded;
+    for (std::uint32_t i = 0; i < rows && !whole; ++i) {
+      scale.AddRow(first + i, band.data() + i * rowBytes);
+    }
   }
-  scale.Finish();
+  if (!whole) scale.Finish();
   return Done();
 }
 
