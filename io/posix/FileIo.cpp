@@ -10,20 +10,12 @@
 #include <vector>
 
 #include "io/AtomicOutput.h"
+#include "io/CopyFailures.h"
 
 namespace sodrel {
 namespace {
 
-constexpr std::size_t kChunk = 1 << 20;
-
-IoResult SourceEndedEarly() {
-  return {IoOutcome::ReadFailed, std::make_error_code(std::errc::io_error)};
-}
-
-// A copy stops between two chunks once its Stop is requested.
-IoResult Stopped() {
-  return {IoOutcome::WriteFailed, std::make_error_code(std::errc::interrupted)};
-}
+using namespace copy_failures;
 
 IoResult CopyThroughBuffer(int in, std::uint64_t offset, int out, std::uint64_t length, Stop stop) {
   std::vector<std::byte> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kChunk)));

@@ -7,21 +7,14 @@
 #include <vector>
 
 #include "io/AtomicOutput.h"
+#include "io/CopyFailures.h"
 #include "io/FileIo.h"
 #include "io/windows/WinError.h"
 
 namespace sodrel {
 namespace {
 
-constexpr std::size_t kChunk = 1 << 20;
-
-IoResult SourceEndedEarly() {
-  return {IoOutcome::ReadFailed, std::make_error_code(std::errc::io_error)};
-}
-
-IoResult Stopped() {
-  return {IoOutcome::WriteFailed, std::make_error_code(std::errc::interrupted)};
-}
+using namespace copy_failures;
 
 // FILETIME's 100-nanosecond units as seconds and nanoseconds.
 void SplitTime(std::int64_t ticks, std::int64_t (&time)[2]) {
